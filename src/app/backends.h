@@ -1,0 +1,37 @@
+#pragma once
+// The platform and the outside applications, chosen once (in main, the scenario runner or a test) and handed to the
+// Program. Logic sees these interfaces only.
+#include "platform/control.h"
+#include "platform/folders.h"
+
+namespace qm {
+
+class Scheduler;
+class Prompter;
+class ProgramExit;
+class EchoLinkNode;
+class InstanceLock;
+class OutputLog;
+class WindowSystem;
+class Voice;
+class HttpClient;
+class Bell;
+
+struct Backends {
+  Scheduler& scheduler;
+  Prompter& prompter;
+  ProgramExit& exit;
+  EchoLinkNode& node;
+  InstanceLock& instanceLock;
+  OutputLog& log;
+  Folders folders;
+  Rect screen{0, 0, 28800, 16200};  // the screen in twips (1920 x 1080 pixels)
+
+  // Filled in by the subsystems that use them; a subsystem whose backend is missing does nothing.
+  WindowSystem* windowSystem = nullptr;
+  Voice* voice = nullptr;
+  HttpClient* http = nullptr;
+  Bell* bell = nullptr;
+};
+
+}  // namespace qm

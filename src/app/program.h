@@ -1,0 +1,89 @@
+#pragma once
+// The running program: every window and the parts of the main window's logic, reached by one another through it
+// (the counterpart of the original's global window names). Showing or touching a window that is not loaded loads it.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/backends.h"
+#include "platform/window.h"
+
+namespace qm {
+
+class frmMain;
+class Buddy;
+class Form1;
+class Form21;
+class FormHistory;
+class EchoLinkApp;
+struct EchoLinkEvents;
+
+// A piece of the main window's logic that lives in its own subsystem folder: it wires its handlers to the main
+// window's controls when constructed, and to the main window's EchoLink instance once the load has created it.
+class MainWindowPart {
+ public:
+  virtual ~MainWindowPart() = default;
+  virtual void attachEvents(EchoLinkEvents&) {}
+};
+
+class Program {
+ public:
+  explicit Program(Backends& backends);
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  // frmMain's load; the main window is shown when it returns (also when the load stopped early).
+  void start();
+
+  Backends& backends() { return backends_; }
+  Registry& registry() { return registry_; }
+
+  frmMain& main() { return *main_; }
+  Buddy& buddy();
+  Form1& form1();
+  Form21& form21();
+  FormHistory& history();
+  bool buddyLoaded() const { return buddy_ != nullptr; }
+  bool historyLoaded() const { return history_ != nullptr; }
+  // Closing with the close box discards these two windows; the next touch loads them afresh.
+  void unloadBuddy();
+  void unloadHistory();
+
+  template <typename T>
+  T* part() const {
+    for (auto& p : parts_)
+      if (auto* t = dynamic_cast<T*>(p.get())) return t;
+    return nullptr;
+  }
+
+  // The internal-error report: a warning box "Internal Error: " + procedure, CR LF, description.
+  void internalError(const std::string& procedure, const std::string& description);
+  // Runs `body` under an error trap named `procedure`; returns false when it failed (after the report).
+  bool trap(const std::string& procedure, const std::function<void()>& body);
+  // Ends the program at once: nothing is unloaded or saved.
+  [[noreturn]] void end();
+
+  // The node's callsign, read from a fresh LocalStation as the original does each time.
+  static std::string localCallsign(EchoLinkApp& app);
+  // Product, four spaces, callsign, three spaces, "v" and the version: the start of several captions.
+  static std::string titleFor(const std::string& callsign);
+
+  void attachMainEvents(EchoLinkEvents& events);
+
+ private:
+  template <typename W>
+  W& load(std::unique_ptr<W>& slot);
+
+  Backends& backends_;
+  Registry registry_;
+  std::unique_ptr<frmMain> main_;
+  std::unique_ptr<Buddy> buddy_;
+  std::unique_ptr<Form1> form1_;
+  std::unique_ptr<Form21> form21_;
+  std::unique_ptr<FormHistory> history_;
+  std::vector<std::unique_ptr<MainWindowPart>> parts_;
+};
+
+}  // namespace qm

@@ -1,0 +1,109 @@
+#include "options.h"
+
+namespace qm {
+
+std::string usageText() {
+  return "Usage: quillmere [--headless | --scenario FILE] [--home DIR] [--machine-dir DIR] [--callsign CALL]\n"
+         "                 [--node sim] [--skype sim] [--voice espeak|estimate] [--air FILE.wav]\n"
+         "                 [--report-url URL | --no-report] [--transcript FILE] [--screenshots DIR]\n"
+         "                 [--help] [--version]\n"
+         "\n"
+         "A DTMF-controlled telephone gateway and repeater controller for EchoLink nodes.\n"
+         "\n"
+         "  (default)          the desktop program, with the node simulator window\n"
+         "  --headless         no windows: scenario commands from standard input, the transcript on standard output\n"
+         "  --scenario FILE    run a scenario in virtual time; exit 0 when every expectation holds, 1 when one\n"
+         "                     fails, 2 when the script is wrong\n"
+         "  --home DIR         the program folder (default $XDG_CONFIG_HOME/quillmere)\n"
+         "  --machine-dir DIR  the machine-wide settings folder (default /etc/quillmere)\n"
+         "  --callsign CALL    the simulated node's callsign (default N0CALL-L)\n"
+         "  --node sim         the EchoLink node backend\n"
+         "  --skype sim        the Skype backend\n"
+         "  --voice NAME       espeak (speaks aloud) or estimate (silent, takes the time speech would)\n"
+         "  --air FILE.wav     record everything keyed onto the air (speech and Morse)\n"
+         "  --report-url URL   where the usage report goes; --no-report sends none\n"
+         "  --transcript FILE  write the transcript there instead of standard output\n"
+         "  --screenshots DIR  write a PNG of each window after start-up, then exit\n";
+}
+
+std::optional<Options> parseOptions(const std::vector<std::string>& args, std::string& error) {
+  Options o;
+  bool headless = false, scenario = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size() || args[i + 1].empty()) {
+        error = a + " needs a value";
+        return false;
+      }
+      out = args[++i];
+      return true;
+    };
+    auto optionalValue = [&](std::optional<std::string>& out) {
+      std::string v;
+      if (!value(v)) return false;
+      out = v;
+      return true;
+    };
+    if (a == "--help" || a == "-h") {
+      o.help = true;
+    } else if (a == "--version") {
+      o.version = true;
+    } else if (a == "--headless") {
+      headless = true;
+      o.mode = Mode::Headless;
+    } else if (a == "--scenario") {
+      if (!value(o.scenario)) return std::nullopt;
+      scenario = true;
+      o.mode = Mode::Scenario;
+    } else if (a == "--home") {
+      if (!optionalValue(o.home)) return std::nullopt;
+    } else if (a == "--machine-dir") {
+      if (!optionalValue(o.machineDir)) return std::nullopt;
+    } else if (a == "--callsign") {
+      if (!value(o.callsign)) return std::nullopt;
+    } else if (a == "--node") {
+      if (!value(o.node)) return std::nullopt;
+      if (o.node != "sim") {
+        error = "unknown node backend '" + o.node + "' (known: sim)";
+        return std::nullopt;
+      }
+    } else if (a == "--skype") {
+      if (!value(o.skype)) return std::nullopt;
+      if (o.skype != "sim") {
+        error = "unknown Skype backend '" + o.skype + "' (known: sim)";
+        return std::nullopt;
+      }
+    } else if (a == "--voice") {
+      if (!optionalValue(o.voice)) return std::nullopt;
+      if (*o.voice != "espeak" && *o.voice != "estimate") {
+        error = "unknown voice '" + *o.voice + "' (known: espeak, estimate)";
+        return std::nullopt;
+      }
+    } else if (a == "--air") {
+      if (!optionalValue(o.air)) return std::nullopt;
+    } else if (a == "--report-url") {
+      if (!optionalValue(o.reportUrl)) return std::nullopt;
+    } else if (a == "--no-report") {
+      o.noReport = true;
+    } else if (a == "--transcript") {
+      if (!optionalValue(o.transcript)) return std::nullopt;
+    } else if (a == "--screenshots") {
+      if (!optionalValue(o.screenshots)) return std::nullopt;
+    } else {
+      error = "unknown option '" + a + "' (see --help)";
+      return std::nullopt;
+    }
+  }
+  if (headless && scenario) {
+    error = "--headless and --scenario cannot be used together";
+    return std::nullopt;
+  }
+  if (o.reportUrl && o.noReport) {
+    error = "--report-url and --no-report cannot be used together";
+    return std::nullopt;
+  }
+  return o;
+}
+
+}  // namespace qm

@@ -1,0 +1,34 @@
+#pragma once
+// The command line:
+//   quillmere [--headless | --scenario FILE] [--home DIR] [--machine-dir DIR] [--callsign CALL]
+//             [--node sim] [--skype sim] [--voice espeak|estimate] [--air FILE.wav]
+//             [--report-url URL | --no-report] [--transcript FILE] [--help] [--version]
+// Bad options get a one-line error and exit status 2.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+enum class Mode { Desktop, Headless, Scenario };
+
+struct Options {
+  Mode mode = Mode::Desktop;
+  std::string scenario;
+  std::optional<std::string> home, machineDir;
+  std::string callsign = "N0CALL-L";
+  std::string node = "sim", skype = "sim";
+  std::optional<std::string> voice;  // default by mode: espeak, or estimate in a scenario
+  std::optional<std::string> air;
+  std::optional<std::string> reportUrl;
+  bool noReport = false;
+  std::optional<std::string> transcript;
+  std::optional<std::string> screenshots;
+  bool help = false, version = false;
+};
+
+// Parses argv; on a bad option returns nothing and sets `error` to one line.
+std::optional<Options> parseOptions(const std::vector<std::string>& args, std::string& error);
+std::string usageText();
+
+}  // namespace qm

@@ -1,0 +1,188 @@
+#pragma once
+// Controls of the windows: small value objects with the semantics of the original window system. A change or click
+// behaviour runs whenever the value changes, whoever changes it; setting the value it already has runs nothing.
+// Every control registers itself with its window under its name, so the GUI and the scenario language find it.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+class Window;
+
+// Colours as the window system numbers them: 0x00BBGGRR, or a system colour with the top bit set.
+using Colour = std::int64_t;
+constexpr Colour kButtonFace = 0x8000000F;  // system colour of button faces
+constexpr Colour kWindowText = 0x80000008;  // system colour of window text
+constexpr Colour kWindowBackground = 0x80000005;
+constexpr Colour kInfoBackground = 0x80000018;
+constexpr Colour rgb(int r, int g, int b) {
+  return r | (g << 8) | (b << 16);
+}
+
+enum class ControlKind { TextBox, Label, CheckBox, Button, ScrollBar, Frame, Timer };
+
+// Geometry in twips (15 to a pixel at 96 dpi), relative to the container.
+struct Rect {
+  int left = 0, top = 0, width = 0, height = 0;
+  bool operator==(const Rect&) const = default;
+};
+
+class Control {
+ public:
+  Control(Window& window, std::string name, ControlKind kind);
+  virtual ~Control();
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+
+  const std::string& name() const { return name_; }
+  ControlKind kind() const { return kind_; }
+  Window& window() const { return window_; }
+
+  // The property that a bare "WINDOW.NAME" reads: Text, Caption or Value by kind.
+  virtual std::string value() const = 0;
+  // A named property as text, or nothing when the control has no such property.
+  virtual std::optional<std::string> property(const std::string& name) const;
+  // The operator edits the control (types into a text box, ticks a check box, moves a scroll bar). Returns false when
+  // this kind of control cannot be edited.
+  virtual bool operatorEdit(const std::string& text);
+
+  bool Enabled() const { return enabled_; }
+  virtual void setEnabled(bool on);
+  bool Visible() const { return visible_; }
+  void setVisible(bool on);
+  Colour BackColor() const { return backColor_; }
+  void setBackColor(Colour c);
+  Colour ForeColor() const { return foreColor_; }
+  void setForeColor(Colour c);
+  const Rect& geometry() const { return geometry_; }
+  void setGeometry(Rect r);
+  void setWidth(int w) { setGeometry({geometry_.left, geometry_.top, w, geometry_.height}); }
+  void setHeight(int h) { setGeometry({geometry_.left, geometry_.top, geometry_.width, h}); }
+  const std::string& toolTip() const { return toolTip_; }
+  void setToolTip(std::string t) { toolTip_ = std::move(t); }
+  // The frame this control sits in (for the GUI's layout); empty on the window itself.
+  const std::string& container() const { return container_; }
+  void setContainer(std::string c) { container_ = std::move(c); }
+
+  // A view (the GUI) is told after every change of anything it shows.
+  using Observer = std::function<void(const Control&)>;
+  void setObserver(Observer o) { observer_ = std::move(o); }
+
+ protected:
+  void changed() const {
+    if (observer_) observer_(*this);
+  }
+
+ private:
+  Window& window_;
+  std::string name_;
+  ControlKind kind_;
+  bool enabled_ = true;
+  bool visible_ = true;
+  Colour backColor_ = kButtonFace;
+  Colour foreColor_ = kWindowText;
+  Rect geometry_;
+  std::string toolTip_;
+  std::string container_;
+  Observer observer_;
+};
+
+// A text box. `Change` runs on every change of the text.
+class TextBox : public Control {
+ public:
+  TextBox(Window& window, std::string name, std::string text = "");
+  const std::string& Text() const { return text_; }
+  void setText(const std::string& text);
+  std::string value() const override { return text_; }
+  std::optional<std::string> property(const std::string& name) const override;
+  bool operatorEdit(const std::string& text) override;
+
+  // The digits-only edit style: the operator cannot type anything but digits (code can still set any text).
+  bool digitsOnly() const { return digitsOnly_; }
+  void setDigitsOnly(bool on) { digitsOnly_ = on; }
+  bool multiLine = false;
+  // Where the caret stands after the last change, in characters (the GUI scrolls to it).
+  std::size_t SelStart = 0;
+
+  std::function<void()> Change;
+
+ private:
+  std::string text_;
+  bool digitsOnly_ = false;
+};
+
+// A label, frame or button caption holder without change behaviour.
+class Label : public Control {
+ public:
+  Label(Window& window, std::string name, std::string caption = "", ControlKind kind = ControlKind::Label);
+  const std::string& Caption() const { return caption_; }
+  void setCaption(const std::string& caption);
+  std::string value() const override { return caption_; }
+  std::optional<std::string> property(const std::string& name) const override;
+
+ private:
+  std::string caption_;
+};
+
+class Frame : public Label {
+ public:
+  Frame(Window& window, std::string name, std::string caption = "")
+      : Label(window, name, caption, ControlKind::Frame) {}
+};
+
+// A push button. `click` runs `Click` unless the button is disabled.
+class CommandButton : public Control {
+ public:
+  CommandButton(Window& window, std::string name, std::string caption);
+  const std::string& Caption() const { return caption_; }
+  void setCaption(const std::string& caption);
+  std::string value() const override { return caption_; }
+  std::optional<std::string> property(const std::string& name) const override;
+  void click();
+
+  std::function<void()> Click;
+
+ private:
+  std::string caption_;
+};
+
+// A check box with values 0 (unticked), 1 (ticked), 2 (greyed). `Click` runs on every change of the value.
+class CheckBox : public Control {
+ public:
+  CheckBox(Window& window, std::string name, std::string caption, int value = 0);
+  int Value() const { return value_; }
+  void setValue(int value);
+  const std::string& Caption() const { return caption_; }
+  std::string value() const override { return std::to_string(value_); }
+  std::optional<std::string> property(const std::string& name) const override;
+  bool operatorEdit(const std::string& text) override;
+
+  std::function<void()> Click;
+
+ private:
+  std::string caption_;
+  int value_;
+};
+
+// A horizontal scroll bar. `Change` runs on every change of the value.
+class ScrollBar : public Control {
+ public:
+  ScrollBar(Window& window, std::string name, int min, int max, int value = 0);
+  int Value() const { return value_; }
+  void setValue(int value);  // throws std::out_of_range outside Min..Max, as the window system does
+  int Min() const { return min_; }
+  int Max() const { return max_; }
+  std::string value() const override { return std::to_string(value_); }
+  std::optional<std::string> property(const std::string& name) const override;
+  bool operatorEdit(const std::string& text) override;
+
+  std::function<void()> Change;
+
+ private:
+  int min_, max_, value_;
+};
+
+}  // namespace qm

@@ -1,0 +1,50 @@
+#pragma once
+// Settings files in the Windows profile ("ini") format, with the semantics of GetPrivateProfileString and
+// WritePrivateProfileString: section and key matched without regard to case, the first of two equal sections or keys
+// wins, blanks around a value and one pair of outer quotes stripped, values cut to 255 characters, the default only
+// when the key is absent. A write changes only its own line and keeps every other line as it was; it adds a missing
+// section at the end and creates a missing file. Saving replaces the file atomically (temporary file, then rename),
+// so a failed save leaves the old file intact.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+constexpr std::size_t kProfileValueLimit = 255;  // a 256-character read buffer holds 255 characters
+
+class ProfileFile {
+ public:
+  // The file's content, or an empty document when it is missing or unreadable.
+  static ProfileFile load(const std::filesystem::path& path);
+  static ProfileFile parse(std::string_view text);
+
+  // The key's value (cut to 255 characters), or nothing when the section or key is absent.
+  std::optional<std::string> get(std::string_view section, std::string_view key) const;
+  // GetPrivateProfileString: the value, or `fallback` (also cut to 255) when absent.
+  std::string read(std::string_view section, std::string_view key, std::string_view fallback) const;
+  // WritePrivateProfileString: replace the key's value, or add the key (and the section).
+  void write(std::string_view section, std::string_view key, std::string_view value);
+
+  std::string text() const;
+  // Writes the document to `path` atomically; on failure returns a message naming the file and the reason.
+  std::optional<std::string> save(const std::filesystem::path& path) const;
+
+ private:
+  struct Line {
+    std::string content;
+    std::string end;  // "\r\n", "\n", "\r" or "" on an unterminated last line
+  };
+  std::optional<std::size_t> findSection(std::string_view section) const;
+  std::optional<std::size_t> findKey(std::size_t sectionLine, std::string_view key) const;
+  std::string newLineEnd() const;
+
+  std::vector<Line> lines_;
+};
+
+// Reads one value straight from a file, as GetPrivateProfileString does.
+std::string readProfileString(const std::filesystem::path& path, std::string_view section, std::string_view key,
+                              std::string_view fallback);
+
+}  // namespace qm

@@ -1,0 +1,39 @@
+#pragma once
+// A window timer. Interval 0 never ticks; starting a stopped timer puts its first tick one full interval later;
+// starting a running timer changes nothing; stopping cancels; a new interval applies to a running timer at once.
+#include <functional>
+
+#include "platform/control.h"
+
+namespace qm {
+
+class Scheduler;
+
+class Timer : public Control {
+ public:
+  Timer(Window& window, std::string name, Scheduler& scheduler, int interval, bool enabled);
+  ~Timer() override;
+
+  int Interval() const { return interval_; }
+  void setInterval(int ms);  // whole milliseconds, 0 to 65535; throws std::out_of_range outside that
+  void setEnabled(bool on) override;
+  bool running() const { return Enabled() && interval_ > 0; }
+
+  std::string value() const override { return Enabled() ? "1" : "0"; }
+  std::optional<std::string> property(const std::string& name) const override;
+
+  std::function<void()> onTimer;  // the control's Timer event
+
+  // Called by the scheduler when the timer is due.
+  void tick();
+  bool ticking() const { return ticking_; }
+
+ private:
+  void rearm(bool wasRunning);
+
+  Scheduler& scheduler_;
+  int interval_;
+  bool ticking_ = false;
+};
+
+}  // namespace qm

@@ -1,0 +1,55 @@
+#include "realtime/qt_scheduler.h"
+
+#include <QCoreApplication>
+#include <iostream>
+#include <thread>
+
+#include "platform/program_exit.h"
+#include "platform/timer.h"
+
+namespace qm {
+
+void runGuarded(const char* what, const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const ProgramEnded&) {
+    QCoreApplication::exit(0);
+  } catch (const std::exception& e) {
+    std::cerr << "quillmere: " << what << ": " << e.what() << std::endl;
+  }
+}
+
+QtScheduler::QtScheduler() = default;
+QtScheduler::~QtScheduler() = default;
+
+void QtScheduler::post(std::function<void()> message) {
+  QMetaObject::invokeMethod(
+      &context_, [m = std::move(message)] { runGuarded("message", m); }, Qt::QueuedConnection);
+}
+
+void QtScheduler::processPending() {
+  QCoreApplication::processEvents();
+}
+
+void QtScheduler::hold(std::chrono::milliseconds duration) {
+  if (duration.count() > 0) std::this_thread::sleep_for(duration);
+}
+
+void QtScheduler::armTimer(Timer& timer) {
+  auto& slot = timers_[&timer];
+  if (!slot) {
+    slot = std::make_unique<QTimer>();
+    slot->setTimerType(Qt::PreciseTimer);
+    Timer* t = &timer;
+    QObject::connect(slot.get(), &QTimer::timeout, &context_,
+                     [t] { runGuarded(t->name().c_str(), [t] { t->tick(); }); });
+  }
+  slot->start(timer.Interval());  // (re)starts: the first tick one full interval from now
+}
+
+void QtScheduler::disarmTimer(Timer& timer) {
+  auto it = timers_.find(&timer);
+  if (it != timers_.end()) it->second->stop();
+}
+
+}  // namespace qm

@@ -1,0 +1,34 @@
+#pragma once
+// The real-time scheduler on Qt's event loop (QCoreApplication when headless, QApplication on the desktop): each
+// window timer is a QTimer; holding the thread really blocks it, and Qt coalesces the ticks that fell due meanwhile.
+#include <QObject>
+#include <QTimer>
+#include <map>
+#include <memory>
+
+#include "platform/scheduler.h"
+
+namespace qm {
+
+class QtScheduler : public Scheduler {
+ public:
+  QtScheduler();
+  ~QtScheduler() override;
+
+  TimePoint now() const override { return Clock::now(); }
+  void post(std::function<void()> message) override;
+  void processPending() override;
+  void hold(std::chrono::milliseconds duration) override;
+  void armTimer(Timer& timer) override;
+  void disarmTimer(Timer& timer) override;
+
+ private:
+  QObject context_;
+  std::map<Timer*, std::unique_ptr<QTimer>> timers_;
+};
+
+// Runs one handler from the event loop: an error that escapes it is reported on standard error instead of ending
+// the program.
+void runGuarded(const char* what, const std::function<void()>& handler);
+
+}  // namespace qm

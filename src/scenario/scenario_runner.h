@@ -1,0 +1,22 @@
+#pragma once
+// Runs a scenario file in virtual time: set-up, actions and expectations as the scenario language defines them.
+// Exit status: 0 every expectation held, 1 one failed, 2 the script is wrong.
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace qm {
+
+struct ScenarioOptions {
+  std::filesystem::path script;
+  std::optional<std::filesystem::path> home;     // kept after the run when given
+  std::optional<std::filesystem::path> machine;  // likewise
+  std::string callsign = "N0CALL-L";
+  std::ostream* transcript = nullptr;  // where the transcript goes; null for none
+  std::ostream* errors = nullptr;      // where failures are explained
+};
+
+int runScenario(const ScenarioOptions& options);
+
+}  // namespace qm

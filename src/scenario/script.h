@@ -1,0 +1,32 @@
+#pragma once
+// The scenario language's lexical rules: one command a line; blank lines and lines whose first non-blank character
+// is "#" are ignored; arguments are separated by blanks; an argument in double quotes may hold blanks and the
+// escapes \" \\ \r \n \t. Times are a number and a unit: 250ms, 10s, 4m, 1h.
+#include <chrono>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+// The script is wrong: unknown command, bad syntax, unknown name (exit status 2).
+struct ScriptError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct ScriptLine {
+  int number = 0;
+  std::string text;                // the line as written, without its line break
+  std::vector<std::string> words;  // the command and its arguments, quotes and escapes resolved
+};
+
+// Splits one line into words; nothing for a blank or comment line. Throws ScriptError on an open quote or a bad
+// escape.
+std::optional<std::vector<std::string>> splitWords(const std::string& line);
+std::vector<ScriptLine> parseScript(const std::string& text);
+std::chrono::milliseconds parseDuration(const std::string& word);
+// A text in double quotes with the escapes, as the transcript writes it.
+std::string quote(const std::string& text);
+
+}  // namespace qm

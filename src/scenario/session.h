@@ -1,0 +1,56 @@
+#pragma once
+// One run of the program with the simulated node and the recording backends, driven by the scenario language's
+// actions: the scenario runner drives it in virtual time, the headless console in real time.
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/backends.h"
+#include "app/program.h"
+#include "echolink/simulated_node.h"
+#include "platform/instance_lock.h"
+#include "platform/program_exit.h"
+#include "scenario/recording_prompter.h"
+#include "scenario/transcript.h"
+
+namespace qm {
+
+class Session {
+ public:
+  // `exit` ends the program; `lock` tells of another running copy.
+  using ExitFactory = std::function<std::unique_ptr<ProgramExit>(Session&)>;
+  Session(Scheduler& scheduler, Folders folders, std::ostream* out, const ExitFactory& makeExit,
+          std::unique_ptr<InstanceLock> lock);
+  ~Session();
+
+  void start();
+  bool started() const { return program_ != nullptr; }
+  Program& program();
+  // True when the words are an action and it ran; false when they are no action. Throws ScriptError on bad
+  // arguments. An action that ends the program returns normally.
+  bool act(const std::vector<std::string>& words);
+  // The window named by a scenario name, loaded when needed.
+  Window& window(const std::string& name);
+  Control& control(const std::string& windowDotControl);
+
+  Transcript transcript;
+  RecordingPrompter prompter;
+  SimulatedNode node;
+  std::unique_ptr<InstanceLock> instanceLock;
+  std::unique_ptr<ProgramExit> exit;
+  Backends backends;
+
+  // Actions of subsystems that plug in (the simulated Skype client): return true when handled.
+  std::vector<std::function<bool(const std::vector<std::string>&)>> extraActions;
+
+ private:
+  std::unique_ptr<Program> program_;
+};
+
+// Runs `body`, turning the program's end into a normal return.
+void runUntilEnded(const std::function<void()>& body);
+bool parseOnOff(const std::string& word);
+
+}  // namespace qm

@@ -1,0 +1,25 @@
+#pragma once
+// The announcement window: the seventeen editable phrases and their language file, speech output over the air, and
+// the station connect and disconnect announcements.
+#include <memory>
+
+#include "platform/window.h"
+
+namespace qm {
+
+class Program;
+class EchoLinkApp;
+
+class Form1 : public Window {
+ public:
+  explicit Form1(Program& program);
+  ~Form1() override;
+  void Form_Load();
+  void closeRequest() override;
+
+ private:
+  Program& program_;
+  std::unique_ptr<EchoLinkApp> EchoLink;
+};
+
+}  // namespace qm
