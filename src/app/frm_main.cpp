@@ -45,6 +45,11 @@ frmMain::frmMain(Program& program)
   Command5.Click = [this] { showAbout(); };
   Command16.Click = [this] { txtData.setText(""); };
   cmdExit.Click = [this] { program_.end(); };
+  wireSkype();
+  wireSpeech();
+  wireDtmf();
+  wireTimeout();
+  wireTextServices();
 }
 
 frmMain::~frmMain() = default;
@@ -59,6 +64,7 @@ void frmMain::Form_Load() {
   std::string callsign;
   try {
     EchoLink = b.node.createApp();
+    EchoLink->events = mainEvents;
     EchoLink->events.Closing = [this] {
       try {
         EchoLink->SetPTT(false);
@@ -67,7 +73,6 @@ void frmMain::Form_Load() {
       }
       program_.end();
     };
-    program_.attachMainEvents(EchoLink->events);
     callsign = Program::localCallsign(*EchoLink);
   } catch (const std::exception& e) {
     b.prompter.show(std::string("EchoLink cannot be reached: ") + e.what(), "", BoxIcon::Critical, BoxButtons::Ok);
@@ -108,10 +113,6 @@ void frmMain::Form_Load() {
     Ver.setText(versionText());
     SaveUserData();
   });
-}
-
-void frmMain::SaveUserData() {
-  if (onSaveUserData) onSaveUserData();
 }
 
 void frmMain::SplitCall() {

@@ -1,9 +1,11 @@
 #pragma once
 // The main window: its controls (which hold most of the program's state and settings), the load sequence, the
 // clock, the resize rule, the simple buttons and the ways the program ends. The logic of the Skype link, the DTMF
-// interpreter, the transmit time-out and the text services lives in their subsystems as MainWindowParts.
+// interpreter, the transmit time-out and the text services is defined in their own folders (see the wire functions).
 #include <memory>
 #include <string>
+
+#include "echolink/echolink_app.h"
 
 #include "platform/control.h"
 #include "platform/timer.h"
@@ -27,14 +29,36 @@ class frmMain : public Window {
   void SaveUserData();  // the usage report, posted once during the load
   void SplitCall();     // TempCall: one blank after every character
 
+  // The Skype link and call control (src/skype/).
+  void AddText(const std::string& Data);  // one line into the data panel, then call tracking
+  void Dial_Phone();                      // sends the text of txtSend to Skype
+
+  // The DTMF interpreter (src/control/dtmf_interpreter.cpp).
+  void EchoLink_DTMFString(const std::string& sDigits);
+  void Check1_Click();
+  void Timer3_Timer();
+  bool RequestPending = false;
+
+  // The transmit time-out (src/control/transmit_timeout.cpp).
+  void Timer2_Timer();
+  void Timer5_Timer();
+  void Timer7_Timer();
+  void Mins_Change();
+  void TimeOutTimeSeconds_Change();
+
+  // The chat answer and the station text (src/report/).
+  void EchoLink_ChatTextReceived(const std::string& sText);
+  void Echolink_StationTextReceived(const std::string& sText);
+
   Program& program() { return program_; }
   EchoLinkApp* echoLink() { return EchoLink.get(); }
 
   // State besides the controls.
   std::string TempCall;
   int MinHeight = 0, MinWidth = 0, DataRightMargin = 0, DataBottomMargin = 0;
-  // The usage report; the report subsystem sets it.
-  std::function<void()> onSaveUserData;
+  // Handlers of the main window's EchoLink instance, set up by the subsystems at construction and handed to the
+  // instance once the load has created it.
+  EchoLinkEvents mainEvents;
 
   // Controls, grouped by frame.
   Frame Frame13{*this, "Frame13", "Date"};
@@ -120,6 +144,12 @@ class frmMain : public Window {
 
  private:
   void layOut();
+  // Each subsystem wires its handlers to the window's controls, timers and events; defined in its own folder.
+  void wireSkype();         // src/skype/
+  void wireSpeech();        // src/speech/: the voice-speed label and the Voice Test button
+  void wireDtmf();          // src/control/dtmf_interpreter.cpp
+  void wireTimeout();       // src/control/transmit_timeout.cpp
+  void wireTextServices();  // src/report/: usage report, chat answer, station text
   void loadSettings();
   void DateTime_Timer();
   void showAbout();

@@ -22,8 +22,6 @@ Program::Program(Backends& backends) : backends_(backends) {
   registry_.setLoader("Form1", [this]() -> Window* { return &form1(); });
   registry_.setLoader("Form21", [this]() -> Window* { return &form21(); });
   registry_.setLoader("FormHistory", [this]() -> Window* { return &history(); });
-  // The main window's logic, one part per subsystem, wired before the load so that loading the settings runs the
-  // controls' change behaviours.
 }
 
 Program::~Program() = default;
@@ -62,10 +60,6 @@ void Program::unloadBuddy() {
 }
 void Program::unloadHistory() {
   history_.reset();
-}
-
-void Program::attachMainEvents(EchoLinkEvents& events) {
-  for (auto& p : parts_) p->attachEvents(events);
 }
 
 void Program::internalError(const std::string& procedure, const std::string& description) {

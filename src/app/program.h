@@ -1,5 +1,5 @@
 #pragma once
-// The running program: every window and the parts of the main window's logic, reached by one another through it
+// The running program: every window, reached by one another through it
 // (the counterpart of the original's global window names). Showing or touching a window that is not loaded loads it.
 #include <functional>
 #include <memory>
@@ -17,15 +17,6 @@ class Form1;
 class Form21;
 class FormHistory;
 class EchoLinkApp;
-struct EchoLinkEvents;
-
-// A piece of the main window's logic that lives in its own subsystem folder: it wires its handlers to the main
-// window's controls when constructed, and to the main window's EchoLink instance once the load has created it.
-class MainWindowPart {
- public:
-  virtual ~MainWindowPart() = default;
-  virtual void attachEvents(EchoLinkEvents&) {}
-};
 
 class Program {
  public:
@@ -51,13 +42,6 @@ class Program {
   void unloadBuddy();
   void unloadHistory();
 
-  template <typename T>
-  T* part() const {
-    for (auto& p : parts_)
-      if (auto* t = dynamic_cast<T*>(p.get())) return t;
-    return nullptr;
-  }
-
   // The internal-error report: a warning box "Internal Error: " + procedure, CR LF, description.
   void internalError(const std::string& procedure, const std::string& description);
   // Runs `body` under an error trap named `procedure`; returns false when it failed (after the report).
@@ -70,8 +54,6 @@ class Program {
   // Product, four spaces, callsign, three spaces, "v" and the version: the start of several captions.
   static std::string titleFor(const std::string& callsign);
 
-  void attachMainEvents(EchoLinkEvents& events);
-
  private:
   template <typename W>
   W& load(std::unique_ptr<W>& slot);
@@ -83,7 +65,6 @@ class Program {
   std::unique_ptr<Form1> form1_;
   std::unique_ptr<Form21> form21_;
   std::unique_ptr<FormHistory> history_;
-  std::vector<std::unique_ptr<MainWindowPart>> parts_;
 };
 
 }  // namespace qm

@@ -1,0 +1,7 @@
+#include "app/frm_main.h"
+
+namespace qm {
+
+void frmMain::wireSpeech() {}
+
+}  // namespace qm
