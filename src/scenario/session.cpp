@@ -34,7 +34,11 @@ Session::Session(Scheduler& scheduler, Folders folders, std::ostream* out, const
       node(transcript),
       instanceLock(std::move(lock)),
       exit(makeExit(*this)),
-      backends{scheduler, prompter, *exit, node, *instanceLock, transcript, std::move(folders)} {}
+      backends{scheduler, prompter, *exit, node, *instanceLock, transcript, std::move(folders)},
+      estimateVoice(scheduler),
+      voice(transcript, &estimateVoice) {
+  backends.voice = &voice;
+}
 
 Session::~Session() = default;
 
