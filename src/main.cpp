@@ -5,6 +5,8 @@
 #include <iostream>
 
 #include "app/version.h"
+#include "echolink/air_recording.h"
+#include "espeak/espeak_voice.h"
 #include "options.h"
 #include "platform/instance_lock.h"
 #include "realtime/headless_console.h"
@@ -15,7 +17,22 @@
 
 namespace {
 
-int runHeadless(const qm::Options& o, std::ostream& transcript, int argc, char** argv) {
+void reportProblem(const std::string& problem) {
+  std::cerr << "quillmere: " << problem << std::endl;
+}
+
+// The espeak-ng voice, or none (the estimate voice stays) when espeak-ng cannot start.
+std::unique_ptr<qm::EspeakVoice> makeEspeak(qm::Scheduler& scheduler, qm::AirRecording* air, bool playAloud) {
+  auto voice = std::make_unique<qm::EspeakVoice>(scheduler, air, qm::EspeakVoice::Settings{playAloud, "default"});
+  if (!voice->available()) {
+    reportProblem(voice->problem() + "; the estimate voice speaks silently instead");
+    return nullptr;
+  }
+  voice->onProblem = reportProblem;
+  return voice;
+}
+
+int runHeadless(const qm::Options& o, std::ostream& transcript, qm::AirRecording* air, int argc, char** argv) {
   std::setlocale(LC_TIME, "");
   QCoreApplication app(argc, argv);
   qm::QtScheduler scheduler;
@@ -24,12 +41,16 @@ int runHeadless(const qm::Options& o, std::ostream& transcript, int argc, char**
   std::error_code ec;
   std::filesystem::create_directories(folders.home, ec);
   auto lock = std::make_unique<qm::FileInstanceLock>(qm::FileInstanceLock::defaultPath(folders.home));
+  std::unique_ptr<qm::EspeakVoice> espeak;  // outlives the session that speaks with it
   qm::Session session(
       scheduler, folders, &transcript,
       [](qm::Session& s) -> std::unique_ptr<qm::ProgramExit> { return std::make_unique<qm::RealExit>(s.transcript); },
       std::move(lock));
   session.transcript.setKeeping(false);
   session.node.setCallsign(o.callsign);
+  session.backends.air = air;
+  if (o.voice.value_or("espeak") == "espeak") espeak = makeEspeak(scheduler, air, true);
+  if (espeak) session.useVoice(*espeak);
   qm::HeadlessConsole console(session);
   session.start();
   console.begin();
@@ -64,6 +85,16 @@ int main(int argc, char** argv) {
     }
     transcript = &transcriptFile;
   }
+  std::unique_ptr<qm::AirRecording> air;
+  if (options->air) {
+    try {
+      air = std::make_unique<qm::AirRecording>(*options->air);
+    } catch (const std::exception& e) {
+      std::cerr << "quillmere: " << e.what() << "\n";
+      return 2;
+    }
+    air->onError = reportProblem;
+  }
   if (options->mode == qm::Mode::Scenario) {
     qm::ScenarioOptions so;
     so.script = options->scenario;
@@ -72,8 +103,14 @@ int main(int argc, char** argv) {
     so.callsign = options->callsign;
     so.transcript = transcript;
     so.errors = &std::cerr;
+    so.air = air.get();
+    // A scenario runs in virtual time, faster than sound can play: espeak only speaks into the air recording there.
+    if (options->voice.value_or("estimate") == "espeak")
+      so.makeVoice = [&air](qm::Scheduler& scheduler) -> std::unique_ptr<qm::Voice> {
+        return makeEspeak(scheduler, air.get(), false);
+      };
     return qm::runScenario(so);
   }
   // The desktop program comes with the windows; until then the node runs headless.
-  return runHeadless(*options, *transcript, argc, argv);
+  return runHeadless(*options, *transcript, air.get(), argc, argv);
 }

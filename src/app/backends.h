@@ -16,6 +16,7 @@ class WindowSystem;
 class Voice;
 class HttpClient;
 class Bell;
+class AirRecording;
 
 struct Backends {
   Scheduler& scheduler;
@@ -32,6 +33,8 @@ struct Backends {
   Voice* voice = nullptr;
   HttpClient* http = nullptr;
   Bell* bell = nullptr;
+  // The air recording (--air): speech and Morse append what they key onto the air; null when none is made.
+  AirRecording* air = nullptr;
 };
 
 }  // namespace qm

@@ -12,6 +12,7 @@
 #include "scenario/scenario_exit.h"
 #include "scenario/script.h"
 #include "scenario/session.h"
+#include "speech/voice.h"
 
 namespace qm {
 namespace {
@@ -44,6 +45,16 @@ class TempFolder {
   std::filesystem::path path_;
 };
 
+// Words from `from` on, joined by blanks, a word with a blank quoted as the transcript writes it.
+std::string joinQuoted(const std::vector<std::string>& words, std::size_t from) {
+  std::string out;
+  for (std::size_t i = from; i < words.size(); ++i) {
+    if (!out.empty()) out += ' ';
+    out += words[i].find(' ') == std::string::npos ? words[i] : quote(words[i]);
+  }
+  return out;
+}
+
 std::string readWholeFile(const std::filesystem::path& p, bool& exists) {
   std::ifstream in(p, std::ios::binary);
   exists = static_cast<bool>(in);
@@ -62,6 +73,11 @@ class Run {
     parseLocalDateTime("2026-01-01 00:00:00", start);
     scheduler_ = VirtualScheduler(start);
     session_.node.setCallsign(o.callsign);
+    if (o.makeVoice) {
+      voice_ = o.makeVoice(scheduler_);
+      if (voice_) session_.useVoice(*voice_);
+    }
+    session_.backends.air = o.air;
   }
 
   void execute(const ScriptLine& line) {
@@ -212,13 +228,17 @@ class Run {
     if (q.empty()) fail(what, shown, "nothing");
     OutputEvent e = q.front();
     q.pop_front();
-    if (!matches(e.arg, regex ? "~" : "=", want)) fail(what, shown, Transcript::format(e));
+    if (matches(e.arg, regex ? "~" : "=", want)) return;
+    // The argument may be followed by what the transcript shows after it: expect say "TEXT" rate N.
+    if (!regex && w.size() > 3 && e.arg == w[2] && !e.extra.empty() && e.extra == joinQuoted(w, 3)) return;
+    fail(what, shown, Transcript::format(e));
   }
 
   const ScenarioOptions& options_;
   TempFolder home_, machine_;
   ScenarioLock* lock_ = nullptr;
   VirtualScheduler scheduler_;
+  std::unique_ptr<Voice> voice_;  // outlives the session that speaks with it
   Session session_;
 };
 

@@ -3,6 +3,7 @@
 #include "app/frm_main.h"
 #include "platform/scheduler.h"
 #include "scenario/script.h"
+#include "speech/form1.h"
 
 namespace qm {
 namespace {
@@ -34,7 +35,11 @@ Session::Session(Scheduler& scheduler, Folders folders, std::ostream* out, const
       node(transcript),
       instanceLock(std::move(lock)),
       exit(makeExit(*this)),
-      backends{scheduler, prompter, *exit, node, *instanceLock, transcript, std::move(folders)} {}
+      backends{scheduler, prompter, *exit, node, *instanceLock, transcript, std::move(folders)},
+      estimateVoice(scheduler),
+      voice(transcript, &estimateVoice) {
+  backends.voice = &voice;
+}
 
 Session::~Session() = default;
 
@@ -105,6 +110,14 @@ bool Session::act(const std::vector<std::string>& w) {
     needArgs(w, 2);
     if (w[1] != "fail-ptt") throw ScriptError("unknown node fault '" + w[1] + "' (fail-ptt)");
     node.setFailPTT(parseOnOff(w[2]));
+  } else if (cmd == "speak") {
+    // speak "TEXT": an announcement of any text, made as every announcement is (SayTheText, then SpeakTheText).
+    needArgs(w, 1);
+    Form1& announcer = program().form1();
+    runUntilEnded([&] {
+      announcer.SayTheText = w[1];
+      announcer.SpeakTheText();
+    });
   } else if (cmd == "click") {
     needArgs(w, 1);
     Control& c = control(w[1]);

@@ -14,6 +14,8 @@
 #include "platform/program_exit.h"
 #include "scenario/recording_prompter.h"
 #include "scenario/transcript.h"
+#include "speech/estimate_voice.h"
+#include "speech/recording_voice.h"
 
 namespace qm {
 
@@ -41,6 +43,11 @@ class Session {
   std::unique_ptr<InstanceLock> instanceLock;
   std::unique_ptr<ProgramExit> exit;
   Backends backends;
+  // The voice (backends.voice): every utterance is written to the transcript, then spoken by the estimate voice
+  // unless useVoice chose another engine.
+  EstimateVoice estimateVoice;
+  RecordingVoice voice;
+  void useVoice(Voice& engine) { voice.setTarget(&engine); }
 
   // Actions of subsystems that plug in (the simulated Skype client): return true when handled.
   std::vector<std::function<bool(const std::vector<std::string>&)>> extraActions;

@@ -1,24 +1,93 @@
 #pragma once
-// The announcement window: the seventeen editable phrases and their language file, speech output over the air, and
-// the station connect and disconnect announcements.
+// The announcement window: the seventeen editable phrases and their language file (form1.cpp), speech output over
+// the air (speech_output.cpp) and the station connect and disconnect announcements (station_announcements.cpp).
+#include <array>
 #include <memory>
+#include <string>
 
+#include "platform/control.h"
 #include "platform/window.h"
 
 namespace qm {
 
 class Program;
 class EchoLinkApp;
+class Voice;
 
 class Form1 : public Window {
  public:
   explicit Form1(Program& program);
   ~Form1() override;
   void Form_Load();
+  // The close box asks first; Yes unkeys the transmitter and ends the program, No keeps everything.
   void closeRequest() override;
 
+  // Writes the seventeen phrases to the language file.
+  void SaveData();
+  // Speaks SayTheText over the air (keying the transmitter around it) when voice is enabled on the main window;
+  // returns once it has been spoken. SayTheText is left holding the text as spoken (zeros as " Zero ").
+  void SpeakTheText();
+
+  // The text to speak next: assign it, then call SpeakTheText.
+  std::string SayTheText;
+  // Scratch space for the callsign being announced.
+  std::string TempCall;
+
+  EchoLinkApp* echoLink() { return EchoLink.get(); }
+
+  // One row a phrase: the English reference beside the editable text.
+  Label Label1{*this, "Label1"};
+  TextBox Text1{*this, "Text1"};
+  Label Label2{*this, "Label2"};
+  TextBox Text2{*this, "Text2"};
+  Label Label3{*this, "Label3"};
+  TextBox Text3{*this, "Text3"};
+  Label Label4{*this, "Label4"};
+  TextBox Text4{*this, "Text4"};
+  Label Label5{*this, "Label5"};
+  TextBox Text5{*this, "Text5"};
+  Label Label6{*this, "Label6"};
+  TextBox Text6{*this, "Text6"};
+  Label Label7{*this, "Label7"};
+  TextBox Text7{*this, "Text7"};
+  Label Label8{*this, "Label8"};
+  TextBox Text8{*this, "Text8"};
+  Label Label9{*this, "Label9"};
+  TextBox Text9{*this, "Text9"};
+  Label Label10{*this, "Label10"};
+  TextBox Text10{*this, "Text10"};
+  Label Label11{*this, "Label11"};
+  TextBox Text11{*this, "Text11"};
+  Label Label12{*this, "Label12"};
+  TextBox Text12{*this, "Text12"};
+  Label Label13{*this, "Label13"};
+  TextBox Text13{*this, "Text13"};
+  Label Label14{*this, "Label14"};
+  TextBox Text14{*this, "Text14"};
+  Label Label15{*this, "Label15"};
+  TextBox Text15{*this, "Text15"};
+  Label Label16{*this, "Label16"};
+  TextBox Text16{*this, "Text16"};
+  Label Label17{*this, "Label17"};
+  TextBox Text17{*this, "Text17"};
+  CommandButton Command2{*this, "Command2", "Save Data"};
+  CommandButton Command1{*this, "Command1", "Hide"};
+
  private:
+  void layOut();
+  void Echolink_connected(const std::string& sCallConnected, const std::string& sName, const std::string& sAddr);
+  void Echolink_Disconnected(const std::string& sCall);
+  void EchoLink_Closing();
+  // The announcement of one connect or disconnect, from the ConDisc test on.
+  void announceStation(std::string s, bool connecting);
+  // The voice, or an error when no voice backend was given.
+  Voice& voice();
+  EchoLinkApp& app();
+
   Program& program_;
+  std::array<TextBox*, 17> phrases_;
+  std::array<Label*, 17> labels_;
+  Voice* voice_ = nullptr;
   std::unique_ptr<EchoLinkApp> EchoLink;
 };
 
