@@ -2,6 +2,7 @@
 // The announcement window: the seventeen editable phrases and their language file, speech output over the air, and
 // the station connect and disconnect announcements.
 #include <memory>
+#include <string>
 
 #include "platform/window.h"
 
@@ -16,6 +17,9 @@ class Form1 : public Window {
   ~Form1() override;
   void Form_Load();
   void closeRequest() override;
+
+  std::string SayTheText;
+  void SpeakTheText();
 
  private:
   Program& program_;
