@@ -144,6 +144,8 @@ class frmMain : public Window {
 
  private:
   void layOut();
+  int confirmationInterval() const;
+  double timeoutSeconds() const;
   // Each subsystem wires its handlers to the window's controls, timers and events; defined in its own folder.
   void wireSkype();         // src/skype/
   void wireSpeech();        // src/speech/: the voice-speed label and the Voice Test button

@@ -1,10 +1,98 @@
+// The DTMF command interpreter: the switch-on and switch-off codes, "*#" number requests, "A" to confirm, "DD" to
+// hang up, and the directory codes; every request is announced and dialled only after a confirmation in time.
 #include "app/frm_main.h"
+#include "app/program.h"
+#include "control/announce.h"
+#include "directory/buddy.h"
+#include "platform/scheduler.h"
+#include "platform/vb_text.h"
 
 namespace qm {
 
-void frmMain::wireDtmf() {}
-void frmMain::EchoLink_DTMFString(const std::string&) {}
-void frmMain::Check1_Click() {}
-void frmMain::Timer3_Timer() {}
+namespace {
+constexpr int kFallbackConfirmationMs = 10000;
+}
+
+void frmMain::wireDtmf() {
+  Check1.Click = [this] { Check1_Click(); };
+  Timer3.onTimer = [this] { Timer3_Timer(); };
+  mainEvents.DTMFString = [this](const std::string& s) { EchoLink_DTMFString(s); };
+  addVariable("RequestPending", {[this] { return std::string(RequestPending ? "true" : "false"); },
+                                 [this](const std::string& v) { RequestPending = v == "true"; }});
+}
+
+// The operator's confirmation time-out in milliseconds, as the clock mirrors it into TimeOutTime; 10 seconds until
+// the clock has first ticked, or when the box holds nothing a timer can take.
+int frmMain::confirmationInterval() const {
+  auto ms = parseInteger(TimeOutTime.Caption());
+  if (!ms || *ms <= 0 || *ms > 65535) return kFallbackConfirmationMs;
+  return static_cast<int>(*ms);
+}
+
+void frmMain::EchoLink_DTMFString(const std::string& sDigits) {
+  const std::string digits = sDigits;
+  program_.backends().scheduler.processPending();
+  Text111.setText(digits);
+  if (Enable_DTMF.Text() == digits) Check1.setValue(1);
+  if (Disable_DTMF.Text() == digits) Check1.setValue(0);
+  auto controlOn = [this] { return Check1.Value() == 1; };
+
+  if (controlOn() && startsWith(Text111.Text(), "*#")) {
+    Text111.setText(replaceAll(Text111.Text(), "*#", ""));
+    TempCall = Text111.Text();
+    TempCallHold.setText(Text111.Text());
+    SplitCall();
+    RequestPending = true;
+    announce(program_, phrase(program_, 1) + " " + TempCall + " . " + phrase(program_, 2));
+    Timer3.setInterval(confirmationInterval());
+    Timer3.setEnabled(true);
+  }
+
+  if (controlOn() && digits == "A") {
+    if (RequestPending) {
+      RequestPending = false;
+      Timer3.setEnabled(false);
+      txtSend.setText("CALL " + TempCallHold.Text());
+      TempCallHold.setText("");
+      Dial_Phone();
+    } else {
+      announce(program_, phrase(program_, 3));
+      Text111.setText("");
+      RequestPending = false;
+      Timer3.setEnabled(false);
+    }
+  }
+
+  if (controlOn() && digits == "DD") Dial_Phone();
+
+  for (int i = 0; i < Buddy::kEntries; ++i) {
+    BuddyEntry e = program_.buddy().entry(i);
+    if (e.Dtmf.Text() != digits || !controlOn()) continue;
+    std::string sentence = phrase(program_, 1) + " " + e.NameOrCallSign.Text() + " . " + phrase(program_, 2);
+    TempCall = e.PhoneOrSkypeName.Text();
+    TempCallHold.setText(e.PhoneOrSkypeName.Text());
+    announce(program_, sentence);
+    RequestPending = true;
+    Timer3.setInterval(confirmationInterval());
+    Timer3.setEnabled(true);
+  }
+}
+
+void frmMain::Check1_Click() {
+  if (Check1.Value() == 2) {
+    Check1.setValue(0);  // a greyed box counts as off: the change to 0 announces it
+    return;
+  }
+  PTT.setBackColor(255);
+  PTT.setText("PTT ON");
+  announce(program_, phrase(program_, Check1.Value() == 1 ? 4 : 5));
+}
+
+void frmMain::Timer3_Timer() {
+  TempCallHold.setText("");
+  RequestPending = false;
+  announce(program_, phrase(program_, 3));
+  Timer3.setEnabled(false);
+}
 
 }  // namespace qm
