@@ -5,11 +5,13 @@
 #include <iostream>
 
 #include "app/version.h"
+#include "curl/curl_http_client.h"
 #include "options.h"
 #include "platform/instance_lock.h"
 #include "realtime/headless_console.h"
 #include "realtime/qt_scheduler.h"
 #include "realtime/real_exit.h"
+#include "report/report_target.h"
 #include "scenario/scenario_runner.h"
 #include "scenario/session.h"
 
@@ -30,6 +32,11 @@ int runHeadless(const qm::Options& o, std::ostream& transcript, int argc, char**
       std::move(lock));
   session.transcript.setKeeping(false);
   session.node.setCallsign(o.callsign);
+  // The usage report goes over the network here (scenario runs only record it).
+  qm::CurlHttpClient http;
+  session.httpRecorder.passTo(&http);
+  if (o.noReport) session.backends.http = nullptr;
+  session.backends.reportUrl = o.reportUrl.value_or("");
   qm::HeadlessConsole console(session);
   session.start();
   console.begin();
@@ -54,6 +61,10 @@ int main(int argc, char** argv) {
     std::cout << "quillmere " << qm::versionText() << "\n";
     return 0;
   }
+  if (options->reportUrl && !qm::parseReportUrl(*options->reportUrl)) {
+    std::cerr << "quillmere: --report-url takes http://HOST[:PORT]/PATH, not '" << *options->reportUrl << "'\n";
+    return 2;
+  }
   std::ofstream transcriptFile;
   std::ostream* transcript = &std::cout;
   if (options->transcript) {
@@ -72,6 +83,8 @@ int main(int argc, char** argv) {
     so.callsign = options->callsign;
     so.transcript = transcript;
     so.errors = &std::cerr;
+    so.reportUrl = options->reportUrl.value_or("");
+    so.noReport = options->noReport;
     return qm::runScenario(so);
   }
   // The desktop program comes with the windows; until then the node runs headless.

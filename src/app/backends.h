@@ -1,6 +1,8 @@
 #pragma once
 // The platform and the outside applications, chosen once (in main, the scenario runner or a test) and handed to the
 // Program. Logic sees these interfaces only.
+#include <string>
+
 #include "platform/control.h"
 #include "platform/folders.h"
 
@@ -32,6 +34,8 @@ struct Backends {
   Voice* voice = nullptr;
   HttpClient* http = nullptr;
   Bell* bell = nullptr;
+  // Where the usage report goes ("http://HOST[:PORT]/PATH"); empty for the built-in default.
+  std::string reportUrl = "";
 };
 
 }  // namespace qm

@@ -62,6 +62,8 @@ class Run {
     parseLocalDateTime("2026-01-01 00:00:00", start);
     scheduler_ = VirtualScheduler(start);
     session_.node.setCallsign(o.callsign);
+    session_.backends.reportUrl = o.reportUrl;
+    if (o.noReport) session_.backends.http = nullptr;
   }
 
   void execute(const ScriptLine& line) {

@@ -15,6 +15,8 @@ struct ScenarioOptions {
   std::string callsign = "N0CALL-L";
   std::ostream* transcript = nullptr;  // where the transcript goes; null for none
   std::ostream* errors = nullptr;      // where failures are explained
+  std::string reportUrl;               // where the recorded usage report says it goes; empty for the default
+  bool noReport = false;               // no usage report at all
 };
 
 int runScenario(const ScenarioOptions& options);

@@ -34,7 +34,9 @@ Session::Session(Scheduler& scheduler, Folders folders, std::ostream* out, const
       node(transcript),
       instanceLock(std::move(lock)),
       exit(makeExit(*this)),
-      backends{scheduler, prompter, *exit, node, *instanceLock, transcript, std::move(folders)} {}
+      backends{scheduler, prompter, *exit, node, *instanceLock, transcript, std::move(folders)} {
+  backends.http = &httpRecorder;
+}
 
 Session::~Session() = default;
 
