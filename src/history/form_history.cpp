@@ -86,6 +86,10 @@ void FormHistory::closeRequest() {
   // window has a subscription of its own, so the kept one does nothing while the window is loaded.
   Program& program = program_;
   std::unique_ptr<EchoLinkApp> kept = std::move(EchoLink);
+  if (!kept) {  // the load never got as far as subscribing
+    program.unloadHistory();
+    return;
+  }
   kept->events = {};
   kept->events.connected = [&program](const std::string& call, const std::string& name, const std::string& addr) {
     if (!program.historyLoaded()) program.history().EchoLink_connected(call, name, addr);
