@@ -7,11 +7,13 @@
 #include "app/version.h"
 #include "echolink/air_recording.h"
 #include "espeak/espeak_voice.h"
+#include "curl/curl_http_client.h"
 #include "options.h"
 #include "platform/instance_lock.h"
 #include "realtime/headless_console.h"
 #include "realtime/qt_scheduler.h"
 #include "realtime/real_exit.h"
+#include "report/report_target.h"
 #include "scenario/scenario_runner.h"
 #include "scenario/session.h"
 
@@ -51,6 +53,11 @@ int runHeadless(const qm::Options& o, std::ostream& transcript, qm::AirRecording
   session.backends.air = air;
   if (o.voice.value_or("espeak") == "espeak") espeak = makeEspeak(scheduler, air, true);
   if (espeak) session.useVoice(*espeak);
+  // The usage report goes over the network here (scenario runs only record it).
+  qm::CurlHttpClient http;
+  session.httpRecorder.passTo(&http);
+  if (o.noReport) session.backends.http = nullptr;
+  session.backends.reportUrl = o.reportUrl.value_or("");
   qm::HeadlessConsole console(session);
   session.start();
   console.begin();
@@ -74,6 +81,10 @@ int main(int argc, char** argv) {
   if (options->version) {
     std::cout << "quillmere " << qm::versionText() << "\n";
     return 0;
+  }
+  if (options->reportUrl && !qm::parseReportUrl(*options->reportUrl)) {
+    std::cerr << "quillmere: --report-url takes http://HOST[:PORT]/PATH, not '" << *options->reportUrl << "'\n";
+    return 2;
   }
   std::ofstream transcriptFile;
   std::ostream* transcript = &std::cout;
@@ -109,6 +120,8 @@ int main(int argc, char** argv) {
       so.makeVoice = [&air](qm::Scheduler& scheduler) -> std::unique_ptr<qm::Voice> {
         return makeEspeak(scheduler, air.get(), false);
       };
+    so.reportUrl = options->reportUrl.value_or("");
+    so.noReport = options->noReport;
     return qm::runScenario(so);
   }
   // The desktop program comes with the windows; until then the node runs headless.

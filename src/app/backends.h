@@ -1,6 +1,8 @@
 #pragma once
 // The platform and the outside applications, chosen once (in main, the scenario runner or a test) and handed to the
 // Program. Logic sees these interfaces only.
+#include <string>
+
 #include "platform/control.h"
 #include "platform/folders.h"
 
@@ -35,6 +37,8 @@ struct Backends {
   Bell* bell = nullptr;
   // The air recording (--air): speech and Morse append what they key onto the air; null when none is made.
   AirRecording* air = nullptr;
+  // Where the usage report goes ("http://HOST[:PORT]/PATH"); empty for the built-in default.
+  std::string reportUrl = "";
 };
 
 }  // namespace qm

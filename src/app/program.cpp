@@ -62,6 +62,10 @@ void Program::unloadHistory() {
   history_.reset();
 }
 
+void Program::keepSubscription(const std::string& window, std::unique_ptr<EchoLinkApp> app) {
+  keptSubscriptions_.try_emplace(window, std::move(app));
+}
+
 void Program::internalError(const std::string& procedure, const std::string& description) {
   backends_.prompter.show("Internal Error: " + procedure + "\r\n" + description, "", BoxIcon::Warning, BoxButtons::Ok);
 }

@@ -2,6 +2,7 @@
 // The running program: every window, reached by one another through it
 // (the counterpart of the original's global window names). Showing or touching a window that is not loaded loads it.
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,6 +42,9 @@ class Program {
   // Closing with the close box discards these two windows; the next touch loads them afresh.
   void unloadBuddy();
   void unloadHistory();
+  // Keeps the EchoLink instance of a window that its close box discarded, for the rest of the run: the instance
+  // outlives its window, and its handlers may load the window again. One is kept per window; later ones are dropped.
+  void keepSubscription(const std::string& window, std::unique_ptr<EchoLinkApp> app);
 
   // The internal-error report: a warning box "Internal Error: " + procedure, CR LF, description.
   void internalError(const std::string& procedure, const std::string& description);
@@ -65,6 +69,7 @@ class Program {
   std::unique_ptr<Form1> form1_;
   std::unique_ptr<Form21> form21_;
   std::unique_ptr<FormHistory> history_;
+  std::map<std::string, std::unique_ptr<EchoLinkApp>> keptSubscriptions_;
 };
 
 }  // namespace qm

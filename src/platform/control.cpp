@@ -64,14 +64,26 @@ void Control::setGeometry(Rect r) {
 }
 
 TextBox::TextBox(Window& window, std::string name, std::string text)
-    : Control(window, std::move(name), ControlKind::TextBox), text_(std::move(text)) {
+    : Control(window, std::move(name), ControlKind::TextBox),
+      text_(std::move(text)),
+      characters_(characterCount(text_)) {
   setBackColor(kWindowBackground);
 }
 
 void TextBox::setText(const std::string& text) {
   if (text == text_) return;
   text_ = text;
+  characters_ = characterCount(text_);
   SelStart = 0;
+  changed();
+  if (Change) Change();
+}
+
+void TextBox::appendText(const std::string& text) {
+  if (text.empty()) return;
+  text_ += text;
+  characters_ += characterCount(text);
+  SelStart = characters_;
   changed();
   if (Change) Change();
 }

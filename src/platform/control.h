@@ -96,6 +96,9 @@ class TextBox : public Control {
   TextBox(Window& window, std::string name, std::string text = "");
   const std::string& Text() const { return text_; }
   void setText(const std::string& text);
+  // Adds `text` at the end in place (constant time for each appended character, however long the text already is)
+  // and puts the caret at the new end; runs Change like any other change of the text.
+  void appendText(const std::string& text);
   std::string value() const override { return text_; }
   std::optional<std::string> property(const std::string& name) const override;
   bool operatorEdit(const std::string& text) override;
@@ -111,6 +114,7 @@ class TextBox : public Control {
 
  private:
   std::string text_;
+  std::size_t characters_ = 0;  // of text_, kept so that an append need not count the whole text again
   bool digitsOnly_ = false;
 };
 

@@ -78,6 +78,8 @@ class Run {
       if (voice_) session_.useVoice(*voice_);
     }
     session_.backends.air = o.air;
+    session_.backends.reportUrl = o.reportUrl;
+    if (o.noReport) session_.backends.http = nullptr;
   }
 
   void execute(const ScriptLine& line) {

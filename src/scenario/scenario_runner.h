@@ -24,6 +24,8 @@ struct ScenarioOptions {
   // The voice engine, made on the run's virtual scheduler; none means the estimate voice.
   std::function<std::unique_ptr<Voice>(Scheduler&)> makeVoice;
   AirRecording* air = nullptr;  // the air recording, if one is made
+  std::string reportUrl;               // where the recorded usage report says it goes; empty for the default
+  bool noReport = false;               // no usage report at all
 };
 
 int runScenario(const ScenarioOptions& options);

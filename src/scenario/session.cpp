@@ -39,6 +39,7 @@ Session::Session(Scheduler& scheduler, Folders folders, std::ostream* out, const
       estimateVoice(scheduler),
       voice(transcript, &estimateVoice) {
   backends.voice = &voice;
+  backends.http = &httpRecorder;
 }
 
 Session::~Session() = default;

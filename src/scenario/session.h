@@ -12,6 +12,7 @@
 #include "echolink/simulated_node.h"
 #include "platform/instance_lock.h"
 #include "platform/program_exit.h"
+#include "report/recording_http_client.h"
 #include "scenario/recording_prompter.h"
 #include "scenario/transcript.h"
 #include "speech/estimate_voice.h"
@@ -48,6 +49,8 @@ class Session {
   EstimateVoice estimateVoice;
   RecordingVoice voice;
   void useVoice(Voice& engine) { voice.setTarget(&engine); }
+  // The usage report is recorded, never sent; whoever runs the session in real time may install a real client.
+  RecordingHttpClient httpRecorder{transcript};
 
   // Actions of subsystems that plug in (the simulated Skype client): return true when handled.
   std::vector<std::function<bool(const std::vector<std::string>&)>> extraActions;
