@@ -12,8 +12,10 @@
 #include "echolink/simulated_node.h"
 #include "platform/instance_lock.h"
 #include "platform/program_exit.h"
+#include "platform/window_system.h"
 #include "scenario/recording_prompter.h"
 #include "scenario/transcript.h"
+#include "skype/simulated_skype.h"
 
 namespace qm {
 
@@ -40,6 +42,8 @@ class Session {
   SimulatedNode node;
   std::unique_ptr<InstanceLock> instanceLock;
   std::unique_ptr<ProgramExit> exit;
+  WindowSystem windowSystem;  // the desktop the program and the simulated Skype share
+  SimulatedSkype skype;
   Backends backends;
 
   // Actions of subsystems that plug in (the simulated Skype client): return true when handled.
