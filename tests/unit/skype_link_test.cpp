@@ -10,6 +10,7 @@
 #include "platform/clock_format.h"
 #include "platform/virtual_scheduler.h"
 #include "scenario/scenario_exit.h"
+#include "scenario/script.h"
 #include "scenario/session.h"
 #include "skype/api_text.h"
 #include "skype/mod_main.h"
@@ -173,6 +174,68 @@ TEST_F(SkypeLink, CommandsGoOutAsBytesWithOneZero) {
   EXPECT_EQ(senders[0], link().mainWindowHandle());
   EXPECT_TRUE(session_.transcript.pending("sent").empty()) << "Skype itself saw nothing";
   desktop().destroyWindow(other);
+}
+
+TEST_F(SkypeLink, ADurationReportSwitchesTheTimeOutTimerOn) {
+  start();
+  scheduler_.runFor(std::chrono::milliseconds(1000));
+  main().Timer2.setEnabled(false);
+  session_.act({"skype", "notify", "CALL 1234 DURATION"});  // no blank after DURATION
+  EXPECT_FALSE(main().Timer2.Enabled());
+  session_.act({"skype", "notify", "CALL 1234 DURATION 7"});
+  EXPECT_TRUE(main().Timer2.Enabled());
+  EXPECT_EQ(main().txtSend.Text(), "SET CALL 1234 STATUS FINISHED");
+}
+
+TEST_F(SkypeLink, AFinishedCallReloadsTheCounterFromMins) {
+  start();
+  scheduler_.runFor(std::chrono::milliseconds(1000));
+  main().Counter.setCaption("17");
+  session_.act({"skype", "notify", "CALL 1 STATUS FINISHED"});
+  EXPECT_EQ(main().Counter.Caption(), "240");
+  main().Mins.setText("2.5");
+  main().Counter.setCaption("17");
+  session_.act({"skype", "notify", "CALL 2 STATUS FINISHED"});
+  EXPECT_EQ(main().Counter.Caption(), "150");
+  main().Counter.setCaption("17");
+  session_.act({"skype", "notify", "CALL 2 STATUS ROUTING"});
+  EXPECT_EQ(main().Counter.Caption(), "17");
+}
+
+TEST_F(SkypeLink, AMinsThatIsNoNumberStopsTheLineWithAnInternalError) {
+  start();
+  scheduler_.runFor(std::chrono::milliseconds(1000));
+  std::string panel = main().txtData.Text();
+  main().Mins.setText("four");
+  main().Counter.setCaption("17");
+  session_.act({"skype", "notify", "CALL 1 STATUS FINISHED"});
+  EXPECT_EQ(boxes(), (std::vector<std::string>{"Internal Error: AddText\r\nType mismatch|warning"}));
+  EXPECT_EQ(main().txtData.Text(), panel) << "the line is not added";
+  EXPECT_EQ(main().Counter.Caption(), "17");
+  // The link goes on: the next line is logged as usual.
+  session_.act({"skype", "notify", "PONG"});
+  EXPECT_EQ(main().txtData.Text(), panel + "\r\n<- PONG");
+}
+
+TEST_F(SkypeLink, SkypeActionsRefuseWhatCannotHappen) {
+  start(SimulatedSkype::AttachMode::Allow);
+  EXPECT_THROW(session_.act({"skype", "answer"}), ScriptError) << "no call";
+  EXPECT_THROW(session_.act({"skype", "hangup"}), ScriptError);
+  EXPECT_THROW(session_.act({"skype", "busy"}), ScriptError);
+  EXPECT_THROW(session_.act({"skype", "allow"}), ScriptError) << "set-up after start";
+  EXPECT_THROW(session_.act({"skype", "attach", "x"}), ScriptError);
+  EXPECT_THROW(session_.act({"skype", "attach", "0", "0xZ"}), ScriptError);
+  EXPECT_THROW(session_.act({"skype", "notify"}), ScriptError);
+  EXPECT_THROW(session_.act({"skype", "dial"}), ScriptError);
+  EXPECT_THROW(session_.act({"skype"}), ScriptError);
+  EXPECT_FALSE(session_.act({"skyp", "answer"}));
+}
+
+TEST_F(SkypeLink, WithSkypeAbsentItsActionsAreScriptErrors) {
+  start(SimulatedSkype::AttachMode::Absent);
+  EXPECT_FALSE(session_.skype.running());
+  EXPECT_THROW(session_.act({"skype", "notify", "PONG"}), ScriptError);
+  EXPECT_THROW(session_.act({"skype", "attach", "0"}), ScriptError);
 }
 
 }  // namespace
