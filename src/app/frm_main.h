@@ -145,7 +145,7 @@ class frmMain : public Window {
   std::unique_ptr<EchoLinkApp> EchoLink;
 
  private:
-  std::unique_ptr<modMain> modMain_;  // created by wireSkype; destroyed before the controls it works
+  std::unique_ptr<modMain> modMain_;  // created by wireSkype; destroyed before the controls it works on
   void layOut();
   // Each subsystem wires its handlers to the window's controls, timers and events; defined in its own folder.
   void wireSkype();         // src/skype/
