@@ -14,6 +14,7 @@
 #include "platform/prompter.h"
 #include "platform/scheduler.h"
 #include "platform/vb_text.h"
+#include "skype/mod_main.h"
 #include "speech/form1.h"
 
 namespace qm {
@@ -91,6 +92,7 @@ void frmMain::Form_Load() {
   }
 
   program_.trap("Form_Load", [&] {
+    modMain_->prepare();
     txtSend.setEnabled(false);
     cmdSend.setEnabled(false);
     const Rect& screen = b.screen;

@@ -15,6 +15,7 @@ namespace qm {
 
 class Program;
 class EchoLinkApp;
+class modMain;
 
 class frmMain : public Window {
  public:
@@ -32,6 +33,7 @@ class frmMain : public Window {
   // The Skype link and call control (src/skype/).
   void AddText(const std::string& Data);  // one line into the data panel, then call tracking
   void Dial_Phone();                      // sends the text of txtSend to Skype
+  modMain& skypeLink() { return *modMain_; }
 
   // The DTMF interpreter (src/control/dtmf_interpreter.cpp).
   void EchoLink_DTMFString(const std::string& sDigits);
@@ -143,6 +145,7 @@ class frmMain : public Window {
   std::unique_ptr<EchoLinkApp> EchoLink;
 
  private:
+  std::unique_ptr<modMain> modMain_;  // created by wireSkype; destroyed before the controls it works on
   void layOut();
   int confirmationInterval() const;
   double timeoutSeconds() const;

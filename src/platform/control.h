@@ -109,6 +109,11 @@ class TextBox : public Control {
   bool multiLine = false;
   // Where the caret stands after the last change, in characters (the GUI scrolls to it).
   std::size_t SelStart = 0;
+  // Places the caret (the GUI is told, so it can scroll it into view).
+  void setSelStart(std::size_t position) {
+    SelStart = position;
+    changed();
+  }
 
   std::function<void()> Change;
 

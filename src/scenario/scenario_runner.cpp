@@ -80,6 +80,7 @@ class Run {
     session_.backends.air = o.air;
     session_.backends.reportUrl = o.reportUrl;
     if (o.noReport) session_.backends.http = nullptr;
+    session_.skype.setAutoAnswer(std::nullopt);  // a placed call rings until the script answers it
   }
 
   void execute(const ScriptLine& line) {
@@ -93,6 +94,7 @@ class Run {
       return;
     }
     if (cmd == "callsign" || cmd == "running-copy" || cmd == "clock") return setUp(w);
+    if (cmd == "skype" && w.size() == 2 && SimulatedSkype::parseAttachMode(w[1])) return setUp(w);
     if (cmd == "file") {
       if (w.size() != 3) throw ScriptError("'file' takes a name and a content");
       writeFile(w[1], w[2]);
@@ -116,6 +118,7 @@ class Run {
       return std::make_unique<ScenarioExit>(s.transcript, [this, &s] {
         scheduler_.halt();
         s.node.setDeaf(true);
+        s.skype.setDeaf(true);
       });
     };
   }
@@ -133,6 +136,8 @@ class Run {
     } else if (w[0] == "running-copy") {
       if (w.size() != 1) throw ScriptError("'running-copy' takes no argument");
       lock_->otherRunning = true;
+    } else if (w[0] == "skype") {
+      session_.skype.setAttachMode(*SimulatedSkype::parseAttachMode(w[1]));
     } else {
       if (w.size() != 2) throw ScriptError("'clock' takes \"YYYY-MM-DD HH:MM:SS\"");
       Scheduler::TimePoint t;

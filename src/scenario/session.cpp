@@ -4,6 +4,7 @@
 #include "platform/scheduler.h"
 #include "scenario/script.h"
 #include "speech/form1.h"
+#include "scenario/skype_actions.h"
 
 namespace qm {
 namespace {
@@ -35,17 +36,21 @@ Session::Session(Scheduler& scheduler, Folders folders, std::ostream* out, const
       node(transcript),
       instanceLock(std::move(lock)),
       exit(makeExit(*this)),
+      skype(windowSystem, scheduler, transcript),
       backends{scheduler, prompter, *exit, node, *instanceLock, transcript, std::move(folders)},
       estimateVoice(scheduler),
       voice(transcript, &estimateVoice) {
   backends.voice = &voice;
   backends.http = &httpRecorder;
+  backends.windowSystem = &windowSystem;
+  extraActions.push_back([this](const std::vector<std::string>& w) { return skypeAction(*this, w); });
 }
 
 Session::~Session() = default;
 
 void Session::start() {
   if (program_) throw ScriptError("the program has already started");
+  skype.launch();  // Skype is running before the program starts
   program_ = std::make_unique<Program>(backends);
   runUntilEnded([&] { program_->start(); });
 }

@@ -12,9 +12,11 @@
 #include "echolink/simulated_node.h"
 #include "platform/instance_lock.h"
 #include "platform/program_exit.h"
+#include "platform/window_system.h"
 #include "report/recording_http_client.h"
 #include "scenario/recording_prompter.h"
 #include "scenario/transcript.h"
+#include "skype/simulated_skype.h"
 #include "speech/estimate_voice.h"
 #include "speech/recording_voice.h"
 
@@ -43,6 +45,8 @@ class Session {
   SimulatedNode node;
   std::unique_ptr<InstanceLock> instanceLock;
   std::unique_ptr<ProgramExit> exit;
+  WindowSystem windowSystem;  // the desktop the program and the simulated Skype share
+  SimulatedSkype skype;
   Backends backends;
   // The voice (backends.voice): every utterance is written to the transcript, then spoken by the estimate voice
   // unless useVoice chose another engine.

@@ -1,0 +1,58 @@
+#include "skype/api_text.h"
+
+#include <algorithm>
+
+namespace qm {
+
+ApiText::ApiText(const std::string& text) : bytes_(text.begin(), text.end()) {
+  bytes_.push_back('\0');
+  record_.dwData = 0;
+  record_.cbData = static_cast<std::uint32_t>(bytes_.size());
+  record_.lpData = bytes_.data();
+}
+
+std::string decodeApiText(LPARAM lParam) {
+  std::vector<char> bytes = copyDataBytes(lParam);
+  auto end = std::find(bytes.begin(), bytes.end(), '\0');
+  return toValidUtf8(std::string(bytes.begin(), end));
+}
+
+std::string toValidUtf8(const std::string& bytes) {
+  static const char kReplacement[] = "\xEF\xBF\xBD";
+  std::string out;
+  out.reserve(bytes.size());
+  std::size_t i = 0;
+  auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+  while (i < bytes.size()) {
+    unsigned char c = at(i);
+    std::size_t length = 0;
+    std::uint32_t min = 0, code = 0;
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      ++i;
+      continue;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+      length = 2, min = 0x80, code = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      length = 3, min = 0x800, code = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      length = 4, min = 0x10000, code = c & 0x07;
+    }
+    bool ok = length > 0 && i + length <= bytes.size();
+    for (std::size_t k = 1; ok && k < length; ++k) {
+      if ((at(i + k) & 0xC0) != 0x80) ok = false;
+      code = (code << 6) | (at(i + k) & 0x3F);
+    }
+    if (ok && (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))) ok = false;
+    if (ok) {
+      out.append(bytes, i, length);
+      i += length;
+    } else {
+      out += kReplacement;
+      ++i;  // resynchronise on the next byte
+    }
+  }
+  return out;
+}
+
+}  // namespace qm

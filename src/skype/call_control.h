@@ -1,0 +1,17 @@
+#pragma once
+// Call control: the single outgoing command slot txtSend, the buttons that fill and send it, and call tracking,
+// which follows a call from the logged lines. Every duration report of a running call ("CALL 1234 DURATION 7")
+// arms txtSend with the command that ends that call, so every way of ending a call is simply another Dial_Phone;
+// a finished call ("STATUS FINISHED", Skype's or our own echo) restarts the transmit time-out counter.
+#include <string>
+
+namespace qm {
+
+class frmMain;
+
+// Buttons: Command17 "Disconnect Call in Progress", Command3 "Mute On", Command4 "Mute off".
+void wireCallControl(frmMain& main);
+// Call tracking of one logged line. Throws when Mins does not hold a number.
+void trackCall(frmMain& main, const std::string& line);
+
+}  // namespace qm

@@ -1,0 +1,252 @@
+#include "skype/simulated_skype.h"
+
+#include <algorithm>
+#include <sstream>
+
+#include "platform/scheduler.h"
+#include "platform/vb_text.h"
+#include "skype/api_text.h"
+
+namespace qm {
+namespace {
+
+std::vector<std::string> splitBlanks(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> words;
+  for (std::string w; in >> w;) words.push_back(w);
+  return words;
+}
+
+std::string upper(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
+const char* stateName(bool inProgress) {
+  return inProgress ? "INPROGRESS" : "RINGING";
+}
+
+}  // namespace
+
+std::optional<SimulatedSkype::AttachMode> SimulatedSkype::parseAttachMode(const std::string& word) {
+  if (word == "allow") return AttachMode::Allow;
+  if (word == "allow-now") return AttachMode::AllowNow;
+  if (word == "refuse") return AttachMode::Refuse;
+  if (word == "absent") return AttachMode::Absent;
+  return std::nullopt;
+}
+
+SimulatedSkype::SimulatedSkype(WindowSystem& windows, Scheduler& scheduler, OutputLog& log)
+    : windows_(windows),
+      scheduler_(scheduler),
+      log_(log),
+      authorization_(host_, "authorization", scheduler, static_cast<int>(kAuthorizationDelay.count()), false),
+      durations_(host_, "durations", scheduler, 1000, false),
+      answering_(host_, "answering", scheduler, static_cast<int>(kDefaultAnswerDelay.count()), false) {
+  authorization_.onTimer = [this] { authorizationDue(); };
+  durations_.onTimer = [this] { durationTick(); };
+  answering_.onTimer = [this] { answerDue(); };
+}
+
+SimulatedSkype::~SimulatedSkype() {
+  if (apiWindow_) windows_.destroyWindow(apiWindow_);
+  if (procedureAddress_) windows_.removeProcedure(procedureAddress_);
+}
+
+void SimulatedSkype::launch() {
+  if (apiWindow_ || mode_ == AttachMode::Absent) return;
+  discoverMsg_ = windows_.RegisterWindowMessage("SkypeControlAPIDiscover");
+  attachMsg_ = windows_.RegisterWindowMessage("SkypeControlAPIAttach");
+  procedureAddress_ = windows_.addProcedure(
+      [this](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) { return procedure(hwnd, msg, wParam, lParam); });
+  apiWindow_ = windows_.createWindow("tSkypeAPIWindow", procedureAddress_);
+}
+
+LRESULT SimulatedSkype::procedure(HWND, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_COPYDATA) {
+    command(wParam, decodeApiText(lParam));
+    return 1;
+  }
+  if (msg == discoverMsg_) {
+    discovered(wParam);
+    return 1;
+  }
+  return 0;
+}
+
+void SimulatedSkype::notify(HWND to, const std::string& text) {
+  if (deaf_) return;
+  log_.record({"notify", text, true, ""});
+  ApiText message(text);
+  windows_.SendMessage(to, WM_COPYDATA, apiWindow_, message.lParam());
+}
+
+void SimulatedSkype::sendAttach(HWND to, LPARAM status, HWND wParam) {
+  if (deaf_) return;
+  windows_.SendMessage(to, attachMsg_ ? attachMsg_ : windows_.RegisterWindowMessage("SkypeControlAPIAttach"), wParam,
+                       status);
+}
+
+void SimulatedSkype::discovered(HWND client) {
+  if (client == 0 || client == apiWindow_) return;
+  if (mode_ == AttachMode::Refuse) return sendAttach(client, 2, 0);
+  if (mode_ == AttachMode::AllowNow || allowed_.count(client)) {
+    allowed_.insert(client);
+    return sendAttach(client, 0, apiWindow_);
+  }
+  sendAttach(client, 1, 0);
+  pending_ = client;
+  authorization_.setEnabled(false);  // a discover during the wait starts it afresh
+  authorization_.setEnabled(true);
+}
+
+void SimulatedSkype::authorizationDue() {
+  authorization_.setEnabled(false);
+  if (!pending_) return;
+  HWND client = pending_;
+  pending_ = 0;
+  allowed_.insert(client);
+  sendAttach(client, 0, apiWindow_);
+}
+
+void SimulatedSkype::command(HWND from, const std::string& text) {
+  if (deaf_) return;
+  log_.record({"sent", text, true, ""});
+  std::vector<std::string> words = splitBlanks(text);
+  for (std::size_t i = 0; i < words.size() && i < 4; ++i) words[i] = upper(words[i]);
+  if (words.empty()) return notify(from, "ERROR 2 Unknown command");
+  const std::string& verb = words[0];
+  if (verb == "CALL") {
+    if (words.size() < 2) return notify(from, "ERROR 34 Invalid user handle");
+    Call call{nextCall_++, from, CallState::Ringing, 0, scheduler_.now()};
+    calls_.push_back(call);
+    std::string prefix = "CALL " + std::to_string(call.id) + " STATUS ";
+    notify(from, prefix + "ROUTING");
+    notify(from, prefix + "RINGING");
+    scheduleAnswer();
+  } else if ((verb == "SET" || verb == "GET") && words.size() >= 2 && words[1] == "CALL") {
+    callCommand(from, words);
+  } else if (verb == "SET" && words.size() == 3 && words[1] == "MUTE" && (words[2] == "ON" || words[2] == "OFF")) {
+    muted_ = words[2] == "ON";
+    notify(from, "MUTE " + words[2]);
+  } else if (verb == "GET" && words.size() == 2 && words[1] == "MUTE") {
+    notify(from, muted_ ? "MUTE ON" : "MUTE OFF");
+  } else if (verb == "PING" && words.size() == 1) {
+    notify(from, "PONG");
+  } else if (verb == "PROTOCOL" && words.size() == 2) {
+    notify(from, "PROTOCOL " + words[1]);
+  } else {
+    notify(from, "ERROR 2 Unknown command");
+  }
+}
+
+void SimulatedSkype::callCommand(HWND from, const std::vector<std::string>& words) {
+  // SET CALL n STATUS FINISHED, GET CALL n STATUS, GET CALL n DURATION
+  auto id = words.size() >= 3 ? parseInteger(words[2]) : std::nullopt;
+  Call* call = id ? find(static_cast<int>(*id)) : nullptr;
+  bool set = words[0] == "SET";
+  bool known = (set && words.size() == 5 && words[3] == "STATUS" && words[4] == "FINISHED") ||
+               (!set && words.size() == 4 && (words[3] == "STATUS" || words[3] == "DURATION"));
+  if (!known) return notify(from, "ERROR 2 Unknown command");
+  if (!call) return notify(from, "ERROR 11 Invalid call id");
+  std::string prefix = "CALL " + std::to_string(call->id) + " ";
+  if (set) return finish(call->id);
+  if (words[3] == "STATUS") return notify(from, prefix + "STATUS " + stateName(call->state == CallState::InProgress));
+  notify(from, prefix + "DURATION " + std::to_string(call->seconds));
+}
+
+SimulatedSkype::Call* SimulatedSkype::find(int id) {
+  auto it = std::find_if(calls_.begin(), calls_.end(), [&](const Call& c) { return c.id == id; });
+  return it == calls_.end() ? nullptr : &*it;
+}
+
+SimulatedSkype::Call* SimulatedSkype::latest(bool ringingOnly) {
+  for (auto it = calls_.rbegin(); it != calls_.rend(); ++it)
+    if (!ringingOnly || it->state == CallState::Ringing) return &*it;
+  return nullptr;
+}
+
+void SimulatedSkype::start(Call& call) {
+  call.state = CallState::InProgress;
+  call.seconds = 0;
+  HWND owner = call.owner;
+  std::string text = "CALL " + std::to_string(call.id) + " STATUS INPROGRESS";
+  durations_.setEnabled(true);  // already running for another call: its phase is kept
+  notify(owner, text);
+}
+
+void SimulatedSkype::finish(int id) {
+  Call* call = find(id);
+  if (!call) return;
+  HWND owner = call->owner;
+  std::erase_if(calls_, [&](const Call& c) { return c.id == id; });
+  if (std::none_of(calls_.begin(), calls_.end(), [](const Call& c) { return c.state == CallState::InProgress; }))
+    durations_.setEnabled(false);
+  notify(owner, "CALL " + std::to_string(id) + " STATUS FINISHED");
+}
+
+bool SimulatedSkype::answer() {
+  Call* call = latest(true);
+  if (!call) return false;
+  start(*call);
+  scheduleAnswer();
+  return true;
+}
+
+bool SimulatedSkype::hangup() {
+  Call* call = latest(false);
+  if (!call) return false;
+  finish(call->id);
+  scheduleAnswer();
+  return true;
+}
+
+bool SimulatedSkype::busy() {
+  Call* call = latest(true);
+  if (!call) return false;
+  int id = call->id;
+  notify(call->owner, "CALL " + std::to_string(id) + " STATUS BUSY");
+  finish(id);
+  scheduleAnswer();
+  return true;
+}
+
+void SimulatedSkype::durationTick() {
+  // Snapshot: a notification may run code that ends calls.
+  std::vector<int> running;
+  for (const Call& c : calls_)
+    if (c.state == CallState::InProgress) running.push_back(c.id);
+  if (running.empty()) return durations_.setEnabled(false);
+  for (int id : running) {
+    Call* call = find(id);
+    if (!call || call->state != CallState::InProgress) continue;
+    ++call->seconds;
+    notify(call->owner, "CALL " + std::to_string(id) + " DURATION " + std::to_string(call->seconds));
+  }
+}
+
+void SimulatedSkype::scheduleAnswer() {
+  answering_.setEnabled(false);
+  if (!answerDelay_) return;
+  std::optional<Scheduler::TimePoint> next;
+  for (const Call& c : calls_)
+    if (c.state == CallState::Ringing && (!next || c.ringingSince < *next)) next = c.ringingSince;
+  if (!next) return;
+  auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(*next + *answerDelay_ - scheduler_.now());
+  answering_.setInterval(static_cast<int>(std::clamp<long long>(wait.count(), 1, 65535)));
+  answering_.setEnabled(true);
+}
+
+void SimulatedSkype::answerDue() {
+  answering_.setEnabled(false);
+  if (!answerDelay_) return;
+  std::vector<int> due;
+  for (const Call& c : calls_)
+    if (c.state == CallState::Ringing && c.ringingSince + *answerDelay_ <= scheduler_.now()) due.push_back(c.id);
+  for (int id : due)
+    if (Call* call = find(id); call && call->state == CallState::Ringing) start(*call);
+  scheduleAnswer();
+}
+
+}  // namespace qm
