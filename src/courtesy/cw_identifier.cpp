@@ -39,7 +39,7 @@ void Form21::Beacon7_Timer() {
     else
       sendIdent();
   }
-  if (!channelBusy() && PendingID == kOwed) {
+  if (PendingID == kOwed && !channelBusy()) {  // the channel is read only when something is owed
     sendIdent();
     PendingID = kNotOwed;
   }
