@@ -1,10 +1,12 @@
 #include "scenario/session.h"
 
 #include "app/frm_main.h"
+#include "echolink/air_recording.h"
+#include "echolink/morse.h"
 #include "platform/scheduler.h"
 #include "scenario/script.h"
-#include "speech/form1.h"
 #include "scenario/skype_actions.h"
+#include "speech/form1.h"
 
 namespace qm {
 namespace {
@@ -43,6 +45,13 @@ Session::Session(Scheduler& scheduler, Folders folders, std::ostream* out, const
   backends.voice = &voice;
   backends.http = &httpRecorder;
   backends.windowSystem = &windowSystem;
+  backends.bell = &bell;
+  // Morse that the node sends goes into the air recording, when one is made, with a word space after it.
+  node.onCW = [this](const std::string& text) {
+    if (!backends.air) return;
+    backends.air->append(renderMorse(text, backends.air->sampleRate()));
+    backends.air->appendSilence(std::chrono::milliseconds(420));
+  };
   extraActions.push_back([this](const std::vector<std::string>& w) { return skypeAction(*this, w); });
 }
 

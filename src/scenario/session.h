@@ -14,6 +14,7 @@
 #include "platform/program_exit.h"
 #include "platform/window_system.h"
 #include "report/recording_http_client.h"
+#include "scenario/recording_bell.h"
 #include "scenario/recording_prompter.h"
 #include "scenario/transcript.h"
 #include "skype/simulated_skype.h"
@@ -55,6 +56,7 @@ class Session {
   void useVoice(Voice& engine) { voice.setTarget(&engine); }
   // The usage report is recorded, never sent; whoever runs the session in real time may install a real client.
   RecordingHttpClient httpRecorder{transcript};
+  RecordingBell bell{transcript};
 
   // Actions of subsystems that plug in (the simulated Skype client): return true when handled.
   std::vector<std::function<bool(const std::vector<std::string>&)>> extraActions;
