@@ -18,13 +18,14 @@ Timer::~Timer() {
 
 void Timer::setInterval(int ms) {
   if (ms < 0 || ms > 65535) throw std::out_of_range("a timer interval is 0 to 65535 ms, not " + std::to_string(ms));
-  if (ms == interval_) return;
+  bool same = ms == interval_;
   interval_ = ms;
+  // Setting the interval, even to the value it has, starts a running timer's interval afresh.
   if (running())
-    scheduler_.armTimer(*this);  // the new interval applies at once
+    scheduler_.armTimer(*this);
   else
     scheduler_.disarmTimer(*this);
-  changed();
+  if (!same) changed();
 }
 
 void Timer::setEnabled(bool on) {

@@ -1,6 +1,7 @@
 #pragma once
 // A window timer. Interval 0 never ticks; starting a stopped timer puts its first tick one full interval later;
-// starting a running timer changes nothing; stopping cancels; a new interval applies to a running timer at once.
+// starting a running timer changes nothing; stopping cancels; setting the interval of a running timer (even to the
+// same value) starts its interval afresh.
 #include <functional>
 
 #include "platform/control.h"

@@ -78,6 +78,13 @@ TEST_F(SchedulerTest, ANewIntervalAppliesToARunningTimerAtOnce) {
   t.setInterval(300);
   s.runFor(700ms);
   EXPECT_EQ(log, (std::vector<std::string>{"T@700", "T@1000"}));
+  t.setInterval(300);  // the same interval again starts it afresh
+  s.runFor(200ms);
+  t.setInterval(300);
+  s.runFor(299ms);
+  EXPECT_EQ(log.size(), 2u);
+  s.runFor(1ms);
+  EXPECT_EQ(log.size(), 3u);
   EXPECT_THROW(t.setInterval(65536), std::out_of_range);
   EXPECT_THROW(t.setInterval(-1), std::out_of_range);
 }
