@@ -1,5 +1,6 @@
 // A simulated 24-hour day of a busy node, in virtual time: every window's timers running all day (the 10 ms
-// displays included), 500 RF transmissions (kerchunks among them), internet audio, and a CW identification every
+// displays included), 500 RF transmissions (kerchunks among them), internet audio, 50 calls requested by DTMF,
+// confirmed, answered and hung up, 100 station connects and disconnects announced, and a CW identification every
 // 15 minutes. Prints the CPU time the day took; the budget is 2 seconds.
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -36,7 +37,7 @@ std::filesystem::path tempFolder() {
 
 int main() {
   const std::filesystem::path home = tempFolder(), machine = tempFolder();
-  std::ofstream(home / "quillmere.ini") << "[SETTINGS]\r\nCheck1=0\r\n";
+  std::ofstream(home / "quillmere.ini") << "[SETTINGS]\r\nCheck1=1\r\n";
   std::ofstream(machine / "quillmere_courtsey.ini") << "[SETTINGS]\r\nSTOPCLOCK7=1\r\nBEACONPERIOD7=15\r\n";
 
   const Scheduler::TimePoint start{};
@@ -46,7 +47,8 @@ int main() {
       [&](Session& s) { return std::make_unique<ScenarioExit>(s.transcript, [&] { scheduler.halt(); }); },
       std::make_unique<FixedInstanceLock>(false));
   session.transcript.setKeeping(false);
-  long letters = 0, idents = 0;
+  session.skype.setAutoAnswer(std::nullopt);
+  long letters = 0, idents = 0, calls = 0;
   session.node.onCW = [&](const std::string& text) { text == "Your Call" ? ++idents : ++letters; };
 
   const double before = cpuSeconds();
@@ -66,6 +68,19 @@ int main() {
       session.node.setRx(true);
       scheduler.runUntil(t + 80s);
       session.node.setRx(false);
+      session.node.connect(i % 2 ? "*IRELAND*" : "W1AW-L", "Op", "10.0.0.7");
+      scheduler.runUntil(t + 90s);
+      session.node.disconnect(i % 2 ? "*IRELAND*" : "W1AW-L");
+    }
+    if (i % 10 == 5) {
+      // A call: requested, confirmed, answered, two minutes long, hung up from the radio.
+      scheduler.runUntil(t + 60s);
+      session.node.dtmf("*#00155512" + std::to_string(i));
+      session.node.dtmf("A");
+      session.act({"skype", "answer"});
+      scheduler.runUntil(t + 180s);
+      session.node.dtmf("DD");
+      ++calls;
     }
   }
   scheduler.runUntil(start + day);
@@ -73,8 +88,8 @@ int main() {
 
   std::printf(
       "simulated day: %.3f s CPU for 24 h virtual (budget 2 s); %llu timer ticks; %ld courtesy letters, "
-      "%ld identifications\n",
-      cpu, static_cast<unsigned long long>(scheduler.ticksRun()), letters, idents);
+      "%ld identifications, %ld calls\n",
+      cpu, static_cast<unsigned long long>(scheduler.ticksRun()), letters, idents, calls);
   std::filesystem::remove_all(home);
   std::filesystem::remove_all(machine);
   return 0;
