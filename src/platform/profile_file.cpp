@@ -14,20 +14,14 @@
 namespace qm {
 namespace {
 
-std::string_view trim(std::string_view t) {
-  while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
-  while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
-  return t;
-}
-
 // The section name of a "[name]" line, or nothing for any other line.
 std::optional<std::string_view> sectionName(std::string_view line) {
-  line = trim(line);
+  line = trimBlanks(line);
   if (line.empty() || line.front() != '[') return std::nullopt;
   line.remove_prefix(1);
   auto close = line.find(']');
   if (close != std::string_view::npos) line = line.substr(0, close);
-  return trim(line);
+  return trimBlanks(line);
 }
 
 struct KeyValue {
@@ -35,14 +29,14 @@ struct KeyValue {
 };
 
 std::optional<KeyValue> keyValue(std::string_view line) {
-  std::string_view t = trim(line);
+  std::string_view t = trimBlanks(line);
   if (t.empty() || t.front() == ';' || t.front() == '[') return std::nullopt;
   auto eq = t.find('=');
   if (eq == std::string_view::npos) return std::nullopt;
-  std::string_view value = trim(t.substr(eq + 1));
+  std::string_view value = trimBlanks(t.substr(eq + 1));
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
     value = value.substr(1, value.size() - 2);
-  return KeyValue{trim(t.substr(0, eq)), value};
+  return KeyValue{trimBlanks(t.substr(0, eq)), value};
 }
 
 }  // namespace
@@ -76,7 +70,7 @@ ProfileFile ProfileFile::load(const std::filesystem::path& path) {
 std::optional<std::size_t> ProfileFile::findSection(std::string_view section) const {
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     auto name = sectionName(lines_[i].content);
-    if (name && equalsIgnoreCase(*name, trim(section))) return i;
+    if (name && equalsIgnoreCase(*name, trimBlanks(section))) return i;
   }
   return std::nullopt;
 }
@@ -85,7 +79,7 @@ std::optional<std::size_t> ProfileFile::findKey(std::size_t sectionLine, std::st
   for (std::size_t i = sectionLine + 1; i < lines_.size(); ++i) {
     if (sectionName(lines_[i].content)) break;
     auto kv = keyValue(lines_[i].content);
-    if (kv && equalsIgnoreCase(kv->key, trim(key))) return i;
+    if (kv && equalsIgnoreCase(kv->key, trimBlanks(key))) return i;
   }
   return std::nullopt;
 }
@@ -110,12 +104,12 @@ std::string ProfileFile::newLineEnd() const {
 }
 
 void ProfileFile::write(std::string_view section, std::string_view key, std::string_view value) {
-  std::string entry = std::string(trim(key)) + "=" + std::string(value);
+  std::string entry = std::string(trimBlanks(key)) + "=" + std::string(value);
   std::string end = newLineEnd();
   auto s = findSection(section);
   if (!s) {
     if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = end;
-    lines_.push_back({"[" + std::string(trim(section)) + "]", end});
+    lines_.push_back({"[" + std::string(trimBlanks(section)) + "]", end});
     lines_.push_back({entry, end});
     return;
   }
@@ -128,7 +122,7 @@ void ProfileFile::write(std::string_view section, std::string_view key, std::str
   // A new key goes after the section's last non-blank line.
   std::size_t insertAt = *s + 1;
   for (std::size_t i = *s + 1; i < lines_.size() && !sectionName(lines_[i].content); ++i)
-    if (!trim(lines_[i].content).empty()) insertAt = i + 1;
+    if (!trimBlanks(lines_[i].content).empty()) insertAt = i + 1;
   if (lines_[insertAt - 1].end.empty()) lines_[insertAt - 1].end = end;
   lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), Line{entry, end});
 }

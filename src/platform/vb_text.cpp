@@ -6,17 +6,17 @@
 namespace qm {
 namespace {
 
-std::string_view trimBlanks(std::string_view t) {
-  while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
-  while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
-  return t;
-}
-
 bool isContinuation(unsigned char c) {
   return (c & 0xC0) == 0x80;
 }
 
 }  // namespace
+
+std::string_view trimBlanks(std::string_view t) {
+  while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
+  while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
+  return t;
+}
 
 std::optional<std::int64_t> parseInteger(std::string_view text) {
   text = trimBlanks(text);

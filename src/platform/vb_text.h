@@ -7,6 +7,8 @@
 
 namespace qm {
 
+// The text without the blanks and tabs around it.
+std::string_view trimBlanks(std::string_view text);
 // An integer written in decimal, with optional blanks around it and an optional sign; nothing else.
 std::optional<std::int64_t> parseInteger(std::string_view text);
 // A decimal number (optional sign, digits, optional fraction), with optional blanks around it; nothing else.
