@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "app/version.h"
+#include "gui/desktop.h"
 #include "options.h"
 #include "platform/instance_lock.h"
 #include "realtime/headless_console.h"
@@ -74,6 +75,9 @@ int main(int argc, char** argv) {
     so.errors = &std::cerr;
     return qm::runScenario(so);
   }
-  // The desktop program comes with the windows; until then the node runs headless.
+  if (options->mode == qm::Mode::Desktop) {
+    if (options->screenshots || qm::displayAvailable()) return qm::runDesktop(*options, *transcript, argc, argv);
+    std::cerr << "quillmere: no display (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM): running headless\n";
+  }
   return runHeadless(*options, *transcript, argc, argv);
 }

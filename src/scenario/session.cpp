@@ -28,19 +28,20 @@ bool parseOnOff(const std::string& word) {
 }
 
 Session::Session(Scheduler& scheduler, Folders folders, std::ostream* out, const ExitFactory& makeExit,
-                 std::unique_ptr<InstanceLock> lock)
+                 std::unique_ptr<InstanceLock> lock, Prompter* boxes)
     : transcript(scheduler, out),
       prompter(transcript),
       node(transcript),
       instanceLock(std::move(lock)),
       exit(makeExit(*this)),
-      backends{scheduler, prompter, *exit, node, *instanceLock, transcript, std::move(folders)} {}
+      backends{scheduler, boxes ? *boxes : prompter, *exit, node, *instanceLock, transcript, std::move(folders)} {}
 
 Session::~Session() = default;
 
 void Session::start() {
   if (program_) throw ScriptError("the program has already started");
   program_ = std::make_unique<Program>(backends);
+  if (onProgramCreated) onProgramCreated(*program_);
   runUntilEnded([&] { program_->start(); });
 }
 
