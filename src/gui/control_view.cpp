@@ -130,6 +130,7 @@ class AreaView : public ControlView {
     cursor.setPosition(std::clamp(position, 0, edit->document()->characterCount() - 1));
     edit->setTextCursor(cursor);
     edit->ensureCursorVisible();
+    if (cursor.atEnd()) edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum());
   }
 
   TextBox& box_;

@@ -190,7 +190,7 @@ WindowViews::~WindowViews() {
 
 WindowView* WindowViews::find(const std::string& windowName) const {
   for (auto& [window, view] : views_)
-    if (view->window() && view->window()->name() == windowName) return view;
+    if (view->model() && view->model()->name() == windowName) return view;
   return nullptr;
 }
 

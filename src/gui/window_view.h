@@ -28,7 +28,7 @@ class WindowView : public QWidget {
   ~WindowView() override;
 
   // The window, or null once it has been unloaded.
-  Window* window() const { return window_; }
+  Window* model() const { return window_; }
   // The window is being unloaded: forget it and its controls.
   void detach();
   // The widget of a control, by the control's name; null when there is none.
