@@ -16,6 +16,11 @@
 
 namespace {
 
+// The backends the real-time modes share, set on a new session. What it returns must outlive the session.
+std::shared_ptr<void> equipSession(const qm::Options&, qm::Session&, qm::Scheduler&) {
+  return nullptr;
+}
+
 int runHeadless(const qm::Options& o, std::ostream& transcript, int argc, char** argv) {
   std::setlocale(LC_TIME, "");
   QCoreApplication app(argc, argv);
@@ -25,12 +30,14 @@ int runHeadless(const qm::Options& o, std::ostream& transcript, int argc, char**
   std::error_code ec;
   std::filesystem::create_directories(folders.home, ec);
   auto lock = std::make_unique<qm::FileInstanceLock>(qm::FileInstanceLock::defaultPath(folders.home));
+  std::shared_ptr<void> equipment;  // outlives the session that uses it
   qm::Session session(
       scheduler, folders, &transcript,
       [](qm::Session& s) -> std::unique_ptr<qm::ProgramExit> { return std::make_unique<qm::RealExit>(s.transcript); },
       std::move(lock));
   session.transcript.setKeeping(false);
   session.node.setCallsign(o.callsign);
+  equipment = equipSession(o, session, scheduler);
   qm::HeadlessConsole console(session);
   session.start();
   console.begin();
@@ -76,7 +83,10 @@ int main(int argc, char** argv) {
     return qm::runScenario(so);
   }
   if (options->mode == qm::Mode::Desktop) {
-    if (options->screenshots || qm::displayAvailable()) return qm::runDesktop(*options, *transcript, argc, argv);
+    if (options->screenshots || qm::displayAvailable())
+      return qm::runDesktop(*options, *transcript, argc, argv, [&](qm::Session& s, qm::Scheduler& scheduler) {
+        return equipSession(*options, s, scheduler);
+      });
     std::cerr << "quillmere: no display (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM): running headless\n";
   }
   return runHeadless(*options, *transcript, argc, argv);

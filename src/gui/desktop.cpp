@@ -1,9 +1,11 @@
 #include "gui/desktop.h"
 
+#include <unistd.h>
 #include <QApplication>
 #include <QPainter>
 #include <QScreen>
 #include <QTimer>
+
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
@@ -67,6 +69,20 @@ Rect screenInTwips() {
   return {toTwips(g.x()), toTwips(g.y()), toTwips(g.width()), toTwips(g.height())};
 }
 
+// The node simulator goes beside the main window where the screen has room for it.
+void placeBeside(QWidget& simulator, QWidget* main) {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (!main || !screen) return;
+  simulator.adjustSize();
+  QRect room = screen->availableGeometry();
+  QRect m = main->frameGeometry();
+  int width = simulator.frameGeometry().width() + 8;
+  if (m.right() + width <= room.right())
+    simulator.move(m.right() + 8, m.top());
+  else if (m.left() - width >= room.left())
+    simulator.move(m.left() - width, m.top());
+}
+
 }  // namespace
 
 bool displayAvailable() {
@@ -77,7 +93,7 @@ bool displayAvailable() {
   return false;
 }
 
-int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv) {
+int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv, const SessionSetup& setup) {
   std::setlocale(LC_TIME, "");
   const bool screenshots = o.screenshots.has_value();
   if (screenshots && !displayAvailable()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -105,6 +121,7 @@ int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv
     lock = std::make_unique<FileInstanceLock>(FileInstanceLock::defaultPath(folders.home));
 
   QtScheduler scheduler;
+  std::shared_ptr<void> equipment;  // outlives the session that uses it
   MessageBoxPrompter boxes;
   // Screenshots never wait for an answer: their boxes go to the transcript only.
   Session session(
@@ -114,17 +131,21 @@ int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv
   boxes.setLog(&session.transcript);
   session.transcript.setKeeping(false);
   session.node.setCallsign(o.callsign);
+  if (setup) equipment = setup(session, scheduler);
   session.backends.screen = screenInTwips();
   std::unique_ptr<WindowViews> views;
   session.onProgramCreated = [&views](Program& program) { views = std::make_unique<WindowViews>(program.registry()); };
 
   NodeSimulator simulator(session);
   std::unique_ptr<HeadlessConsole> console;
-  if (!screenshots) {
-    console = std::make_unique<HeadlessConsole>(session);  // scenario actions typed at the terminal work too
+  // Scenario actions typed at the terminal work too, unless the program runs in the terminal's background, where
+  // reading would stop it.
+  if (!screenshots && (!isatty(STDIN_FILENO) || tcgetpgrp(STDIN_FILENO) == getpgrp())) {
+    console = std::make_unique<HeadlessConsole>(session);
     console->begin();
   }
   session.start();
+  placeBeside(simulator, views ? views->find("frmMain") : nullptr);
   simulator.show();
 
   int status = 0;
