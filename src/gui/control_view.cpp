@@ -92,7 +92,12 @@ class AreaView : public ControlView {
     auto* edit = static_cast<QPlainTextEdit*>(widget());
     edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    if (box.fixedPitch) edit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    if (box.fixedPitch) {
+      // The fixed-pitch face at the size of the window's own.
+      QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+      if (edit->font().pixelSize() > 0) fixed.setPixelSize(edit->font().pixelSize());
+      edit->setFont(fixed);
+    }
     keep(QObject::connect(edit, &QPlainTextEdit::textChanged, [this] {
       if (updating_) return;
       auto* e = static_cast<QPlainTextEdit*>(widget());
