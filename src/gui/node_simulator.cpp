@@ -150,18 +150,22 @@ QWidget* NodeSimulator::buildSkype() {
 QWidget* NodeSimulator::buildStation() {
   auto* box = new QGroupBox(QStringLiteral("Station"), this);
   auto* layout = new QHBoxLayout(box);
-  auto field = [&](const QString& label, const QString& name, const QString& value) {
+  auto field = [&](const QString& label, const QString& name, const QString& value, const QString& widest) {
     auto* l = new QLabel(label, box);
     auto* e = new QLineEdit(value, box);
     e->setObjectName(name);
+    e->setMinimumWidth(e->fontMetrics().horizontalAdvance(widest) + 12);
     l->setBuddy(e);
     layout->addWidget(l);
-    layout->addWidget(e);
+    layout->addWidget(e, 1);
     return e;
   };
-  call_ = field(QStringLiteral("Ca&llsign"), QStringLiteral("stationCall"), QStringLiteral("W1AW"));
-  name_ = field(QStringLiteral("Na&me"), QStringLiteral("stationName"), QStringLiteral("Hiram"));
-  address_ = field(QStringLiteral("Addr&ess"), QStringLiteral("stationAddress"), QStringLiteral("192.0.2.10"));
+  call_ = field(QStringLiteral("Ca&llsign"), QStringLiteral("stationCall"), QStringLiteral("W1AW"),
+                QStringLiteral("W1AW-R"));
+  name_ =
+      field(QStringLiteral("Na&me"), QStringLiteral("stationName"), QStringLiteral("Hiram"), QStringLiteral("Hiram"));
+  address_ = field(QStringLiteral("Addr&ess"), QStringLiteral("stationAddress"), QStringLiteral("192.0.2.10"),
+                   QStringLiteral("192.0.2.100"));
   auto* connect = button(QStringLiteral("C&onnect"), QStringLiteral("connect"), box);
   QObject::connect(connect, &QPushButton::clicked, this, [this] {
     run({"connect", call_->text().toStdString(), name_->text().toStdString(), address_->text().toStdString()});
