@@ -92,6 +92,10 @@ void WindowView::build() {
     previous = w;
   }
 
+  layOutClient();
+}
+
+void WindowView::layOutClient() {
   // The canvas holds every control; the client area is the window's outer size less its border.
   int right = 0, bottom = 0;
   for (Control* c : window_->controls()) {
@@ -109,6 +113,7 @@ void WindowView::build() {
   canvas_->resize(toPixels(canvasWidth), toPixels(canvasHeight));
   viewport_->setGeometry(0, 0, client_.width(), client_.height());
   setFixedSize(client_);
+  laidOutFor_ = QSize(outer.width, outer.height);
 }
 
 void WindowView::refreshWindow() {
@@ -116,6 +121,7 @@ void WindowView::refreshWindow() {
   QString title = QString::fromStdString(window_->Caption());
   if (windowTitle() != title) setWindowTitle(title);
   const Rect& g = window_->geometry();
+  if (laidOutFor_ != QSize(g.width, g.height)) layOutClient();  // the model changed the window's size
   QPoint position(toPixels(g.left), toPixels(g.top));
   if (pos() != position) move(position);
   bool minimised = window_->state() == WindowState::Minimized;

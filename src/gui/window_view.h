@@ -48,6 +48,7 @@ class WindowView : public QWidget {
 
  private:
   void build();
+  void layOutClient();
   ControlView* viewFor(Control& control);
   void refreshWindow();
   void follow(QWidget* focused);
@@ -56,6 +57,7 @@ class WindowView : public QWidget {
   QScrollArea* viewport_;
   QWidget* canvas_;
   QSize client_;
+  QSize laidOutFor_;  // the outer size, in twips, the client area was computed for
   std::vector<std::unique_ptr<ControlView>> views_;
   std::map<std::string, ControlView*> byName_;
   QMetaObject::Connection focusWatch_;

@@ -265,6 +265,16 @@ class MainWindowTest : public QObject {
     QCOMPARE(g.session.transcript.pending("exit").size(), std::size_t(1));
   }
 
+  void aLargerWindowShowsMoreAndWidensTheDataPanel() {
+    GuiSession g;
+    WindowView* view = g.view("frmMain");
+    Rect r = g.main().geometry();
+    g.main().setGeometry({r.left, r.top, r.width + 1500, r.height + 750});
+    QCOMPARE(view->clientSize(), QSize(701, 457));
+    QCOMPARE(view->size(), QSize(701, 457));
+    QCOMPARE(view->widgetFor("fraData")->width(), toPixels(4335 + 1500));
+  }
+
   void minimisingTheWindowTellsTheModel() {
     GuiSession g;
     WindowView* view = g.view("frmMain");
