@@ -45,7 +45,8 @@ inline Scheduler::TimePoint startOfTest() {
 
 class GuiSession {
  public:
-  GuiSession()
+  // `boxes`, when given, shows the message boxes (the desktop's); otherwise they are recorded and answered Yes.
+  explicit GuiSession(Prompter* boxes = nullptr)
       : scheduler(startOfTest()),
         session(
             scheduler, Folders{scratch.path() / "home", scratch.path() / "machine"}, nullptr,
@@ -55,7 +56,7 @@ class GuiSession {
                 s.node.setDeaf(true);
               });
             },
-            std::make_unique<FixedInstanceLock>(false)) {
+            std::make_unique<FixedInstanceLock>(false), boxes) {
     exit_ = static_cast<ScenarioExit*>(session.exit.get());
     session.onProgramCreated = [this](Program& p) { views = std::make_unique<WindowViews>(p.registry()); };
     session.start();

@@ -12,9 +12,12 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include "box_answerer.h"
 #include "directory/buddy.h"
 #include "gui/colours.h"
+#include "gui/message_box_prompter.h"
 #include "gui_session.h"
+#include "speech/form1.h"
 
 using namespace qm;
 using qm::test::GuiSession;
@@ -273,6 +276,26 @@ class MainWindowTest : public QObject {
     QCOMPARE(view->clientSize(), QSize(701, 457));
     QCOMPARE(view->size(), QSize(701, 457));
     QCOMPARE(view->widgetFor("fraData")->width(), toPixels(4335 + 1500));
+  }
+
+  void closingTheAnnouncementWindowAnsweredNoKeepsTheProgramRunning() {
+    MessageBoxPrompter boxes;
+    GuiSession g(&boxes);
+    g.program().form1().Show();
+    WindowView* form1 = g.view("Form1");
+    QVERIFY(form1 && form1->isVisible());
+    qm::test::BoxAnswerer no(QMessageBox::No);
+    no.arm();
+    QVERIFY(!form1->close());
+    QVERIFY(!g.ended());
+    QCOMPARE(g.view("Form1"), form1);
+    QVERIFY(form1->isVisible());
+    QVERIFY(g.view("frmMain")->isVisible());
+    // The window asks before it lets the program end (a window without the question just stays).
+    if (no.answered()) {
+      QCOMPARE(no.title, QStringLiteral("Exit Program"));
+      QCOMPARE(no.buttons, QMessageBox::Yes | QMessageBox::No);
+    }
   }
 
   void minimisingTheWindowTellsTheModel() {

@@ -12,12 +12,14 @@
 #include <memory>
 #include <vector>
 
+#include "box_answerer.h"
 #include "gui/colours.h"
 #include "gui/message_box_prompter.h"
 #include "gui/window_view.h"
 #include "platform/output_log.h"
 
 using namespace qm;
+using qm::test::BoxAnswerer;
 
 namespace {
 
@@ -55,31 +57,6 @@ class AskingWindow : public Window {
 
  private:
   Prompter& prompter_;
-};
-
-// Answers the next message box, once it is up, by clicking one of its buttons; remembers how it looked.
-struct BoxAnswerer {
-  explicit BoxAnswerer(QMessageBox::StandardButton b) : button(b) {}
-  QMessageBox::StandardButton button;
-  QString title, text;
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-  QMessageBox::StandardButtons buttons;
-
-  void arm() {
-    QTimer::singleShot(0, [this] { answer(); });
-  }
-  void answer() {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box) {
-      QTimer::singleShot(0, [this] { answer(); });
-      return;
-    }
-    title = box->windowTitle();
-    text = box->text();
-    icon = box->icon();
-    buttons = box->standardButtons();
-    box->button(button)->click();
-  }
 };
 
 }  // namespace
