@@ -8,6 +8,7 @@
 #include "echolink/air_recording.h"
 #include "espeak/espeak_voice.h"
 #include "curl/curl_http_client.h"
+#include "gui/desktop.h"
 #include "options.h"
 #include "platform/instance_lock.h"
 #include "realtime/headless_console.h"
@@ -34,6 +35,31 @@ std::unique_ptr<qm::EspeakVoice> makeEspeak(qm::Scheduler& scheduler, qm::AirRec
   return voice;
 }
 
+// The real-time backends a new session gets in the desktop and headless modes: the espeak-ng voice, the usage report
+// over the network, the air recording. What it returns must outlive the session.
+struct Equipment {
+  std::unique_ptr<qm::EspeakVoice> espeak;
+  std::unique_ptr<qm::CurlHttpClient> http;
+};
+
+std::shared_ptr<void> equipSession(const qm::Options& o, qm::Session& session, qm::Scheduler& scheduler,
+                                   qm::AirRecording* air) {
+  auto equipment = std::make_shared<Equipment>();
+  session.backends.air = air;
+  // Pictures of the windows need neither a voice nor the report.
+  bool screenshots = o.screenshots.has_value();
+  if (!screenshots && o.voice.value_or("espeak") == "espeak") equipment->espeak = makeEspeak(scheduler, air, true);
+  if (equipment->espeak) session.useVoice(*equipment->espeak);
+  if (o.noReport || screenshots) {
+    session.backends.http = nullptr;
+  } else {
+    equipment->http = std::make_unique<qm::CurlHttpClient>();
+    session.httpRecorder.passTo(equipment->http.get());  // the transcript still shows the report
+  }
+  session.backends.reportUrl = o.reportUrl.value_or("");
+  return equipment;
+}
+
 int runHeadless(const qm::Options& o, std::ostream& transcript, qm::AirRecording* air, int argc, char** argv) {
   std::setlocale(LC_TIME, "");
   QCoreApplication app(argc, argv);
@@ -43,21 +69,14 @@ int runHeadless(const qm::Options& o, std::ostream& transcript, qm::AirRecording
   std::error_code ec;
   std::filesystem::create_directories(folders.home, ec);
   auto lock = std::make_unique<qm::FileInstanceLock>(qm::FileInstanceLock::defaultPath(folders.home));
-  std::unique_ptr<qm::EspeakVoice> espeak;  // outlives the session that speaks with it
+  std::shared_ptr<void> equipment;  // outlives the session that uses it
   qm::Session session(
       scheduler, folders, &transcript,
       [](qm::Session& s) -> std::unique_ptr<qm::ProgramExit> { return std::make_unique<qm::RealExit>(s.transcript); },
       std::move(lock));
   session.transcript.setKeeping(false);
   session.node.setCallsign(o.callsign);
-  session.backends.air = air;
-  if (o.voice.value_or("espeak") == "espeak") espeak = makeEspeak(scheduler, air, true);
-  if (espeak) session.useVoice(*espeak);
-  // The usage report goes over the network here (scenario runs only record it).
-  qm::CurlHttpClient http;
-  session.httpRecorder.passTo(&http);
-  if (o.noReport) session.backends.http = nullptr;
-  session.backends.reportUrl = o.reportUrl.value_or("");
+  equipment = equipSession(o, session, scheduler, air);
   qm::HeadlessConsole console(session);
   session.start();
   console.begin();
@@ -124,6 +143,12 @@ int main(int argc, char** argv) {
     so.noReport = options->noReport;
     return qm::runScenario(so);
   }
-  // The desktop program comes with the windows; until then the node runs headless.
+  if (options->mode == qm::Mode::Desktop) {
+    if (options->screenshots || qm::displayAvailable())
+      return qm::runDesktop(*options, *transcript, argc, argv, [&](qm::Session& s, qm::Scheduler& scheduler) {
+        return equipSession(*options, s, scheduler, air.get());
+      });
+    std::cerr << "quillmere: no display (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM): running headless\n";
+  }
   return runHeadless(*options, *transcript, air.get(), argc, argv);
 }

@@ -13,6 +13,7 @@ constexpr int kClientWidth = 9015, kClientHeight = 6105;
 void frmMain::layOut() {
   setGeometry({0, 0, kClientWidth + kBorderWidth, kClientHeight + kBorderHeight});
   Check2.setValue(1);  // design value: voice on
+  txtData.fixedPitch = true;
   struct Place {
     Control& c;
     const char* frame;

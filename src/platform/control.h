@@ -107,6 +107,7 @@ class TextBox : public Control {
   bool digitsOnly() const { return digitsOnly_; }
   void setDigitsOnly(bool on) { digitsOnly_ = on; }
   bool multiLine = false;
+  bool fixedPitch = false;  // shown in a fixed-pitch font (the data panel)
   // Where the caret stands after the last change, in characters (the GUI scrolls to it).
   std::size_t SelStart = 0;
   // Places the caret (the GUI is told, so it can scroll it into view).

@@ -32,14 +32,14 @@ bool parseOnOff(const std::string& word) {
 }
 
 Session::Session(Scheduler& scheduler, Folders folders, std::ostream* out, const ExitFactory& makeExit,
-                 std::unique_ptr<InstanceLock> lock)
+                 std::unique_ptr<InstanceLock> lock, Prompter* boxes)
     : transcript(scheduler, out),
       prompter(transcript),
       node(transcript),
       instanceLock(std::move(lock)),
       exit(makeExit(*this)),
       skype(windowSystem, scheduler, transcript),
-      backends{scheduler, prompter, *exit, node, *instanceLock, transcript, std::move(folders)},
+      backends{scheduler, boxes ? *boxes : prompter, *exit, node, *instanceLock, transcript, std::move(folders)},
       estimateVoice(scheduler),
       voice(transcript, &estimateVoice) {
   backends.voice = &voice;
@@ -61,6 +61,7 @@ void Session::start() {
   if (program_) throw ScriptError("the program has already started");
   skype.launch();  // Skype is running before the program starts
   program_ = std::make_unique<Program>(backends);
+  if (onProgramCreated) onProgramCreated(*program_);
   runUntilEnded([&] { program_->start(); });
 }
 

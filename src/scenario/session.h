@@ -25,10 +25,11 @@ namespace qm {
 
 class Session {
  public:
-  // `exit` ends the program; `lock` tells of another running copy.
+  // `exit` ends the program; `lock` tells of another running copy; `boxes`, when given, shows the message boxes
+  // instead of the recording prompter (the desktop's real boxes).
   using ExitFactory = std::function<std::unique_ptr<ProgramExit>(Session&)>;
   Session(Scheduler& scheduler, Folders folders, std::ostream* out, const ExitFactory& makeExit,
-          std::unique_ptr<InstanceLock> lock);
+          std::unique_ptr<InstanceLock> lock, Prompter* boxes = nullptr);
   ~Session();
 
   void start();
@@ -60,6 +61,8 @@ class Session {
 
   // Actions of subsystems that plug in (the simulated Skype client): return true when handled.
   std::vector<std::function<bool(const std::vector<std::string>&)>> extraActions;
+  // Told once the program exists, before its load runs: the desktop attaches its window views here.
+  std::function<void(Program&)> onProgramCreated;
 
  private:
   std::unique_ptr<Program> program_;

@@ -17,6 +17,7 @@ std::string Transcript::format(const OutputEvent& event) {
 void Transcript::record(const OutputEvent& event) {
   line(format(event));
   if (keeping_) pending_[event.kind].push_back(event);
+  if (onRecord) onRecord(event);
 }
 
 void Transcript::input(const std::string& commandLine) {

@@ -2,6 +2,7 @@
 // The transcript: one line per event, "HH:MM:SS.mmm KIND ARGS", inputs echoed with ">" before their command. It also
 // keeps the output events that expectations have not consumed yet.
 #include <deque>
+#include <functional>
 #include <map>
 #include <ostream>
 #include <string>
@@ -25,6 +26,9 @@ class Transcript : public OutputLog {
   void setKeeping(bool on) { keeping_ = on; }
 
   static std::string format(const OutputEvent& event);
+
+  // Told of every output event as it is recorded (the node simulator's live view of the air).
+  std::function<void(const OutputEvent&)> onRecord;
 
  private:
   const Scheduler& scheduler_;
