@@ -39,7 +39,7 @@ std::string keyOf(int box, bool page2) {
 }  // namespace
 
 Buddy::Buddy(Program& program) : Window(program.registry(), "Buddy", "Buddy Phone / Skype Names"), program_(program) {
-  setGeometry({0, 0, 9360, 4860});
+  setGeometry({0, 0, 9360, 5220});
   Frame1.setGeometry({120, 120, 4455, 4080});
   Frame2.setGeometry({4680, 120, 4455, 4080});
   Label1.setGeometry({120, 240, 4215, 225});
