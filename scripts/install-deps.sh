@@ -8,7 +8,6 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libespeak-ng-dev espeak-ng-data libasound2-dev
   libcurl4-openssl-dev
-  libcw-dev
 )
 
 missing=()
