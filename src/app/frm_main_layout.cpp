@@ -5,8 +5,6 @@
 namespace qm {
 
 namespace {
-// Outer size of a fixed single-border window around the client area: 3-pixel borders and a 23-pixel caption.
-constexpr int kBorderWidth = 90, kBorderHeight = 435;
 constexpr int kClientWidth = 9015, kClientHeight = 6105;
 }  // namespace
 
@@ -14,12 +12,7 @@ void frmMain::layOut() {
   setGeometry({0, 0, kClientWidth + kBorderWidth, kClientHeight + kBorderHeight});
   Check2.setValue(1);  // design value: voice on
   txtData.fixedPitch = true;
-  struct Place {
-    Control& c;
-    const char* frame;
-    Rect r;
-  };
-  const Place places[] = {
+  place({
       // Left half.
       {Frame13, "", {120, 60, 2055, 540}},
       {Label18, "Frame13", {120, 240, 1815, 255}},
@@ -92,11 +85,7 @@ void frmMain::layOut() {
       {Ver, "", {3000, 7680, 1335, 285}},
       {ID, "", {4560, 7800, 2055, 285}},
       {TempCallHold, "", {6720, 7800, 2055, 285}},
-  };
-  for (const Place& p : places) {
-    p.c.setGeometry(p.r);
-    p.c.setContainer(p.frame);
-  }
+  });
   for (TextBox* status : {&PTT1, &RFUser, &PTT}) status->setBackColor(kButtonFace);
 }
 

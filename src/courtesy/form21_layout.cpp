@@ -5,19 +5,12 @@
 namespace qm {
 
 namespace {
-// Outer size of a fixed single-border window around the client area: 3-pixel borders and a 23-pixel caption.
-constexpr int kBorderWidth = 90, kBorderHeight = 435;
 constexpr int kClientWidth = 7575, kClientHeight = 4095;
 }  // namespace
 
 void Form21::layOut() {
   setGeometry({300, 300, kClientWidth + kBorderWidth, kClientHeight + kBorderHeight});
-  struct Place {
-    Control& c;
-    const char* frame;
-    Rect r;
-  };
-  const Place places[] = {
+  place({
       {Frame3, "", {120, 60, 3375, 2550}},
       {Check1, "Frame3", {120, 240, 2535, 255}},
       {Label1, "Frame3", {1740, 600, 735, 255}},
@@ -56,11 +49,7 @@ void Form21::layOut() {
       {Command2, "", {3720, 3600, 1095, 375}},
       {Command1, "", {4920, 3600, 1095, 375}},
       {OK2Kerchunk, "", {6120, 3660, 735, 255}},
-  };
-  for (const Place& p : places) {
-    p.c.setGeometry(p.r);
-    p.c.setContainer(p.frame);
-  }
+  });
   for (TextBox* status : {&Kerchunk, &RFUser, &PTT, &PTT1}) status->setBackColor(kButtonFace);
   CourtesyID.setToolTip("RF CW Ident Letter");
   IPCourtesy.setToolTip("Internet CW Ident Letter");

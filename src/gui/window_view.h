@@ -38,7 +38,6 @@ class WindowView : public QWidget {
   QSize clientSize() const { return client_; }
 
   // Outer border of a fixed single-border window, in twips: the model's sizes are outer sizes.
-  static constexpr int kBorderWidth = 90, kBorderHeight = 435;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

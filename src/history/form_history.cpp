@@ -10,8 +10,6 @@ namespace qm {
 
 namespace {
 constexpr const char* kFile = "quillmere_history.ini";
-// Outer size of a fixed single-border window around the client area: 3-pixel borders and a 23-pixel caption.
-constexpr int kBorderWidth = 90, kBorderHeight = 435;
 constexpr int kClientWidth = 7215, kClientHeight = 5040;
 }  // namespace
 
@@ -32,22 +30,17 @@ FormHistory::~FormHistory() = default;
 
 void FormHistory::layOut() {
   setGeometry({0, 0, kClientWidth + kBorderWidth, kClientHeight + kBorderHeight});
-  struct Place {
-    Control& c;
-    const char* frame;
-    Rect r;
-  };
-  const Place places[] = {
-      {Frame13, "", {120, 60, 6975, 3855}},     {CallHistory, "Frame13", {120, 240, 6735, 3495}},
-      {Check8, "", {120, 4020, 1815, 315}},     {Check10, "", {2040, 4020, 1335, 315}},
-      {Check11, "", {3480, 4020, 1335, 315}},   {DTMF, "", {4920, 4020, 1455, 315}},
-      {Command5, "", {120, 4500, 1335, 375}},   {Command7, "", {1560, 4500, 1335, 375}},
+  place({
+      {Frame13, "", {120, 60, 6975, 3855}},
+      {CallHistory, "Frame13", {120, 240, 6735, 3495}},
+      {Check8, "", {120, 4020, 1815, 315}},
+      {Check10, "", {2040, 4020, 1335, 315}},
+      {Check11, "", {3480, 4020, 1335, 315}},
+      {DTMF, "", {4920, 4020, 1455, 315}},
+      {Command5, "", {120, 4500, 1335, 375}},
+      {Command7, "", {1560, 4500, 1335, 375}},
       {Command19, "", {5460, 4500, 1635, 375}},
-  };
-  for (const Place& p : places) {
-    p.c.setContainer(p.frame);
-    p.c.setGeometry(p.r);
-  }
+  });
 }
 
 void FormHistory::Form_Load() {

@@ -2,6 +2,13 @@
 
 namespace qm {
 
+void place(std::initializer_list<Placement> placements) {
+  for (const Placement& p : placements) {
+    p.control.setGeometry(p.rect);
+    p.control.setContainer(p.frame);
+  }
+}
+
 Window::Window(Registry& registry, std::string name, std::string caption)
     : registry_(registry), name_(std::move(name)), caption_(std::move(caption)) {
   registry_.add(*this);

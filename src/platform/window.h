@@ -2,6 +2,7 @@
 // A window: its caption, visibility and geometry, and the table of its controls and named variables by which the GUI
 // binds to it and the scenario language reads and writes it.
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <string>
@@ -12,6 +13,17 @@
 namespace qm {
 
 class Registry;
+
+// A window's outer size around its client area, in twips: 3-pixel borders and a 23-pixel caption bar.
+constexpr int kBorderWidth = 90, kBorderHeight = 435;
+
+// Where a control sits at design time: the frame it is in ("" for the window itself) and its geometry in twips.
+struct Placement {
+  Control& control;
+  const char* frame;
+  Rect rect;
+};
+void place(std::initializer_list<Placement> placements);
 
 enum class WindowState { Normal = 0, Minimized = 1 };
 

@@ -46,7 +46,6 @@ constexpr Phrase kPhrases[17] = {
 constexpr int kMargin = 120, kRowPitch = 345, kLabelWidth = 2895, kBoxLeft = 3120, kBoxWidth = 4215;
 constexpr int kBoxHeight = 285, kButtonWidth = 1215, kButtonHeight = 375;
 // Outer size of a fixed single-border window around the client area (as the main window's).
-constexpr int kBorderWidth = 90, kBorderHeight = 435;
 
 }  // namespace
 
