@@ -107,6 +107,7 @@ class TextBox : public Control {
   bool digitsOnly() const { return digitsOnly_; }
   void setDigitsOnly(bool on) { digitsOnly_ = on; }
   bool multiLine = false;
+  bool password = false;  // the text is shown as bullets (a view's business; the value is the real text)
   // Where the caret stands after the last change, in characters (the GUI scrolls to it).
   std::size_t SelStart = 0;
   // Places the caret (the GUI is told, so it can scroll it into view).

@@ -59,9 +59,16 @@ Session::~Session() = default;
 
 void Session::start() {
   if (program_) throw ScriptError("the program has already started");
-  skype.launch();  // Skype is running before the program starts
+  if (simulatedSkype) skype.launch();  // Skype is running before the program starts
   program_ = std::make_unique<Program>(backends);
+  for (auto& extension : extensions_) extension->programCreated(*program_);
   runUntilEnded([&] { program_->start(); });
+}
+
+void Session::programEnded() {
+  node.setDeaf(true);
+  skype.setDeaf(true);
+  for (auto& extension : extensions_) extension->programEnded();
 }
 
 Program& Session::program() {
