@@ -9,6 +9,7 @@ packages=(
   libespeak-ng-dev espeak-ng-data libasound2-dev
   libcurl4-openssl-dev
   libcw-dev
+  baresip sip-tester
 )
 
 missing=()

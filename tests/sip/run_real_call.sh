@@ -10,7 +10,6 @@
 # Exit status: 0 passed, 1 failed, 77 skipped (baresip or sipp not installed).
 set -u
 quillmere=$1 scenario=$2 port=$3 mode=$4
-here=$(cd "$(dirname "$0")" && pwd)
 
 for tool in baresip sipp; do
   if ! command -v "$tool" >/dev/null 2>&1; then
@@ -19,6 +18,7 @@ for tool in baresip sipp; do
   fi
 done
 
+here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillmere-real-call-XXXXXX")
 sipp_pid=
 cleanup() {
@@ -30,7 +30,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-sipp_args=(-i 127.0.0.1 -p "$port" -mp $((port + 1000)) -cp $((port + 3000)) -nostdin -timeout 25s)
+# sipp's media takes four ports from -mp and its control port one: spaced apart for tests that run side by side.
+sipp_args=(-i 127.0.0.1 -p "$port" -mp $(((port - 5000) * 10 + 6000)) -cp $((port + 3000)) -nostdin -timeout 25s)
 case "$mode" in
   answer) sipp_args+=(-sn uas -m 1) ;;
   busy) sipp_args+=(-sf "$here/busy.xml" -m 1) ;;
@@ -43,7 +44,8 @@ sipp_pid=$!
 status=0
 timeout 60 "$quillmere" --scenario "$scenario" --real-time --skype sip || status=$?
 if [ "$status" -ne 0 ]; then
-  echo "FAILED: the scenario ended with status $status"
+  echo "FAILED: the scenario ended with status $status; sipp said:"
+  tr -d '\033' <"$work/sipp.log" | tail -n 20
   exit 1
 fi
 
