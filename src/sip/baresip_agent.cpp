@@ -114,6 +114,7 @@ void BaresipAgent::start() {
   if (state_ != State::Stopped && state_ != State::Down) return;
   restartTimer_.setEnabled(false);
   reader_.reset();
+  frames_.clear();
   lastWarning_.clear();
   wasReady_ = false;
   std::string problem;
@@ -203,7 +204,21 @@ void BaresipAgent::disconnected(const std::string& why) {
 
 void BaresipAgent::received(const std::string& bytes) {
   if (state_ != State::Ready) return;
-  for (const std::string& frame : reader_.feed(bytes)) {
+  for (std::string& frame : reader_.feed(bytes)) frames_.push_back(std::move(frame));
+  if (reader_.failed()) {
+    frames_.clear();
+    fail("baresip's control channel broke: " + reader_.problem());
+    return;
+  }
+  if (handingOn_) return;  // the loop below, further up the stack, takes them in order
+  struct HandingOn {
+    bool& flag;
+    explicit HandingOn(bool& f) : flag(f) { flag = true; }
+    ~HandingOn() { flag = false; }
+  } handingOn{handingOn_};
+  while (!frames_.empty() && state_ == State::Ready) {
+    std::string frame = std::move(frames_.front());
+    frames_.pop_front();
     std::string problem;
     auto message = parseBaresipMessage(frame, problem);
     if (!message) {
@@ -211,9 +226,8 @@ void BaresipAgent::received(const std::string& bytes) {
       continue;
     }
     if (listener.message) listener.message(*message);
-    if (state_ != State::Ready) return;  // the listener stopped or restarted the agent
   }
-  if (reader_.failed()) fail("baresip's control channel broke: " + reader_.problem());
+  if (state_ != State::Ready) frames_.clear();  // the listener stopped or restarted the agent
 }
 
 void BaresipAgent::output(const std::string& line) {

@@ -6,6 +6,7 @@
 // and a new start is tried after a back-off that doubles from one second up to a minute (and starts at one second
 // again once a run had lasted half a minute).
 #include <chrono>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -99,7 +100,9 @@ class BaresipAgent {
   int failures_ = 0;
   Scheduler::TimePoint readySince_{};
   NetstringReader reader_;
-  std::string lastWarning_;  // the latest warning baresip printed, for the reason of a failure
+  std::deque<std::string> frames_;  // received, not yet handed on
+  bool handingOn_ = false;          // a listener running a loop of its own (a box) must not reorder them
+  std::string lastWarning_;         // the latest warning baresip printed, for the reason of a failure
 
   Registry registry_;
   TimerHost host_{registry_};

@@ -584,5 +584,28 @@ TEST_F(SipClient, TheSimulatedClientsActionsAndKillingAStoppedBaresipAreScriptEr
   EXPECT_THROW(session_.act({"sip", "explode"}), ScriptError);
 }
 
+TEST(BaresipAgentAlone, MessagesAreHandedOnInOrderEvenWhenAListenerLetsMoreArrive) {
+  auto home = freshHome();
+  VirtualScheduler scheduler(startTime());
+  FakeAgentIo io;
+  std::vector<std::string> seen;
+  {
+    BaresipAgent agent(io, scheduler, home / "baresip");
+    agent.listener.message = [&](const BaresipMessage& m) {
+      std::string token = std::get<BaresipResponse>(m).token;
+      seen.push_back(token);
+      if (token == "1") io.deliver(response(true, "", "3"));  // a box's own loop lets the socket be read
+    };
+    agent.start();
+    io.comeUp();
+    io.deliverRaw(netstring(response(true, "", "1")) + netstring(response(true, "", "2")));
+    EXPECT_EQ(seen, (std::vector<std::string>{"1", "2", "3"}));
+    // Destroyed while running: the process is asked to end, and no handler points at it any more.
+  }
+  EXPECT_EQ(io.stops, 1);
+  EXPECT_FALSE(io.handlers.ended);
+  std::filesystem::remove_all(home);
+}
+
 }  // namespace
 }  // namespace qm
