@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libespeak-ng-dev espeak-ng-data libasound2-dev
   libcurl4-openssl-dev
+  baresip sip-tester
 )
 
 missing=()

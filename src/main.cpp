@@ -17,11 +17,20 @@
 #include "report/report_target.h"
 #include "scenario/scenario_runner.h"
 #include "scenario/session.h"
+#include "sip/sip_client.h"
+#include "sip_process/qt_agent_io.h"
 
 namespace {
 
 void reportProblem(const std::string& problem) {
   std::cerr << "quillmere: " << problem << std::endl;
+}
+
+// The SIP client in place of the simulated Skype client: baresip as a child process on this event loop, its
+// remarks on standard error.
+void installSip(qm::Session& session) {
+  qm::installSipClient(session, std::make_unique<qm::QtAgentIo>(),
+                       [](const std::string& text) { std::cerr << "quillmere: sip: " << text << std::endl; });
 }
 
 // The espeak-ng voice, or none (the estimate voice stays) when espeak-ng cannot start.
@@ -57,6 +66,7 @@ std::shared_ptr<void> equipSession(const qm::Options& o, qm::Session& session, q
     session.httpRecorder.passTo(equipment->http.get());  // the transcript still shows the report
   }
   session.backends.reportUrl = o.reportUrl.value_or("");
+  if (o.skype == "sip") installSip(session);
   return equipment;
 }
 
@@ -141,6 +151,14 @@ int main(int argc, char** argv) {
       };
     so.reportUrl = options->reportUrl.value_or("");
     so.noReport = options->noReport;
+    if (!options->realTime) return qm::runScenario(so);
+    // On the wall clock: Qt's event loop runs during each wait, and the real backends can be used.
+    std::setlocale(LC_TIME, "C");
+    QCoreApplication app(argc, argv);
+    qm::QtScheduler scheduler;
+    so.realTime = &scheduler;
+    so.passTime = qm::runEventLoopFor;
+    if (options->skype == "sip") so.prepare = installSip;
     return qm::runScenario(so);
   }
   if (options->mode == qm::Mode::Desktop) {

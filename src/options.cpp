@@ -3,8 +3,9 @@
 namespace qm {
 
 std::string usageText() {
-  return "Usage: quillmere [--headless | --scenario FILE] [--home DIR] [--machine-dir DIR] [--callsign CALL]\n"
-         "                 [--node sim] [--skype sim] [--voice espeak|estimate] [--air FILE.wav]\n"
+  return "Usage: quillmere [--headless | --scenario FILE [--real-time]] [--home DIR] [--machine-dir DIR]\n"
+         "                 [--callsign CALL] [--node sim] [--skype sim|sip] [--voice espeak|estimate] [--air "
+         "FILE.wav]\n"
          "                 [--report-url URL | --no-report] [--transcript FILE] [--screenshots DIR]\n"
          "                 [--help] [--version]\n"
          "\n"
@@ -14,11 +15,13 @@ std::string usageText() {
          "  --headless         no windows: scenario commands from standard input, the transcript on standard output\n"
          "  --scenario FILE    run a scenario in virtual time; exit 0 when every expectation holds, 1 when one\n"
          "                     fails, 2 when the script is wrong\n"
+         "  --real-time        run the scenario on the wall clock ('wait' really waits), e.g. with --skype sip\n"
          "  --home DIR         the program folder (default $XDG_CONFIG_HOME/quillmere)\n"
          "  --machine-dir DIR  the machine-wide settings folder (default /etc/quillmere)\n"
          "  --callsign CALL    the simulated node's callsign (default N0CALL-L)\n"
          "  --node sim         the EchoLink node backend\n"
-         "  --skype sim        the Skype backend\n"
+         "  --skype NAME       the Skype backend: sim (a simulated client) or sip (real calls through baresip,\n"
+         "                     set up in quillmere_sip.ini; headless or --real-time)\n"
          "  --voice NAME       espeak (speaks aloud) or estimate (silent, takes the time speech would)\n"
          "  --air FILE.wav     record everything keyed onto the air (speech and Morse)\n"
          "  --report-url URL   where the usage report goes; --no-report sends none\n"
@@ -56,6 +59,8 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
       if (!value(o.scenario)) return std::nullopt;
       scenario = true;
       o.mode = Mode::Scenario;
+    } else if (a == "--real-time") {
+      o.realTime = true;
     } else if (a == "--home") {
       if (!optionalValue(o.home)) return std::nullopt;
     } else if (a == "--machine-dir") {
@@ -70,8 +75,8 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
       }
     } else if (a == "--skype") {
       if (!value(o.skype)) return std::nullopt;
-      if (o.skype != "sim") {
-        error = "unknown Skype backend '" + o.skype + "' (known: sim)";
+      if (o.skype != "sim" && o.skype != "sip") {
+        error = "unknown Skype backend '" + o.skype + "' (known: sim, sip)";
         return std::nullopt;
       }
     } else if (a == "--voice") {
@@ -97,6 +102,14 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
   }
   if (headless && scenario) {
     error = "--headless and --scenario cannot be used together";
+    return std::nullopt;
+  }
+  if (o.realTime && !scenario) {
+    error = "--real-time goes with --scenario FILE";
+    return std::nullopt;
+  }
+  if (o.skype == "sip" && scenario && !o.realTime) {
+    error = "--skype sip places real calls, which take real time: add --real-time to the scenario run";
     return std::nullopt;
   }
   if (o.reportUrl && o.noReport) {

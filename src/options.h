@@ -1,7 +1,7 @@
 #pragma once
 // The command line:
-//   quillmere [--headless | --scenario FILE] [--home DIR] [--machine-dir DIR] [--callsign CALL]
-//             [--node sim] [--skype sim] [--voice espeak|estimate] [--air FILE.wav]
+//   quillmere [--headless | --scenario FILE [--real-time]] [--home DIR] [--machine-dir DIR] [--callsign CALL]
+//             [--node sim] [--skype sim|sip] [--voice espeak|estimate] [--air FILE.wav]
 //             [--report-url URL | --no-report] [--transcript FILE] [--help] [--version]
 // Bad options get a one-line error and exit status 2.
 #include <optional>
@@ -15,6 +15,7 @@ enum class Mode { Desktop, Headless, Scenario };
 struct Options {
   Mode mode = Mode::Desktop;
   std::string scenario;
+  bool realTime = false;  // a scenario on the wall clock with the real backends
   std::optional<std::string> home, machineDir;
   std::string callsign = "N0CALL-L";
   std::string node = "sim", skype = "sim";

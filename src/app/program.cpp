@@ -66,6 +66,17 @@ void Program::keepSubscription(const std::string& window, std::unique_ptr<EchoLi
   keptSubscriptions_.try_emplace(window, std::move(app));
 }
 
+void Program::addWindow(const std::string& name, std::function<std::unique_ptr<Window>(Program&)> make) {
+  registry_.setLoader(name, [this, name, make = std::move(make)]() -> Window* {
+    auto& slot = addedWindows_[name];
+    if (!slot) {
+      slot = make(*this);
+      registry_.loaded(*slot);
+    }
+    return slot.get();
+  });
+}
+
 void Program::internalError(const std::string& procedure, const std::string& description) {
   backends_.prompter.show("Internal Error: " + procedure + "\r\n" + description, "", BoxIcon::Warning, BoxButtons::Ok);
 }

@@ -46,6 +46,10 @@ class Program {
   // outlives its window, and its handlers may load the window again. One is kept per window; later ones are dropped.
   void keepSubscription(const std::string& window, std::unique_ptr<EchoLinkApp> app);
 
+  // A window that a backend brings along (the SIP settings): loaded by `make` on first touch, like the program's own
+  // windows, and owned by the program from then on.
+  void addWindow(const std::string& name, std::function<std::unique_ptr<Window>(Program&)> make);
+
   // The internal-error report: a warning box "Internal Error: " + procedure, CR LF, description.
   void internalError(const std::string& procedure, const std::string& description);
   // Runs `body` under an error trap named `procedure`; returns false when it failed (after the report).
@@ -70,6 +74,7 @@ class Program {
   std::unique_ptr<Form21> form21_;
   std::unique_ptr<FormHistory> history_;
   std::map<std::string, std::unique_ptr<EchoLinkApp>> keptSubscriptions_;
+  std::map<std::string, std::unique_ptr<Window>> addedWindows_;
 };
 
 }  // namespace qm

@@ -1,6 +1,9 @@
 #include "realtime/qt_scheduler.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <algorithm>
+#include <cstdint>
 #include <iostream>
 #include <thread>
 
@@ -17,6 +20,13 @@ void runGuarded(const char* what, const std::function<void()>& handler) {
   } catch (const std::exception& e) {
     std::cerr << "quillmere: " << what << ": " << e.what() << std::endl;
   }
+}
+
+void runEventLoopFor(std::chrono::milliseconds duration) {
+  QEventLoop loop;
+  QTimer::singleShot(static_cast<int>(std::min<long long>(duration.count(), INT32_MAX)), Qt::PreciseTimer, &loop,
+                     &QEventLoop::quit);
+  loop.exec();
 }
 
 QtScheduler::QtScheduler() = default;

@@ -27,6 +27,10 @@ class QtScheduler : public Scheduler {
   std::map<Timer*, std::unique_ptr<QTimer>> timers_;
 };
 
+// Lets `duration` of wall-clock time pass with the event loop running (a real-time scenario's wait); returns early
+// when the program ends.
+void runEventLoopFor(std::chrono::milliseconds duration);
+
 // Runs one handler from the event loop: an error that escapes it is reported on standard error instead of ending
 // the program.
 void runGuarded(const char* what, const std::function<void()>& handler);

@@ -67,11 +67,12 @@ class Run {
  public:
   explicit Run(const ScenarioOptions& o)
       : options_(o),
-        scheduler_(Scheduler::Clock::now()),
+        virtual_(Scheduler::Clock::now()),
+        scheduler_(o.realTime ? *o.realTime : static_cast<Scheduler&>(virtual_)),
         session_(scheduler_, makeFolders(), o.transcript, makeExit(), makeLock()) {
     Scheduler::TimePoint start;
     parseLocalDateTime("2026-01-01 00:00:00", start);
-    scheduler_ = VirtualScheduler(start);
+    virtual_ = VirtualScheduler(start);
     session_.node.setCallsign(o.callsign);
     if (o.makeVoice) {
       voice_ = o.makeVoice(scheduler_);
@@ -81,6 +82,7 @@ class Run {
     session_.backends.reportUrl = o.reportUrl;
     if (o.noReport) session_.backends.http = nullptr;
     session_.skype.setAutoAnswer(std::nullopt);  // a placed call rings until the script answers it
+    if (o.prepare) o.prepare(session_);
   }
 
   void execute(const ScriptLine& line) {
@@ -90,7 +92,10 @@ class Run {
     if (cmd == "wait") {
       if (w.size() != 2) throw ScriptError("'wait' takes one time");
       auto d = parseDuration(w[1]);
-      runUntilEnded([&] { scheduler_.runFor(d); });
+      if (!options_.realTime)
+        runUntilEnded([&] { virtual_.runFor(d); });
+      else if (!ended_)
+        options_.passTime(d);  // the program's end stops the event loop early
       return;
     }
     if (cmd == "callsign" || cmd == "running-copy" || cmd == "clock") return setUp(w);
@@ -116,9 +121,9 @@ class Run {
   Session::ExitFactory makeExit() {
     return [this](Session& s) -> std::unique_ptr<ProgramExit> {
       return std::make_unique<ScenarioExit>(s.transcript, [this, &s] {
-        scheduler_.halt();
-        s.node.setDeaf(true);
-        s.skype.setDeaf(true);
+        virtual_.halt();
+        ended_ = true;
+        s.programEnded();
       });
     };
   }
@@ -137,12 +142,14 @@ class Run {
       if (w.size() != 1) throw ScriptError("'running-copy' takes no argument");
       lock_->otherRunning = true;
     } else if (w[0] == "skype") {
+      if (!session_.simulatedSkype) throw ScriptError("'skype " + w[1] + "' sets up the simulated Skype client only");
       session_.skype.setAttachMode(*SimulatedSkype::parseAttachMode(w[1]));
     } else {
       if (w.size() != 2) throw ScriptError("'clock' takes \"YYYY-MM-DD HH:MM:SS\"");
+      if (options_.realTime) throw ScriptError("'clock' sets the virtual clock: it has no place in a real-time run");
       Scheduler::TimePoint t;
       if (!parseLocalDateTime(w[1], t)) throw ScriptError("'clock' takes \"YYYY-MM-DD HH:MM:SS\", not " + w[1]);
-      scheduler_ = VirtualScheduler(t);
+      virtual_ = VirtualScheduler(t);
     }
   }
 
@@ -244,7 +251,9 @@ class Run {
   const ScenarioOptions& options_;
   TempFolder home_, machine_;
   ScenarioLock* lock_ = nullptr;
-  VirtualScheduler scheduler_;
+  VirtualScheduler virtual_;
+  Scheduler& scheduler_;  // the virtual one, or the wall clock's
+  bool ended_ = false;
   std::unique_ptr<Voice> voice_;  // outlives the session that speaks with it
   Session session_;
 };

@@ -1,6 +1,8 @@
 #pragma once
-// Runs a scenario file in virtual time: set-up, actions and expectations as the scenario language defines them.
+// Runs a scenario file in virtual time (or on the wall clock when asked): set-up, actions and expectations as the
+// scenario language defines them.
 // Exit status: 0 every expectation held, 1 one failed, 2 the script is wrong.
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -13,6 +15,7 @@ namespace qm {
 class Scheduler;
 class Voice;
 class AirRecording;
+class Session;
 
 struct ScenarioOptions {
   std::filesystem::path script;
@@ -24,8 +27,14 @@ struct ScenarioOptions {
   // The voice engine, made on the run's virtual scheduler; none means the estimate voice.
   std::function<std::unique_ptr<Voice>(Scheduler&)> makeVoice;
   AirRecording* air = nullptr;  // the air recording, if one is made
-  std::string reportUrl;               // where the recorded usage report says it goes; empty for the default
-  bool noReport = false;               // no usage report at all
+  std::string reportUrl;        // where the recorded usage report says it goes; empty for the default
+  bool noReport = false;        // no usage report at all
+  // Real time: the scheduler on the wall clock, and how to let a time pass on it (the event loop runs that long).
+  // Unset: virtual time.
+  Scheduler* realTime = nullptr;
+  std::function<void(std::chrono::milliseconds)> passTime;
+  // Called with the session before the script runs, to plug in more backends (the SIP client).
+  std::function<void(Session&)> prepare;
 };
 
 int runScenario(const ScenarioOptions& options);

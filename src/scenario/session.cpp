@@ -59,10 +59,17 @@ Session::~Session() = default;
 
 void Session::start() {
   if (program_) throw ScriptError("the program has already started");
-  skype.launch();  // Skype is running before the program starts
+  if (simulatedSkype) skype.launch();  // Skype is running before the program starts
   program_ = std::make_unique<Program>(backends);
   if (onProgramCreated) onProgramCreated(*program_);
+  for (auto& extension : extensions_) extension->programCreated(*program_);
   runUntilEnded([&] { program_->start(); });
+}
+
+void Session::programEnded() {
+  node.setDeaf(true);
+  skype.setDeaf(true);
+  for (auto& extension : extensions_) extension->programEnded();
 }
 
 Program& Session::program() {

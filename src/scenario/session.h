@@ -23,6 +23,17 @@
 
 namespace qm {
 
+class Program;
+
+// A backend plugged into a session from outside (the SIP client): told when the program has been created (before
+// its load runs) and when it has ended. Owned by the session, destroyed before the program.
+class SessionExtension {
+ public:
+  virtual ~SessionExtension() = default;
+  virtual void programCreated(Program&) {}
+  virtual void programEnded() {}
+};
+
 class Session {
  public:
   // `exit` ends the program; `lock` tells of another running copy; `boxes`, when given, shows the message boxes
@@ -64,8 +75,15 @@ class Session {
   // Told once the program exists, before its load runs: the desktop attaches its window views here.
   std::function<void(Program&)> onProgramCreated;
 
+  // False when another backend plays the Skype client: the simulated one is then never launched.
+  bool simulatedSkype = true;
+  void addExtension(std::unique_ptr<SessionExtension> extension) { extensions_.push_back(std::move(extension)); }
+  // The program has ended: the simulated node, the simulated Skype client and every extension fall silent.
+  void programEnded();
+
  private:
   std::unique_ptr<Program> program_;
+  std::vector<std::unique_ptr<SessionExtension>> extensions_;  // destroyed before the program
 };
 
 // Runs `body`, turning the program's end into a normal return.

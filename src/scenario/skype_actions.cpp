@@ -28,6 +28,8 @@ bool skypeAction(Session& session, const std::vector<std::string>& w) {
   if (w[0] != "skype") return false;
   if (w.size() < 2) throw ScriptError("'skype' takes an action: answer, hangup, busy, notify or attach");
   const std::string& action = w[1];
+  if (!session.simulatedSkype)
+    throw ScriptError("'skype " + action + "' drives the simulated Skype client, which this run does not use");
   SimulatedSkype& skype = session.skype;
   if (SimulatedSkype::parseAttachMode(action))
     throw ScriptError("'skype " + action + "' is set-up: it must come before 'start'");

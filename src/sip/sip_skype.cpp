@@ -1,0 +1,417 @@
+#include "sip/sip_skype.h"
+
+#include <algorithm>
+#include <sstream>
+
+#include "platform/vb_text.h"
+#include "skype/api_text.h"
+
+namespace qm {
+namespace {
+
+std::vector<std::string> splitBlanks(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> words;
+  for (std::string w; in >> w;) words.push_back(w);
+  return words;
+}
+
+std::string upper(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
+// What follows "CALL" and its blanks, as it was written.
+std::string callTarget(const std::string& text) {
+  auto verb = text.find_first_not_of(" \t");
+  auto after = text.find_first_of(" \t", verb);
+  if (after == std::string::npos) return "";
+  auto from = text.find_first_not_of(" \t", after);
+  if (from == std::string::npos) return "";
+  auto to = text.find_last_not_of(" \t");
+  return text.substr(from, to - from + 1);
+}
+
+const char* stageName(int stage) {
+  static const char* names[] = {"ROUTING", "RINGING", "INPROGRESS", "FINISHED"};
+  return names[stage];
+}
+
+}  // namespace
+
+SipSkype::SipSkype(WindowSystem& windows, Scheduler& scheduler, OutputLog& log, Prompter& prompter, BaresipAgent& agent)
+    : windows_(windows),
+      scheduler_(scheduler),
+      log_(log),
+      prompter_(prompter),
+      agent_(agent),
+      durations_(host_, "durations", scheduler, 1000, false),
+      hangupLimit_(host_, "hangupLimit", scheduler, static_cast<int>(kHangupLimit.count()), false) {
+  durations_.onTimer = [this] { durationTick(); };
+  hangupLimit_.onTimer = [this] { hangupDue(); };
+  agent_.listener.ready = [this] { agentReady(); };
+  agent_.listener.down = [this](const std::string& why, bool wasReady) { agentDown(why, wasReady); };
+  agent_.listener.message = [this](const BaresipMessage& m) { agentMessage(m); };
+  agent_.listener.remark = [this](const std::string& text) { note(text); };
+}
+
+SipSkype::~SipSkype() {
+  agent_.listener = {};
+  if (apiWindow_) windows_.destroyWindow(apiWindow_);
+  if (procedureAddress_) windows_.removeProcedure(procedureAddress_);
+}
+
+void SipSkype::launch() {
+  if (apiWindow_) return;
+  discoverMsg_ = windows_.RegisterWindowMessage("SkypeControlAPIDiscover");
+  attachMsg_ = windows_.RegisterWindowMessage("SkypeControlAPIAttach");
+  procedureAddress_ = windows_.addProcedure(
+      [this](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) { return procedure(hwnd, msg, wParam, lParam); });
+  apiWindow_ = windows_.createWindow("QuillmereSipClient", procedureAddress_);
+  agent_.start();
+}
+
+void SipSkype::note(const std::string& text) {
+  if (remark) remark(text);
+}
+
+void SipSkype::warnLater(const std::string& text) {
+  // Shown from the message loop, never inside the handling of a message (a desktop box runs a loop of its own).
+  scheduler_.post([this, text] {
+    if (!deaf_) prompter_.show(text, "", BoxIcon::Warning, BoxButtons::Ok);
+  });
+}
+
+LRESULT SipSkype::procedure(HWND, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_COPYDATA) {
+    command(wParam, decodeApiText(lParam));
+    return 1;
+  }
+  if (msg == discoverMsg_) {
+    discovered(wParam);
+    return 1;
+  }
+  return 0;
+}
+
+void SipSkype::notify(HWND to, const std::string& text) {
+  if (deaf_) return;
+  log_.record({"notify", text, true, ""});
+  ApiText message(text);
+  windows_.SendMessage(to, WM_COPYDATA, apiWindow_, message.lParam());
+}
+
+void SipSkype::sendAttach(HWND to, LPARAM status) {
+  if (deaf_ || to == 0) return;
+  toldClient_ = status;
+  windows_.SendMessage(to, attachMsg_, status == 0 ? apiWindow_ : 0, status);
+}
+
+void SipSkype::discovered(HWND client) {
+  if (client == 0 || client == apiWindow_) return;
+  client_ = client;
+  if (agent_.ready())
+    sendAttach(client, 0);
+  else if (agent_.starting())
+    sendAttach(client, 1);
+  else
+    sendAttach(client, 3);
+}
+
+int SipSkype::activeCallId() const {
+  for (const Call& c : calls_)
+    if (c.stage != Stage::Finished) return c.id;
+  return 0;
+}
+
+SipSkype::Call* SipSkype::find(int id) {
+  auto it = std::find_if(calls_.begin(), calls_.end(), [&](const Call& c) { return c.id == id; });
+  return it == calls_.end() ? nullptr : &*it;
+}
+
+SipSkype::Call* SipSkype::active() {
+  int id = activeCallId();
+  return id ? find(id) : nullptr;
+}
+
+SipSkype::Call* SipSkype::bySipId(const std::string& sipId) {
+  if (sipId.empty()) return nullptr;
+  auto it = std::find_if(calls_.begin(), calls_.end(), [&](const Call& c) { return c.sipId == sipId; });
+  return it == calls_.end() ? nullptr : &*it;
+}
+
+void SipSkype::command(HWND from, const std::string& text) {
+  if (deaf_) return;
+  log_.record({"sent", text, true, ""});
+  std::vector<std::string> words = splitBlanks(text);
+  for (std::size_t i = 0; i < words.size() && i < 5; ++i) words[i] = upper(words[i]);
+  if (words.empty()) return notify(from, "ERROR 2 Unknown command");
+  const std::string& verb = words[0];
+  if (verb == "CALL") {
+    if (words.size() < 2) return notify(from, "ERROR 34 Invalid user handle");
+    placeCall(from, callTarget(text));
+  } else if ((verb == "SET" || verb == "GET") && words.size() >= 2 && words[1] == "CALL") {
+    callCommand(from, words);
+  } else if (verb == "SET" && words.size() == 3 && words[1] == "MUTE" && (words[2] == "ON" || words[2] == "OFF")) {
+    setMute(from, words[2] == "ON");
+  } else if (verb == "GET" && words.size() == 2 && words[1] == "MUTE") {
+    notify(from, wantMuted_ ? "MUTE ON" : "MUTE OFF");
+  } else if (verb == "PING" && words.size() == 1) {
+    notify(from, "PONG");
+  } else if (verb == "PROTOCOL" && words.size() == 2) {
+    notify(from, "PROTOCOL " + words[1]);
+  } else {
+    notify(from, "ERROR 2 Unknown command");
+  }
+}
+
+void SipSkype::placeCall(HWND from, const std::string& target) {
+  Call call{nextCall_++, from, "", "", Stage::Routing, "", {}, 0, false};
+  std::string prefix = "CALL " + std::to_string(call.id) + " STATUS ";
+  if (Call* up = active()) {
+    note("call " + std::to_string(call.id) + " to \"" + target + "\" refused: call " + std::to_string(up->id) +
+         " is still up (one call at a time)");
+    call.stage = Stage::Finished;
+    call.finalStatus = "FAILED";
+    calls_.push_back(call);
+    pruneFinished();
+    return notify(from, prefix + "FAILED");
+  }
+  DialResult dial = resolveTarget(dialPlan_, target);
+  call.uri = dial.uri;
+  calls_.push_back(call);
+  pruneFinished();
+  if (dial.uri.empty()) return finish(call.id, "\"" + target + "\" cannot be dialled: " + dial.problem);
+  if (!agent_.ready()) return finish(call.id, "the SIP user agent is not running");
+  note("call " + std::to_string(call.id) + ": dialling " + dial.uri);
+  agent_.send("dial", dial.uri, "dial " + std::to_string(call.id));
+  notify(from, prefix + "ROUTING");
+}
+
+void SipSkype::callCommand(HWND from, const std::vector<std::string>& words) {
+  // SET CALL n STATUS FINISHED, GET CALL n STATUS, GET CALL n DURATION
+  std::int64_t id = 0;  // no call has id 0
+  if (words.size() >= 3) id = parseInteger(words[2]).value_or(0);
+  bool set = words[0] == "SET";
+  bool known = (set && words.size() == 5 && words[3] == "STATUS" && words[4] == "FINISHED") ||
+               (!set && words.size() == 4 && (words[3] == "STATUS" || words[3] == "DURATION"));
+  if (!known) return notify(from, "ERROR 2 Unknown command");
+  Call* call = id > 0 && id < nextCall_ ? find(static_cast<int>(id)) : nullptr;
+  if (!call) return notify(from, "ERROR 11 Invalid call id");
+  std::string prefix = "CALL " + std::to_string(call->id) + " ";
+  if (!set) {
+    if (words[3] == "DURATION") return notify(from, prefix + "DURATION " + std::to_string(call->reportedSeconds));
+    std::string status = call->stage == Stage::Finished ? call->finalStatus : stageName(static_cast<int>(call->stage));
+    return notify(from, prefix + "STATUS " + status);
+  }
+  if (call->stage == Stage::Finished) return notify(from, "ERROR 11 Invalid call id");
+  if (call->hangupRequested) return;  // already on its way down
+  call->hangupRequested = true;
+  int callId = call->id;
+  if (!agent_.send("hangup", "", "hangup " + std::to_string(callId))) return finish(callId, "hung up");
+  hangupLimit_.setEnabled(true);
+}
+
+void SipSkype::setMute(HWND from, bool on) {
+  wantMuted_ = on;
+  notify(from, on ? "MUTE ON" : "MUTE OFF");
+  syncMute();
+}
+
+void SipSkype::syncMute() {
+  Call* call = active();
+  if (!call || call->stage != Stage::InProgress || muteInFlight_ || callMuted_ == wantMuted_) return;
+  // baresip's "mute" toggles the current call's microphone; its answer says which way it went.
+  if (agent_.send("mute", "", "mute")) muteInFlight_ = true;
+}
+
+void SipSkype::applySettings(const SipSettings& settings) {
+  dialPlan_ = settings.dialPlan();
+  if (!agent_.settings().agentDiffers(settings)) return;
+  if (active()) {
+    pendingSettings_ = settings;
+    note("the new SIP settings take effect when the call has ended");
+    return;
+  }
+  agent_.setSettings(settings);
+  note("restarting baresip with the new SIP settings");
+  agent_.restart();
+}
+
+void SipSkype::afterCall() {
+  if (!pendingSettings_ || active()) return;
+  SipSettings settings = *pendingSettings_;
+  pendingSettings_.reset();
+  agent_.setSettings(settings);
+  note("restarting baresip with the new SIP settings");
+  agent_.restart();
+}
+
+void SipSkype::agentReady() {
+  registrationReported_ = false;
+  if (outageReported_) note("baresip is running again");
+  outageReported_ = false;
+  if (client_ && toldClient_ != 0) sendAttach(client_, 0);
+}
+
+void SipSkype::agentDown(const std::string& why, bool wasReady) {
+  muteInFlight_ = false;
+  if (Call* call = active()) finish(call->id, "baresip stopped: " + why);
+  if (client_ && toldClient_ && *toldClient_ != 3) sendAttach(client_, 3);
+  if (outageReported_) return;  // told once for each outage; later attempts go to the log only
+  outageReported_ = true;
+  if (wasReady)
+    warnLater("The SIP user agent (baresip) stopped: " + why +
+              ".\r\nA call that was up has ended. Quillmere starts baresip again by itself.");
+  else
+    warnLater("Quillmere could not start the SIP user agent (baresip): " + why +
+              ".\r\nNo call can be placed until it runs. Check that baresip is installed and the SIP settings "
+              "(quillmere_sip.ini); Quillmere keeps trying by itself.");
+}
+
+void SipSkype::agentMessage(const BaresipMessage& message) {
+  if (const auto* event = std::get_if<BaresipEvent>(&message))
+    agentEvent(*event);
+  else
+    agentResponse(std::get<BaresipResponse>(message));
+}
+
+void SipSkype::agentEvent(const BaresipEvent& e) {
+  if (e.eventClass == "register") {
+    if (e.type == "REGISTER_OK") {
+      note("registered with the SIP provider");
+      registrationReported_ = false;
+    } else if (e.type == "REGISTER_FAIL") {
+      note("registration failed: " + e.param);
+      if (!registrationReported_)
+        warnLater("The SIP provider refused the registration: " + e.param +
+                  ".\r\nCheck the account and the password in the SIP settings.");
+      registrationReported_ = true;
+    }
+    return;
+  }
+  if (e.eventClass != "call" || e.callId.empty()) return;
+  Call* call = bySipId(e.callId);
+  if (!call && e.direction == "outgoing") {
+    // The first event naming a call that was dialled binds it to the call that waits for one.
+    Call* waiting = active();
+    if (waiting && waiting->sipId.empty()) {
+      waiting->sipId = e.callId;
+      call = waiting;
+    }
+  }
+  if (!call) {
+    if (e.type == "CALL_INCOMING") {
+      note("refusing an incoming call from " + e.peerUri);
+      if (!active()) agent_.send("hangup", "", "refuse");
+    }
+    return;
+  }
+  if (call->stage == Stage::Finished) return;
+  int id = call->id;
+  std::string prefix = "CALL " + std::to_string(id) + " STATUS ";
+  if (e.type == "CALL_RINGING" || e.type == "CALL_PROGRESS") {
+    if (call->stage != Stage::Routing) return;
+    call->stage = Stage::Ringing;
+    notify(call->owner, prefix + "RINGING");
+  } else if (e.type == "CALL_ESTABLISHED") {
+    if (call->stage == Stage::InProgress) return;
+    call->stage = Stage::InProgress;
+    call->establishedAt = scheduler_.now();
+    call->reportedSeconds = 0;
+    callMuted_ = false;
+    durations_.setEnabled(true);
+    HWND owner = call->owner;
+    notify(owner, prefix + "INPROGRESS");
+    syncMute();
+  } else if (e.type == "CALL_CLOSED") {
+    finish(id, e.param);
+  }
+}
+
+void SipSkype::agentResponse(const BaresipResponse& r) {
+  if (r.token == "mute") {
+    muteInFlight_ = false;
+    if (!r.ok) {
+      note("baresip did not mute: " + r.data);
+      return;
+    }
+    if (r.data.find("un-muted") != std::string::npos)
+      callMuted_ = false;
+    else if (r.data.find("muted") != std::string::npos)
+      callMuted_ = true;
+    syncMute();
+    return;
+  }
+  auto space = r.token.find(' ');
+  std::string what = r.token.substr(0, space);
+  std::int64_t id = space == std::string::npos ? 0 : parseInteger(r.token.substr(space + 1)).value_or(0);
+  if (r.ok || id <= 0 || id >= nextCall_) return;
+  Call* call = find(static_cast<int>(id));
+  if (!call || call->stage == Stage::Finished) return;
+  if (what == "dial") {
+    note("baresip could not dial " + call->uri + ": " + r.data);
+    finish(call->id, r.data);
+  } else if (what == "hangup") {
+    note("baresip could not hang up call " + std::to_string(call->id) + ": " + r.data);
+    finish(call->id, r.data);
+  }
+}
+
+void SipSkype::finish(int id, const std::string& reason) {
+  Call* call = find(id);
+  if (!call || call->stage == Stage::Finished) return;
+  Stage was = call->stage;
+  bool hungUp = call->hangupRequested;
+  HWND owner = call->owner;
+  std::string uri = call->uri;
+  call->stage = Stage::Finished;
+  call->finalStatus = "FINISHED";
+  std::string first;
+  if (was != Stage::InProgress && !hungUp) {
+    int code = sipStatusOf(reason);
+    first = code == 486 || code == 600 ? "BUSY" : code == 603 ? "REFUSED" : "FAILED";
+  }
+  if (!active()) {
+    durations_.setEnabled(false);
+    hangupLimit_.setEnabled(false);
+  }
+  note("call " + std::to_string(id) + (uri.empty() ? "" : " to " + uri) + " ended: " + reason);
+  std::string prefix = "CALL " + std::to_string(id) + " STATUS ";
+  if (!first.empty()) notify(owner, prefix + first);
+  notify(owner, prefix + "FINISHED");
+  afterCall();
+}
+
+void SipSkype::durationTick() {
+  Call* call = active();
+  if (!call || call->stage != Stage::InProgress) return durations_.setEnabled(false);
+  auto seconds = std::chrono::duration_cast<std::chrono::seconds>(scheduler_.now() - call->establishedAt).count();
+  if (seconds <= call->reportedSeconds) return;
+  // A thread held for a while (speech) reports the time reached, not every second it missed.
+  call->reportedSeconds = static_cast<int>(seconds);
+  notify(call->owner, "CALL " + std::to_string(call->id) + " DURATION " + std::to_string(seconds));
+}
+
+void SipSkype::hangupDue() {
+  hangupLimit_.setEnabled(false);
+  Call* call = active();
+  if (call && call->hangupRequested) {
+    note("baresip did not confirm the hang-up of call " + std::to_string(call->id) + "; taking it as ended");
+    finish(call->id, "hung up");
+  }
+}
+
+void SipSkype::pruneFinished() {
+  std::size_t finished = 0;
+  for (const Call& c : calls_)
+    if (c.stage == Stage::Finished) ++finished;
+  while (finished > kFinishedCallsKept) {
+    auto it = std::find_if(calls_.begin(), calls_.end(), [](const Call& c) { return c.stage == Stage::Finished; });
+    calls_.erase(it);
+    --finished;
+  }
+}
+
+}  // namespace qm

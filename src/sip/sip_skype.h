@@ -1,0 +1,153 @@
+#pragma once
+// The Skype side of the program played by a SIP user agent: a window on the window-message layer that answers the
+// Skype Desktop API exactly as a Skype client does, and places the calls through baresip (baresip_agent.h), so that
+// a node can call any phone number through a SIP provider, or any SIP address.
+//
+// Attach. A "SkypeControlAPIDiscover" broadcast is answered with "SkypeControlAPIAttach": 0 (success, wParam this
+// client's API window) when the user agent is ready, 1 (pending) while it starts, 3 (not available) when it could not
+// be started. Later changes are sent to the window that discovered: 3 when the user agent stops working, 0 when it is
+// ready again, so the link recovers by itself.
+//
+// Commands (copy-data text, keywords in any case) and what they give (n is a call id of this client, from 1 up):
+//   CALL target                    CALL n STATUS ROUTING at once; the target goes through the dial plan
+//                                  (dial_plan.h) and is dialled; then CALL n STATUS RINGING when it rings,
+//                                  CALL n STATUS INPROGRESS when answered, CALL n DURATION s every second while
+//                                  it lasts, CALL n STATUS FINISHED when it ends. A call that ends unanswered first
+//                                  gives CALL n STATUS BUSY (486, 600), REFUSED (603) or FAILED (anything else).
+//                                  One call at a time: a CALL while one is up gives CALL n STATUS FAILED only.
+//                                  A target that cannot be dialled, or no user agent, gives FAILED and FINISHED.
+//   SET CALL n STATUS FINISHED     hangs up; CALL n STATUS FINISHED follows once the call is over
+//   GET CALL n STATUS | DURATION   CALL n STATUS s | CALL n DURATION s
+//   SET MUTE ON|OFF, GET MUTE      MUTE ON|OFF (the microphone of the current and later calls)
+//   PING                           PONG
+//   PROTOCOL v                     PROTOCOL v
+//   an unknown call id             ERROR 11 Invalid call id
+//   CALL with no target            ERROR 34 Invalid user handle
+//   anything else                  ERROR 2 Unknown command
+// Immediate replies are sent from inside the command's SendMessage, as Skype does; the rest as the user agent
+// reports. Incoming SIP calls are refused. Every command that reaches the client is recorded as `sent "TEXT"`,
+// every text it sends as `notify "TEXT"`. The operator is told in a warning box when the user agent cannot be
+// started or stops, and when the provider refuses the registration.
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/output_log.h"
+#include "platform/prompter.h"
+#include "platform/scheduler.h"
+#include "platform/timer.h"
+#include "platform/window.h"
+#include "platform/window_system.h"
+#include "sip/baresip_agent.h"
+#include "sip/dial_plan.h"
+
+namespace qm {
+
+class SipSkype {
+ public:
+  // Without the user agent's word that a hang-up is done, the call is taken as ended after this.
+  static constexpr std::chrono::milliseconds kHangupLimit{5000};
+  static constexpr std::size_t kFinishedCallsKept = 16;
+
+  SipSkype(WindowSystem& windows, Scheduler& scheduler, OutputLog& log, Prompter& prompter, BaresipAgent& agent);
+  ~SipSkype();
+  SipSkype(const SipSkype&) = delete;
+  SipSkype& operator=(const SipSkype&) = delete;
+
+  void setDialPlan(const DialPlan& plan) { dialPlan_ = plan; }
+  // The API window appears and the user agent starts.
+  void launch();
+  HWND apiWindow() const { return apiWindow_; }
+  // New settings: the dial plan applies at once; the user agent restarts when its files change (after the call).
+  void applySettings(const SipSettings& settings);
+  // The program has ended: nothing more is sent to it.
+  void setDeaf(bool deaf) { deaf_ = deaf; }
+
+  // The operator's log of what happens underneath (dialled URIs, reasons); stderr in a real run.
+  std::function<void(const std::string&)> remark;
+
+  // The call that is up (routing, ringing or in progress), 0 when none.
+  int activeCallId() const;
+
+ private:
+  enum class Stage { Routing, Ringing, InProgress, Finished };
+  struct Call {
+    int id;
+    HWND owner;
+    std::string uri;
+    std::string sipId;  // baresip's id, once an event named it
+    Stage stage = Stage::Routing;
+    std::string finalStatus;  // the last status reported once finished
+    Scheduler::TimePoint establishedAt{};
+    int reportedSeconds = 0;
+    bool hangupRequested = false;
+  };
+  class TimerHost : public Window {
+   public:
+    explicit TimerHost(Registry& r) : Window(r, "SipSkype", "SIP client") {}
+    void closeRequest() override {}
+  };
+
+  LRESULT procedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  void discovered(HWND client);
+  void sendAttach(HWND to, LPARAM status);
+  void notify(HWND to, const std::string& text);
+  void note(const std::string& text);
+  void warnLater(const std::string& text);
+
+  void command(HWND from, const std::string& text);
+  void placeCall(HWND from, const std::string& target);
+  void callCommand(HWND from, const std::vector<std::string>& words);
+  void setMute(HWND from, bool on);
+  void syncMute();
+
+  void agentReady();
+  void agentDown(const std::string& why, bool wasReady);
+  void agentMessage(const BaresipMessage& message);
+  void agentEvent(const BaresipEvent& event);
+  void agentResponse(const BaresipResponse& response);
+
+  Call* find(int id);
+  Call* active();
+  Call* bySipId(const std::string& sipId);
+  // Reports the end of a call: BUSY, REFUSED or FAILED first when it never ran (unless it was hung up), then
+  // FINISHED. `reason` is the user agent's (a SIP status such as "486 Busy Here" decides which), or ours.
+  void finish(int id, const std::string& reason);
+  void durationTick();
+  void hangupDue();
+  void pruneFinished();
+  void afterCall();
+
+  WindowSystem& windows_;
+  Scheduler& scheduler_;
+  OutputLog& log_;
+  Prompter& prompter_;
+  BaresipAgent& agent_;
+  DialPlan dialPlan_;
+  bool deaf_ = false;
+
+  WNDPROC procedureAddress_ = 0;
+  HWND apiWindow_ = 0;
+  UINT discoverMsg_ = 0;
+  UINT attachMsg_ = 0;
+  HWND client_ = 0;                             // the window that discovered this client
+  std::optional<LPARAM> toldClient_;            // the attach status it was last sent
+  bool outageReported_ = false;                 // the operator has been told of the current outage
+  bool registrationReported_ = false;           // ... of a refused registration, in this run of the agent
+  std::optional<SipSettings> pendingSettings_;  // waiting for the call to end
+
+  std::vector<Call> calls_;
+  int nextCall_ = 1;
+  bool wantMuted_ = false;  // what the client asked for
+  bool callMuted_ = false;  // what the current call's microphone is
+  bool muteInFlight_ = false;
+
+  Registry registry_;
+  TimerHost host_{registry_};
+  Timer durations_;
+  Timer hangupLimit_;
+};
+
+}  // namespace qm
