@@ -61,6 +61,7 @@ class LineView : public ControlView {
  public:
   LineView(TextBox& box, QWidget* parent) : ControlView(box, new QLineEdit(parent)), box_(box) {
     auto* edit = static_cast<QLineEdit*>(widget());
+    if (box.password) edit->setEchoMode(QLineEdit::Password);
     keep(QObject::connect(edit, &QLineEdit::textEdited, [this](const QString& text) {
       operatorAction([this, text] { box_.operatorEdit(text.toStdString()); });
     }));

@@ -144,6 +144,10 @@ QWidget* NodeSimulator::buildSkype() {
     QObject::connect(b, &QPushButton::clicked, this, [this, word] { run({"skype", word}); });
     layout->addWidget(b);
   }
+  // With --skype sip the far end is real; its settings window has no button on the main window.
+  auto* sip = button(QStringLiteral("&SIP settings"), QStringLiteral("sipSettings"), box);
+  QObject::connect(sip, &QPushButton::clicked, this, [this] { run({"show", "SipSettings"}); });
+  layout->addWidget(sip);
   return box;
 }
 

@@ -157,6 +157,11 @@ bool Session::act(const std::vector<std::string>& w) {
     needArgs(w, 1);
     Window& win = window(w[1]);
     runUntilEnded([&] { win.closeRequest(); });
+  } else if (cmd == "show") {
+    // show WINDOW: the window is loaded when needed and shown (for windows no button opens, such as SipSettings).
+    needArgs(w, 1);
+    Window& win = window(w[1]);
+    runUntilEnded([&] { win.Show(); });
   } else if (cmd == "resize") {
     // resize WINDOW WIDTH HEIGHT, in twips: the window's outer size changes.
     needArgs(w, 3);
