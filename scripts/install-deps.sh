@@ -10,6 +10,10 @@ packages=(
   libcurl4-openssl-dev
   baresip sip-tester
 )
+# --fuzz: the clang toolchain and libFuzzer for scripts/fuzz.sh.
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang-14 libfuzzer-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

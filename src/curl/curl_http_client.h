@@ -1,8 +1,10 @@
 #pragma once
 // The HTTP client on libcurl: an HTTP/1.0 POST with the request's headers, user agent and body, the reply read
 // through curl's multi interface so that it comes back in chunks on the calling thread. Connecting and the whole
-// exchange are bounded, so a dead or silent server cannot hold the program up for long.
+// exchange are bounded, so a dead or silent server cannot hold the program up for long. libcurl is loaded only while
+// a request is under way (see Library in the source).
 #include <chrono>
+#include <memory>
 #include <string>
 
 #include "report/http_client.h"
@@ -32,9 +34,11 @@ class CurlHttpClient : public HttpClient {
   // Lets curl work until more of the reply has come or the transfer has ended.
   void pump();
 
+  struct Library;
   CurlTimeouts timeouts_;
-  void* multi_ = nullptr;  // CURLM
-  void* easy_ = nullptr;   // CURL
+  std::unique_ptr<Library> curl_;  // while a request is under way
+  void* multi_ = nullptr;          // CURLM
+  void* easy_ = nullptr;           // CURL
   curl_slist* headers_ = nullptr;
   std::string received_;
   std::size_t consumed_ = 0;

@@ -43,7 +43,10 @@ std::optional<KeyValue> keyValue(std::string_view line) {
 
 ProfileFile ProfileFile::parse(std::string_view text) {
   ProfileFile f;
-  if (startsWith(text, "\xEF\xBB\xBF")) text.remove_prefix(3);
+  if (startsWith(text, kByteOrderMark)) {
+    f.byteOrderMark_ = true;
+    text.remove_prefix(kByteOrderMark.size());
+  }
   std::size_t pos = 0;
   while (pos < text.size()) {
     std::size_t brk = text.find_first_of("\r\n", pos);
@@ -128,7 +131,7 @@ void ProfileFile::write(std::string_view section, std::string_view key, std::str
 }
 
 std::string ProfileFile::text() const {
-  std::string out;
+  std::string out = byteOrderMark_ ? std::string(kByteOrderMark) : std::string();
   for (const auto& l : lines_) out += l.content + l.end;
   return out;
 }

@@ -3,11 +3,12 @@
 // WritePrivateProfileString: section and key matched without regard to case, the first of two equal sections or keys
 // wins, blanks around a value and one pair of outer quotes stripped, values cut to 255 characters, the default only
 // when the key is absent. A write changes only its own line and keeps every other line as it was; it adds a missing
-// section at the end and creates a missing file. Saving replaces the file atomically (temporary file, then rename),
-// so a failed save leaves the old file intact.
+// section at the end and creates a missing file; a UTF-8 byte-order mark at the start is kept. Saving replaces the file
+// atomically (temporary file, then rename), so a failed save leaves the old file intact.
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qm {
@@ -40,6 +41,8 @@ class ProfileFile {
   std::optional<std::size_t> findKey(std::size_t sectionLine, std::string_view key) const;
   std::string newLineEnd() const;
 
+  static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  bool byteOrderMark_ = false;  // the file starts with one; not part of the first line
   std::vector<Line> lines_;
 };
 

@@ -64,6 +64,21 @@ TEST(ProfileRead, OddFilesStillRead) {
   EXPECT_EQ(f.read("S", "junk line", "none"), "none");
 }
 
+TEST(ProfileWrite, KeepsAByteOrderMarkSoTheFileReadsTheSameAfterASave) {
+  auto f = ProfileFile::parse("\xEF\xBB\xBF[S]\r\nk=1\r\n");
+  f.write("S", "j", "2");
+  EXPECT_EQ(f.text(), "\xEF\xBB\xBF[S]\r\nk=1\r\nj=2\r\n");
+  // After one mark, a second one is part of the first line, which is then no section line: written out and read
+  // again, the file must still say so, and the key written must still be found.
+  auto g = ProfileFile::parse("\xEF\xBB\xBF\xEF\xBB\xBF[S]\r\nk=1\r\n");
+  ASSERT_FALSE(g.get("S", "k"));
+  g.write("S", "j", "2");
+  auto again = ProfileFile::parse(g.text());
+  EXPECT_FALSE(again.get("S", "k"));
+  EXPECT_EQ(again.get("S", "j"), "2");
+  EXPECT_EQ(again.text(), g.text());
+}
+
 TEST(ProfileWrite, ChangesOnlyItsOwnLineAndKeepsTheKeysSpelling) {
   auto f = ProfileFile::parse("; comment\r\n[SETTINGS]\r\nMins = 4\r\nOther=x\r\n\r\n[MORE]\r\na=b\r\n");
   f.write("settings", "MINS", "9");
