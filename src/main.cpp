@@ -1,14 +1,16 @@
 // quillmere: command line -> mode and backends.
+#include <dlfcn.h>
+
 #include <QCoreApplication>
 #include <clocale>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 
 #include "app/version.h"
-#include "echolink/air_recording.h"
 #include "espeak/espeak_voice.h"
-#include "curl/curl_http_client.h"
-#include "gui/desktop.h"
+#include "launch/launch.h"
 #include "options.h"
 #include "platform/instance_lock.h"
 #include "realtime/headless_console.h"
@@ -17,57 +19,38 @@
 #include "report/report_target.h"
 #include "scenario/scenario_runner.h"
 #include "scenario/session.h"
-#include "sip/sip_client.h"
-#include "sip_process/qt_agent_io.h"
 
 namespace {
 
-void reportProblem(const std::string& problem) {
-  std::cerr << "quillmere: " << problem << std::endl;
-}
+using qm::equipSession;
+using qm::installSip;
+using qm::makeEspeak;
 
-// The SIP client in place of the simulated Skype client: baresip as a child process on this event loop, its
-// remarks on standard error.
-void installSip(qm::Session& session) {
-  qm::installSipClient(session, std::make_unique<qm::QtAgentIo>(),
-                       [](const std::string& text) { std::cerr << "quillmere: sip: " << text << std::endl; });
-}
-
-// The espeak-ng voice, or none (the estimate voice stays) when espeak-ng cannot start.
-std::unique_ptr<qm::EspeakVoice> makeEspeak(qm::Scheduler& scheduler, qm::AirRecording* air, bool playAloud) {
-  auto voice = std::make_unique<qm::EspeakVoice>(scheduler, air, qm::EspeakVoice::Settings{playAloud, "default"});
-  if (!voice->available()) {
-    reportProblem(voice->problem() + "; the estimate voice speaks silently instead");
-    return nullptr;
+// The desktop program lives in a module of its own (Qt Widgets and its graphics libraries), loaded only when the
+// desktop is asked for, so the headless node carries none of it. Nothing when the module cannot be loaded.
+std::optional<int> runDesktopModule(int argc, char** argv) {
+  std::vector<std::filesystem::path> places;
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    places.push_back(exe.parent_path() / "libquillmere_desktop.so");
+    places.push_back(exe.parent_path().parent_path() / "lib" / "quillmere" / "libquillmere_desktop.so");
   }
-  voice->onProblem = reportProblem;
-  return voice;
-}
-
-// The real-time backends a new session gets in the desktop and headless modes: the espeak-ng voice, the usage report
-// over the network, the air recording. What it returns must outlive the session.
-struct Equipment {
-  std::unique_ptr<qm::EspeakVoice> espeak;
-  std::unique_ptr<qm::CurlHttpClient> http;
-};
-
-std::shared_ptr<void> equipSession(const qm::Options& o, qm::Session& session, qm::Scheduler& scheduler,
-                                   qm::AirRecording* air) {
-  auto equipment = std::make_shared<Equipment>();
-  session.backends.air = air;
-  // Pictures of the windows need neither a voice nor the report.
-  bool screenshots = o.screenshots.has_value();
-  if (!screenshots && o.voice.value_or("espeak") == "espeak") equipment->espeak = makeEspeak(scheduler, air, true);
-  if (equipment->espeak) session.useVoice(*equipment->espeak);
-  if (o.noReport || screenshots) {
-    session.backends.http = nullptr;
-  } else {
-    equipment->http = std::make_unique<qm::CurlHttpClient>();
-    session.httpRecorder.passTo(equipment->http.get());  // the transcript still shows the report
+  places.push_back(std::filesystem::path(QUILLMERE_MODULE_DIR) / "libquillmere_desktop.so");
+  std::string why = "not found";
+  for (const auto& place : places) {
+    if (!std::filesystem::exists(place)) continue;
+    void* module = dlopen(place.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) {
+      why = dlerror();
+      continue;
+    }
+    using Entry = int (*)(int, char**);
+    if (auto entry = reinterpret_cast<Entry>(dlsym(module, "quillmere_desktop_main"))) return entry(argc, argv);
+    why = place.string() + " has no desktop entry point";
   }
-  session.backends.reportUrl = o.reportUrl.value_or("");
-  if (o.skype == "sip") installSip(session);
-  return equipment;
+  std::cerr << "quillmere: the desktop module could not be loaded (" << why << "): running headless\n";
+  return std::nullopt;
 }
 
 int runHeadless(const qm::Options& o, std::ostream& transcript, qm::AirRecording* air, int argc, char** argv) {
@@ -115,26 +98,17 @@ int main(int argc, char** argv) {
     std::cerr << "quillmere: --report-url takes http://HOST[:PORT]/PATH, not '" << *options->reportUrl << "'\n";
     return 2;
   }
-  std::ofstream transcriptFile;
-  std::ostream* transcript = &std::cout;
-  if (options->transcript) {
-    transcriptFile.open(*options->transcript, std::ios::trunc);
-    if (!transcriptFile) {
-      std::cerr << "quillmere: cannot write the transcript to " << *options->transcript << "\n";
-      return 2;
+  if (options->mode == qm::Mode::Desktop) {
+    if (options->screenshots || qm::displayAvailable()) {
+      if (auto status = runDesktopModule(argc, argv)) return *status;
+    } else {
+      std::cerr << "quillmere: no display (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM): running headless\n";
     }
-    transcript = &transcriptFile;
   }
-  std::unique_ptr<qm::AirRecording> air;
-  if (options->air) {
-    try {
-      air = std::make_unique<qm::AirRecording>(*options->air);
-    } catch (const std::exception& e) {
-      std::cerr << "quillmere: " << e.what() << "\n";
-      return 2;
-    }
-    air->onError = reportProblem;
-  }
+  auto outputs = qm::openOutputs(*options);
+  if (!outputs) return 2;
+  std::ostream* transcript = outputs->transcript;
+  auto& air = outputs->air;
   if (options->mode == qm::Mode::Scenario) {
     qm::ScenarioOptions so;
     so.script = options->scenario;
@@ -160,13 +134,6 @@ int main(int argc, char** argv) {
     so.passTime = qm::runEventLoopFor;
     if (options->skype == "sip") so.prepare = installSip;
     return qm::runScenario(so);
-  }
-  if (options->mode == qm::Mode::Desktop) {
-    if (options->screenshots || qm::displayAvailable())
-      return qm::runDesktop(*options, *transcript, argc, argv, [&](qm::Session& s, qm::Scheduler& scheduler) {
-        return equipSession(*options, s, scheduler, air.get());
-      });
-    std::cerr << "quillmere: no display (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM): running headless\n";
   }
   return runHeadless(*options, *transcript, air.get(), argc, argv);
 }

@@ -1,5 +1,7 @@
 #include "gui/desktop.h"
 
+#include "launch/launch.h"
+
 #include <unistd.h>
 #include <QApplication>
 #include <QPainter>
@@ -84,14 +86,6 @@ void placeBeside(QWidget& simulator, QWidget* main) {
 }
 
 }  // namespace
-
-bool displayAvailable() {
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-    const char* v = std::getenv(name);
-    if (v && *v) return true;
-  }
-  return false;
-}
 
 int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv, const SessionSetup& setup) {
   std::setlocale(LC_TIME, "");

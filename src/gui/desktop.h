@@ -15,9 +15,6 @@ class Scheduler;
 // client, the air recording); what it returns is kept until the session has gone.
 using SessionSetup = std::function<std::shared_ptr<void>(Session&, Scheduler&)>;
 
-// True when a window system is at hand: DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM is set.
-bool displayAvailable();
-
 // Runs the desktop program until it ends; with --screenshots, writes a PNG of each window after start-up and
 // returns (on the offscreen platform when there is no display).
 int runDesktop(const Options& options, std::ostream& transcript, int argc, char** argv, const SessionSetup& setup);

@@ -1,0 +1,18 @@
+// The desktop program as a module of its own: the quillmere executable loads it only when the desktop is asked for,
+// so that a headless node never maps Qt Widgets and its graphics libraries.
+#include "gui/desktop.h"
+#include "launch/launch.h"
+#include "options.h"
+
+extern "C" __attribute__((visibility("default"))) int quillmere_desktop_main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string error;
+  auto options = qm::parseOptions(args, error);
+  if (!options) return 2;  // the executable has already checked the options
+  auto outputs = qm::openOutputs(*options);
+  if (!outputs) return 2;
+  qm::AirRecording* air = outputs->air.get();
+  return qm::runDesktop(*options, *outputs->transcript, argc, argv, [&](qm::Session& s, qm::Scheduler& scheduler) {
+    return qm::equipSession(*options, s, scheduler, air);
+  });
+}

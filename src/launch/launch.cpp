@@ -1,0 +1,92 @@
+#include "launch/launch.h"
+
+#include <cstdlib>
+#include <iostream>
+
+#include "curl/curl_http_client.h"
+#include "espeak/espeak_voice.h"
+#include "scenario/session.h"
+#include "sip/sip_client.h"
+#include "sip_process/qt_agent_io.h"
+
+namespace qm {
+
+void reportProblem(const std::string& problem) {
+  std::cerr << "quillmere: " << problem << std::endl;
+}
+
+// The SIP client in place of the simulated Skype client: baresip as a child process on this event loop, its
+// remarks on standard error.
+void installSip(Session& session) {
+  installSipClient(session, std::make_unique<QtAgentIo>(),
+                   [](const std::string& text) { std::cerr << "quillmere: sip: " << text << std::endl; });
+}
+
+// The espeak-ng voice, or none (the estimate voice stays) when espeak-ng cannot start.
+std::unique_ptr<EspeakVoice> makeEspeak(Scheduler& scheduler, AirRecording* air, bool playAloud) {
+  auto voice = std::make_unique<EspeakVoice>(scheduler, air, EspeakVoice::Settings{playAloud, "default"});
+  if (!voice->available()) {
+    reportProblem(voice->problem() + "; the estimate voice speaks silently instead");
+    return nullptr;
+  }
+  voice->onProblem = reportProblem;
+  return voice;
+}
+
+// The real-time backends a new session gets in the desktop and headless modes: the espeak-ng voice, the usage report
+// over the network, the air recording. What it returns must outlive the session.
+struct Equipment {
+  std::unique_ptr<EspeakVoice> espeak;
+  std::unique_ptr<CurlHttpClient> http;
+};
+
+std::shared_ptr<void> equipSession(const Options& o, Session& session, Scheduler& scheduler, AirRecording* air) {
+  auto equipment = std::make_shared<Equipment>();
+  session.backends.air = air;
+  // Pictures of the windows need neither a voice nor the report.
+  bool screenshots = o.screenshots.has_value();
+  if (!screenshots && o.voice.value_or("espeak") == "espeak") equipment->espeak = makeEspeak(scheduler, air, true);
+  if (equipment->espeak) session.useVoice(*equipment->espeak);
+  if (o.noReport || screenshots) {
+    session.backends.http = nullptr;
+  } else {
+    equipment->http = std::make_unique<CurlHttpClient>();
+    session.httpRecorder.passTo(equipment->http.get());  // the transcript still shows the report
+  }
+  session.backends.reportUrl = o.reportUrl.value_or("");
+  if (o.skype == "sip") installSip(session);
+  return equipment;
+}
+
+std::unique_ptr<Outputs> openOutputs(const Options& options) {
+  auto out = std::make_unique<Outputs>();
+  out->transcript = &std::cout;
+  if (options.transcript) {
+    out->file.open(*options.transcript, std::ios::trunc);
+    if (!out->file) {
+      std::cerr << "quillmere: cannot write the transcript to " << *options.transcript << "\n";
+      return nullptr;
+    }
+    out->transcript = &out->file;
+  }
+  if (options.air) {
+    try {
+      out->air = std::make_unique<AirRecording>(*options.air);
+    } catch (const std::exception& e) {
+      std::cerr << "quillmere: " << e.what() << "\n";
+      return nullptr;
+    }
+    out->air->onError = reportProblem;
+  }
+  return out;
+}
+
+bool displayAvailable() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* v = std::getenv(name);
+    if (v && *v) return true;
+  }
+  return false;
+}
+
+}  // namespace qm

@@ -1,0 +1,41 @@
+#pragma once
+// What the real-time modes (desktop and headless) share: the outputs the command line asks for, and the real
+// backends a new session gets. Used by the quillmere executable and by the desktop module alike.
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "echolink/air_recording.h"
+#include "options.h"
+
+namespace qm {
+
+class Session;
+class Scheduler;
+class EspeakVoice;
+
+void reportProblem(const std::string& problem);
+
+// The transcript file (or standard output) and the air recording, opened as the options say.
+struct Outputs {
+  std::ofstream file;
+  std::ostream* transcript = nullptr;
+  std::unique_ptr<AirRecording> air;
+};
+// Nothing, after a one-line error, when a file cannot be written.
+std::unique_ptr<Outputs> openOutputs(const Options& options);
+
+// The SIP client in place of the simulated Skype client: baresip as a child process on this event loop.
+void installSip(Session& session);
+// The espeak-ng voice, or none (the estimate voice stays) when espeak-ng cannot start.
+std::unique_ptr<EspeakVoice> makeEspeak(Scheduler& scheduler, AirRecording* air, bool playAloud);
+// The real-time backends a new session gets: the espeak-ng voice, the usage report over the network, the air
+// recording, the SIP client. What it returns must outlive the session.
+std::shared_ptr<void> equipSession(const Options& o, Session& session, Scheduler& scheduler, AirRecording* air);
+
+// True when a window system is at hand: DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM is set.
+bool displayAvailable();
+
+}  // namespace qm
