@@ -108,7 +108,7 @@ class TextBox : public Control {
   void setDigitsOnly(bool on) { digitsOnly_ = on; }
   bool multiLine = false;
   bool fixedPitch = false;  // shown in a fixed-pitch font (the data panel)
-  bool password = false;  // the text is shown as bullets (a view's business; the value is the real text)
+  bool password = false;    // the text is shown as bullets (a view's business; the value is the real text)
   // Where the caret stands after the last change, in characters (the GUI scrolls to it).
   std::size_t SelStart = 0;
   // Places the caret (the GUI is told, so it can scroll it into view).
