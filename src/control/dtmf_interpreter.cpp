@@ -4,6 +4,7 @@
 #include "app/program.h"
 #include "control/announce.h"
 #include "directory/buddy.h"
+#include "platform/prompter.h"
 #include "platform/scheduler.h"
 #include "platform/vb_text.h"
 
@@ -11,7 +12,11 @@ namespace qm {
 
 namespace {
 constexpr int kFallbackConfirmationMs = 10000;
-}
+// No switch code or directory code can be longer (a settings value holds 255 characters), and no telephone number
+// comes near it. A longer string (a stuck decoder, a fault on the link) is not interpreted: announcing it digit by
+// digit would hold the transmitter for hours.
+constexpr std::size_t kLongestDtmfString = 255;
+}  // namespace
 
 void frmMain::wireDtmf() {
   Check1.Click = [this] { Check1_Click(); };
@@ -30,6 +35,13 @@ int frmMain::confirmationInterval() const {
 }
 
 void frmMain::EchoLink_DTMFString(const std::string& sDigits) {
+  if (sDigits.size() > kLongestDtmfString) {
+    program_.backends().prompter.show("A DTMF string of " + std::to_string(sDigits.size()) +
+                                          " characters was ignored: the longest taken is " +
+                                          std::to_string(kLongestDtmfString) + ".",
+                                      "", BoxIcon::Warning, BoxButtons::Ok);
+    return;
+  }
   const std::string digits = sDigits;
   program_.backends().scheduler.processPending();
   Text111.setText(digits);

@@ -6,11 +6,17 @@
 #include "app/frm_main.h"
 #include "app/program.h"
 #include "app/version.h"
+#include "platform/prompter.h"
 #include "platform/vb_text.h"
 #include "report/http.h"
 #include "report/report_target.h"
 
 namespace qm {
+
+namespace {
+// EchoLink's station texts are a few lines; a longer one is not a station text and is not shown.
+constexpr std::size_t kLongestStationText = 32767;
+}  // namespace
 
 void frmMain::wireTextServices() {
   mainEvents.ChatTextReceived = [this](const std::string& sText) { EchoLink_ChatTextReceived(sText); };
@@ -39,6 +45,13 @@ void frmMain::EchoLink_ChatTextReceived(const std::string& sText) {
 }
 
 void frmMain::Echolink_StationTextReceived(const std::string& sText) {
+  if (sText.size() > kLongestStationText) {
+    program_.backends().prompter.show("A station text of " + std::to_string(sText.size()) +
+                                          " characters was ignored: the longest shown is " +
+                                          std::to_string(kLongestStationText) + ".",
+                                      "", BoxIcon::Warning, BoxButtons::Ok);
+    return;
+  }
   // Bare carriage returns separate the lines; after this each line ends in CR LF.
   std::string text = replaceAll(sText, "\r", "\r\n");
   if (text.find("->") == std::string::npos) {
