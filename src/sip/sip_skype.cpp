@@ -41,9 +41,8 @@ const char* stageName(int stage) {
 }  // namespace
 
 SipSkype::SipSkype(WindowSystem& windows, Scheduler& scheduler, OutputLog& log, Prompter& prompter, BaresipAgent& agent)
-    : windows_(windows),
+    : SkypeApiWindow(windows, log),
       scheduler_(scheduler),
-      log_(log),
       prompter_(prompter),
       agent_(agent),
       durations_(host_, "durations", scheduler, 1000, false),
@@ -58,17 +57,11 @@ SipSkype::SipSkype(WindowSystem& windows, Scheduler& scheduler, OutputLog& log, 
 
 SipSkype::~SipSkype() {
   agent_.listener = {};
-  if (apiWindow_) windows_.destroyWindow(apiWindow_);
-  if (procedureAddress_) windows_.removeProcedure(procedureAddress_);
 }
 
 void SipSkype::launch() {
-  if (apiWindow_) return;
-  discoverMsg_ = windows_.RegisterWindowMessage("SkypeControlAPIDiscover");
-  attachMsg_ = windows_.RegisterWindowMessage("SkypeControlAPIAttach");
-  procedureAddress_ = windows_.addProcedure(
-      [this](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) { return procedure(hwnd, msg, wParam, lParam); });
-  apiWindow_ = windows_.createWindow("QuillmereSipClient", procedureAddress_);
+  if (running()) return;
+  openWindow("QuillmereSipClient");
   agent_.start();
 }
 
@@ -79,37 +72,18 @@ void SipSkype::note(const std::string& text) {
 void SipSkype::warnLater(const std::string& text) {
   // Shown from the message loop, never inside the handling of a message (a desktop box runs a loop of its own).
   scheduler_.post([this, text] {
-    if (!deaf_) prompter_.show(text, "", BoxIcon::Warning, BoxButtons::Ok);
+    if (!deaf()) prompter_.show(text, "", BoxIcon::Warning, BoxButtons::Ok);
   });
 }
 
-LRESULT SipSkype::procedure(HWND, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_COPYDATA) {
-    command(wParam, decodeApiText(lParam));
-    return 1;
-  }
-  if (msg == discoverMsg_) {
-    discovered(wParam);
-    return 1;
-  }
-  return 0;
-}
-
-void SipSkype::notify(HWND to, const std::string& text) {
-  if (deaf_) return;
-  log_.record({"notify", text, true, ""});
-  ApiText message(text);
-  windows_.SendMessage(to, WM_COPYDATA, apiWindow_, message.lParam());
-}
-
 void SipSkype::sendAttach(HWND to, LPARAM status) {
-  if (deaf_ || to == 0) return;
+  if (deaf() || to == 0) return;
   toldClient_ = status;
-  windows_.SendMessage(to, attachMsg_, status == 0 ? apiWindow_ : 0, status);
+  SkypeApiWindow::sendAttach(to, status, status == 0 ? apiWindow() : 0);
 }
 
 void SipSkype::discovered(HWND client) {
-  if (client == 0 || client == apiWindow_) return;
+  if (client == 0 || client == apiWindow()) return;
   client_ = client;
   if (agent_.ready())
     sendAttach(client, 0);
@@ -142,7 +116,7 @@ SipSkype::Call* SipSkype::bySipId(const std::string& sipId) {
 }
 
 void SipSkype::command(HWND from, const std::string& text) {
-  if (deaf_) return;
+  if (deaf()) return;
   log_.record({"sent", text, true, ""});
   std::vector<std::string> words = splitBlanks(text);
   for (std::size_t i = 0; i < words.size() && i < 5; ++i) words[i] = upper(words[i]);

@@ -42,28 +42,24 @@
 #include "platform/window_system.h"
 #include "sip/baresip_agent.h"
 #include "sip/dial_plan.h"
+#include "skype/skype_api_window.h"
 
 namespace qm {
 
-class SipSkype {
+class SipSkype : public SkypeApiWindow {
  public:
   // Without the user agent's word that a hang-up is done, the call is taken as ended after this.
   static constexpr std::chrono::milliseconds kHangupLimit{5000};
   static constexpr std::size_t kFinishedCallsKept = 16;
 
   SipSkype(WindowSystem& windows, Scheduler& scheduler, OutputLog& log, Prompter& prompter, BaresipAgent& agent);
-  ~SipSkype();
-  SipSkype(const SipSkype&) = delete;
-  SipSkype& operator=(const SipSkype&) = delete;
+  ~SipSkype() override;
 
   void setDialPlan(const DialPlan& plan) { dialPlan_ = plan; }
   // The API window appears and the user agent starts.
   void launch();
-  HWND apiWindow() const { return apiWindow_; }
   // New settings: the dial plan applies at once; the user agent restarts when its files change (after the call).
   void applySettings(const SipSettings& settings);
-  // The program has ended: nothing more is sent to it.
-  void setDeaf(bool deaf) { deaf_ = deaf; }
 
   // The operator's log of what happens underneath (dialled URIs, reasons); stderr in a real run.
   std::function<void(const std::string&)> remark;
@@ -90,14 +86,13 @@ class SipSkype {
     void closeRequest() override {}
   };
 
-  LRESULT procedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-  void discovered(HWND client);
+  void discovered(HWND client) override;
+  // An attach message to the window that discovered: its status, and the API window when attached.
   void sendAttach(HWND to, LPARAM status);
-  void notify(HWND to, const std::string& text);
   void note(const std::string& text);
   void warnLater(const std::string& text);
 
-  void command(HWND from, const std::string& text);
+  void command(HWND from, const std::string& text) override;
   void placeCall(HWND from, const std::string& target);
   void callCommand(HWND from, const std::vector<std::string>& words);
   void setMute(HWND from, bool on);
@@ -120,18 +115,11 @@ class SipSkype {
   void pruneFinished();
   void afterCall();
 
-  WindowSystem& windows_;
   Scheduler& scheduler_;
-  OutputLog& log_;
   Prompter& prompter_;
   BaresipAgent& agent_;
   DialPlan dialPlan_;
-  bool deaf_ = false;
 
-  WNDPROC procedureAddress_ = 0;
-  HWND apiWindow_ = 0;
-  UINT discoverMsg_ = 0;
-  UINT attachMsg_ = 0;
   HWND client_ = 0;                             // the window that discovered this client
   std::optional<LPARAM> toldClient_;            // the attach status it was last sent
   bool outageReported_ = false;                 // the operator has been told of the current outage

@@ -38,9 +38,8 @@ std::optional<SimulatedSkype::AttachMode> SimulatedSkype::parseAttachMode(const 
 }
 
 SimulatedSkype::SimulatedSkype(WindowSystem& windows, Scheduler& scheduler, OutputLog& log)
-    : windows_(windows),
+    : SkypeApiWindow(windows, log),
       scheduler_(scheduler),
-      log_(log),
       authorization_(host_, "authorization", scheduler, static_cast<int>(kAuthorizationDelay.count()), false),
       durations_(host_, "durations", scheduler, 1000, false),
       answering_(host_, "answering", scheduler, static_cast<int>(kDefaultAnswerDelay.count()), false) {
@@ -49,51 +48,17 @@ SimulatedSkype::SimulatedSkype(WindowSystem& windows, Scheduler& scheduler, Outp
   answering_.onTimer = [this] { answerDue(); };
 }
 
-SimulatedSkype::~SimulatedSkype() {
-  if (apiWindow_) windows_.destroyWindow(apiWindow_);
-  if (procedureAddress_) windows_.removeProcedure(procedureAddress_);
-}
-
 void SimulatedSkype::launch() {
-  if (apiWindow_ || mode_ == AttachMode::Absent) return;
-  discoverMsg_ = windows_.RegisterWindowMessage("SkypeControlAPIDiscover");
-  attachMsg_ = windows_.RegisterWindowMessage("SkypeControlAPIAttach");
-  procedureAddress_ = windows_.addProcedure(
-      [this](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) { return procedure(hwnd, msg, wParam, lParam); });
-  apiWindow_ = windows_.createWindow("tSkypeAPIWindow", procedureAddress_);
-}
-
-LRESULT SimulatedSkype::procedure(HWND, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_COPYDATA) {
-    command(wParam, decodeApiText(lParam));
-    return 1;
-  }
-  if (msg == discoverMsg_) {
-    discovered(wParam);
-    return 1;
-  }
-  return 0;
-}
-
-void SimulatedSkype::notify(HWND to, const std::string& text) {
-  if (deaf_) return;
-  log_.record({"notify", text, true, ""});
-  ApiText message(text);
-  windows_.SendMessage(to, WM_COPYDATA, apiWindow_, message.lParam());
-}
-
-void SimulatedSkype::sendAttach(HWND to, LPARAM status, HWND wParam) {
-  if (deaf_) return;
-  windows_.SendMessage(to, attachMsg_ ? attachMsg_ : windows_.RegisterWindowMessage("SkypeControlAPIAttach"), wParam,
-                       status);
+  if (running() || mode_ == AttachMode::Absent) return;
+  openWindow("tSkypeAPIWindow");
 }
 
 void SimulatedSkype::discovered(HWND client) {
-  if (client == 0 || client == apiWindow_) return;
+  if (client == 0 || client == apiWindow()) return;
   if (mode_ == AttachMode::Refuse) return sendAttach(client, 2, 0);
   if (mode_ == AttachMode::AllowNow || allowed_.count(client)) {
     allowed_.insert(client);
-    return sendAttach(client, 0, apiWindow_);
+    return sendAttach(client, 0, apiWindow());
   }
   sendAttach(client, 1, 0);
   pending_ = client;
@@ -107,11 +72,11 @@ void SimulatedSkype::authorizationDue() {
   HWND client = pending_;
   pending_ = 0;
   allowed_.insert(client);
-  sendAttach(client, 0, apiWindow_);
+  sendAttach(client, 0, apiWindow());
 }
 
 void SimulatedSkype::command(HWND from, const std::string& text) {
-  if (deaf_) return;
+  if (deaf()) return;
   log_.record({"sent", text, true, ""});
   std::vector<std::string> words = splitBlanks(text);
   for (std::size_t i = 0; i < words.size() && i < 4; ++i) words[i] = upper(words[i]);

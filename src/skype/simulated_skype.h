@@ -39,10 +39,11 @@
 #include "platform/timer.h"
 #include "platform/window.h"
 #include "platform/window_system.h"
+#include "skype/skype_api_window.h"
 
 namespace qm {
 
-class SimulatedSkype {
+class SimulatedSkype : public SkypeApiWindow {
  public:
   enum class AttachMode { Allow, AllowNow, Refuse, Absent };
   static std::optional<AttachMode> parseAttachMode(const std::string& word);
@@ -50,9 +51,6 @@ class SimulatedSkype {
   static constexpr std::chrono::milliseconds kDefaultAnswerDelay{3000};
 
   SimulatedSkype(WindowSystem& windows, Scheduler& scheduler, OutputLog& log);
-  ~SimulatedSkype();
-  SimulatedSkype(const SimulatedSkype&) = delete;
-  SimulatedSkype& operator=(const SimulatedSkype&) = delete;
 
   // How a discover is answered; set before launch.
   void setAttachMode(AttachMode mode) { mode_ = mode; }
@@ -62,20 +60,11 @@ class SimulatedSkype {
 
   // Skype starts: its API window appears (not when absent).
   void launch();
-  bool running() const { return apiWindow_ != 0; }
-  HWND apiWindow() const { return apiWindow_; }
 
   // The far end of the latest call answers, hangs up or is busy. False when there is no call in a state for it.
   bool answer();
   bool hangup();
   bool busy();
-
-  // Sends any API text, or an attach message with that status and wParam, to a window.
-  void notify(HWND to, const std::string& text);
-  void sendAttach(HWND to, LPARAM status, HWND wParam);
-
-  // The program has ended: nothing more is sent.
-  void setDeaf(bool deaf) { deaf_ = deaf; }
 
  private:
   enum class CallState { Ringing, InProgress };
@@ -92,9 +81,8 @@ class SimulatedSkype {
     void closeRequest() override {}
   };
 
-  LRESULT procedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-  void discovered(HWND client);
-  void command(HWND from, const std::string& text);
+  void discovered(HWND client) override;
+  void command(HWND from, const std::string& text) override;
   void callCommand(HWND from, const std::vector<std::string>& words);
   Call* find(int id);
   Call* latest(bool ringingOnly);
@@ -105,17 +93,10 @@ class SimulatedSkype {
   void answerDue();
   void scheduleAnswer();
 
-  WindowSystem& windows_;
   Scheduler& scheduler_;
-  OutputLog& log_;
   AttachMode mode_ = AttachMode::Allow;
   std::optional<std::chrono::milliseconds> answerDelay_ = kDefaultAnswerDelay;
-  bool deaf_ = false;
 
-  WNDPROC procedureAddress_ = 0;
-  HWND apiWindow_ = 0;
-  UINT discoverMsg_ = 0;
-  UINT attachMsg_ = 0;
   std::set<HWND> allowed_;
   HWND pending_ = 0;  // waiting for the user to allow it
   std::vector<Call> calls_;

@@ -1,0 +1,50 @@
+#pragma once
+// The Skype side of the Desktop API on the window-message layer: one window that answers the program's discover
+// broadcast and takes commands as copy-data messages, and sends notifications and attach messages back. The
+// simulated Skype client and the SIP client are two of them; each decides what a discover and a command mean.
+#include <string>
+
+#include "platform/output_log.h"
+#include "platform/window_system.h"
+
+namespace qm {
+
+class SkypeApiWindow {
+ public:
+  SkypeApiWindow(WindowSystem& windows, OutputLog& log) : windows_(windows), log_(log) {}
+  virtual ~SkypeApiWindow();
+  SkypeApiWindow(const SkypeApiWindow&) = delete;
+  SkypeApiWindow& operator=(const SkypeApiWindow&) = delete;
+
+  bool running() const { return apiWindow_ != 0; }
+  HWND apiWindow() const { return apiWindow_; }
+
+  // Sends API text to a window (a `notify` event in the transcript).
+  void notify(HWND to, const std::string& text);
+  // Sends an attach message with that status and wParam.
+  void sendAttach(HWND to, LPARAM status, HWND wParam);
+
+  // The program has ended: nothing more is sent.
+  void setDeaf(bool deaf) { deaf_ = deaf; }
+  bool deaf() const { return deaf_; }
+
+ protected:
+  // Registers the two API messages and creates the window under the given class name.
+  void openWindow(const std::string& className);
+  virtual void discovered(HWND client) = 0;
+  virtual void command(HWND from, const std::string& text) = 0;
+
+  WindowSystem& windows_;
+  OutputLog& log_;
+
+ private:
+  LRESULT procedure(UINT msg, WPARAM wParam, LPARAM lParam);
+
+  bool deaf_ = false;
+  WNDPROC procedureAddress_ = 0;
+  HWND apiWindow_ = 0;
+  UINT discoverMsg_ = 0;
+  UINT attachMsg_ = 0;
+};
+
+}  // namespace qm
