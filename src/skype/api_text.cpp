@@ -1,6 +1,7 @@
 #include "skype/api_text.h"
 
 #include <algorithm>
+#include <sstream>
 
 namespace qm {
 
@@ -53,6 +54,19 @@ std::string toValidUtf8(const std::string& bytes) {
     }
   }
   return out;
+}
+
+std::vector<std::string> splitApiWords(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> words;
+  for (std::string w; in >> w;) words.push_back(w);
+  return words;
+}
+
+std::string apiUpper(std::string word) {
+  for (char& c : word)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return word;
 }
 
 }  // namespace qm

@@ -27,6 +27,10 @@ class ApiText {
 // never reading past cbData. Byte sequences that are not UTF-8 become U+FFFD, so the text is always valid.
 std::string decodeApiText(LPARAM lParam);
 
+// The words of an API command, split at blanks; and a word in capitals (commands are matched without regard to case).
+std::vector<std::string> splitApiWords(const std::string& text);
+std::string apiUpper(std::string word);
+
 // Valid UTF-8 with every malformed sequence replaced by U+FFFD.
 std::string toValidUtf8(const std::string& bytes);
 

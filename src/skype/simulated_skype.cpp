@@ -10,19 +10,6 @@
 namespace qm {
 namespace {
 
-std::vector<std::string> splitBlanks(const std::string& text) {
-  std::istringstream in(text);
-  std::vector<std::string> words;
-  for (std::string w; in >> w;) words.push_back(w);
-  return words;
-}
-
-std::string upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
-
 const char* stateName(bool inProgress) {
   return inProgress ? "INPROGRESS" : "RINGING";
 }
@@ -78,8 +65,8 @@ void SimulatedSkype::authorizationDue() {
 void SimulatedSkype::command(HWND from, const std::string& text) {
   if (deaf()) return;
   log_.record({"sent", text, true, ""});
-  std::vector<std::string> words = splitBlanks(text);
-  for (std::size_t i = 0; i < words.size() && i < 4; ++i) words[i] = upper(words[i]);
+  std::vector<std::string> words = splitApiWords(text);
+  for (std::size_t i = 0; i < words.size() && i < 4; ++i) words[i] = apiUpper(words[i]);
   if (words.empty()) return notify(from, "ERROR 2 Unknown command");
   const std::string& verb = words[0];
   if (verb == "CALL") {
