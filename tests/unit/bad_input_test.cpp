@@ -23,6 +23,7 @@
 #include "platform/profile_file.h"
 #include "platform/vb_text.h"
 #include "platform/virtual_scheduler.h"
+#include "read_only_folder.h"
 #include "scenario/scenario_exit.h"
 #include "scenario/session.h"
 #include "skype/mod_main.h"
@@ -51,17 +52,6 @@ void writeBytes(const fs::path& p, const std::string& bytes) {
 }
 
 // Makes a folder refuse new files, also for root (who ignores permissions): the immutable flag.
-bool setReadOnly(const fs::path& dir, bool on) {
-  if (geteuid() != 0) return chmod(dir.c_str(), on ? 0555 : 0755) == 0;
-  int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-  if (fd < 0) return false;
-  int flags = 0;
-  bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-  flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-  ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-  close(fd);
-  return ok;
-}
 
 class BadInput : public ::testing::Test {
  protected:

@@ -1,9 +1,6 @@
 // Settings files with the Windows profile semantics: lookups, defaults, the 255-character cut, writes that keep
 // every other line, and atomic saves.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +8,7 @@
 #include <sstream>
 
 #include "platform/profile_file.h"
+#include "read_only_folder.h"
 
 namespace qm {
 namespace {
@@ -109,24 +107,8 @@ class ProfileSave : public ::testing::Test {
     dir = tmpl;
   }
   void TearDown() override {
-    setImmutable(false);
-    chmod(dir.c_str(), 0755);
+    setReadOnly(dir, false);
     std::filesystem::remove_all(dir);
-  }
-  // Makes the folder refuse new files, also for root (who ignores permissions): the immutable flag.
-  bool makeReadOnly() {
-    if (geteuid() != 0) return chmod(dir.c_str(), 0555) == 0;
-    return setImmutable(true);
-  }
-  bool setImmutable(bool on) {
-    int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return false;
-    int flags = 0;
-    bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-    ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    close(fd);
-    return ok;
   }
   static std::string slurp(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -152,7 +134,7 @@ TEST_F(ProfileSave, CreatesAMissingFileAndReadsItBack) {
 TEST_F(ProfileSave, AFailedSaveNamesTheFileAndLeavesTheOldOneIntact) {
   auto path = dir / "quillmere.ini";
   std::ofstream(path) << "[SETTINGS]\r\nMins=4\r\n";
-  if (!makeReadOnly()) GTEST_SKIP() << "this file system cannot make a folder read-only for root";
+  if (!setReadOnly(dir, true)) GTEST_SKIP() << "this file system cannot make a folder read-only for root";
   auto f = ProfileFile::load(path);
   f.write("SETTINGS", "Mins", "9");
   auto error = f.save(path);
