@@ -1,6 +1,6 @@
 #pragma once
-// The running program: every window, reached by one another through it
-// (the counterpart of the original's global window names). Showing or touching a window that is not loaded loads it.
+// The running program: every window, reached by one another through it, so that a window names another by a
+// function of this one and needs no global. Showing or touching a window that is not loaded loads it.
 #include <functional>
 #include <map>
 #include <memory>
@@ -57,7 +57,7 @@ class Program {
   // Ends the program at once: nothing is unloaded or saved.
   [[noreturn]] void end();
 
-  // The node's callsign, read from a fresh LocalStation as the original does each time.
+  // The node's callsign, read from a fresh LocalStation each time, so a callsign the node changes is seen at once.
   static std::string localCallsign(EchoLinkApp& app);
   // Product, four spaces, callsign, three spaces, "v" and the version: the start of several captions.
   static std::string titleFor(const std::string& callsign);

@@ -74,8 +74,8 @@ void FormHistory::SaveData() {
 }
 
 void FormHistory::closeRequest() {
-  // The window goes, its subscription stays (as an object's event sink outlives the unloaded window in the original
-  // platform): while the window is discarded, the next event it logs loads it again and is logged there. The reloaded
+  // The window goes, its subscription stays (an event sink outlives the window that set it up): while the window is
+  // discarded, the next event it logs loads it again and is logged there. The reloaded
   // window has a subscription of its own, so the kept one does nothing while the window is loaded.
   Program& program = program_;
   std::unique_ptr<EchoLinkApp> kept = std::move(EchoLink);

@@ -1,5 +1,5 @@
 #pragma once
-// Controls of the windows: small value objects with the semantics of the original window system. A change or click
+// Controls of the windows: small value objects that behave as a desktop's controls do. A change or click
 // behaviour runs whenever the value changes, whoever changes it; setting the value it already has runs nothing.
 // Every control registers itself with its window under its name, so the GUI and the scenario language find it.
 #include <cstdint>
