@@ -18,6 +18,7 @@ class Form1;
 class Form21;
 class FormHistory;
 class EchoLinkApp;
+class HistoryLog;
 
 class Program {
  public:
@@ -37,6 +38,8 @@ class Program {
   Form1& form1();
   Form21& form21();
   FormHistory& history();
+  // The history log file: every history line and phone call, kept across runs (src/history/history_log.h).
+  HistoryLog& historyLog() { return *historyLog_; }
   bool buddyLoaded() const { return buddy_ != nullptr; }
   bool historyLoaded() const { return history_ != nullptr; }
   // Closing with the close box discards these two windows; the next touch loads them afresh.
@@ -73,6 +76,7 @@ class Program {
   std::unique_ptr<Form1> form1_;
   std::unique_ptr<Form21> form21_;
   std::unique_ptr<FormHistory> history_;
+  std::unique_ptr<HistoryLog> historyLog_;
   std::map<std::string, std::unique_ptr<EchoLinkApp>> keptSubscriptions_;
   std::map<std::string, std::unique_ptr<Window>> addedWindows_;
 };

@@ -104,7 +104,8 @@ int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv
     return fallback;
   };
   Folders folders{folder(o.home, "home", Folders::defaultHome()),
-                  folder(o.machineDir, "machine", Folders::defaultMachine())};
+                  folder(o.machineDir, "machine", Folders::defaultMachine()),
+                  folder(std::nullopt, "state", Folders::defaultState())};
   std::error_code ec;
   std::filesystem::create_directories(folders.home, ec);
   if (scratch) std::filesystem::create_directories(folders.machine, ec);

@@ -3,6 +3,7 @@
 #include "app/program.h"
 #include "app/settings_file.h"
 #include "echolink/echolink_app.h"
+#include "history/history_log.h"
 #include "platform/clock_format.h"
 #include "platform/scheduler.h"
 
@@ -118,6 +119,7 @@ void FormHistory::appendLine(const std::string& line) {
     CallHistory.setText(end == std::string::npos ? std::string() : log.substr(end + 2));
   }
   CallHistory.appendText(entry);
+  program_.historyLog().append(line);
 }
 
 void FormHistory::EchoLink_connected(const std::string& sCallConnected, const std::string&, const std::string& sAddr) {

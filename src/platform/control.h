@@ -105,8 +105,14 @@ class TextBox : public Control {
 
   // The digits-only edit style: the operator cannot type anything but digits (code can still set any text).
   bool digitsOnly() const { return digitsOnly_; }
-  void setDigitsOnly(bool on) { digitsOnly_ = on; }
+  void setDigitsOnly(bool on) {
+    if (on == digitsOnly_) return;
+    digitsOnly_ = on;
+    changed();  // a view refuses other keys from now on
+  }
   bool multiLine = false;
+  // Shows what the program writes there; the operator cannot edit it, and Tab passes it by.
+  bool locked = false;
   bool fixedPitch = false;  // shown in a fixed-pitch font (the data panel)
   bool password = false;    // the text is shown as bullets (a view's business; the value is the real text)
   // Where the caret stands after the last change, in characters (the GUI scrolls to it).

@@ -116,7 +116,9 @@ class Run {
   Folders makeFolders() {
     std::filesystem::create_directories(options_.home.value_or(home_.path()));
     std::filesystem::create_directories(options_.machine.value_or(machine_.path()));
-    return folders(options_, home_.path(), machine_.path());
+    Folders f = folders(options_, home_.path(), machine_.path());
+    f.state = state_.path();
+    return f;
   }
   Session::ExitFactory makeExit() {
     return [this](Session& s) -> std::unique_ptr<ProgramExit> {
@@ -255,7 +257,7 @@ class Run {
   }
 
   const ScenarioOptions& options_;
-  TempFolder home_, machine_;
+  TempFolder home_, machine_, state_;  // a scenario keeps its history log file in a state folder of its own
   ScenarioLock* lock_ = nullptr;
   VirtualScheduler virtual_;
   Scheduler& scheduler_;  // the virtual one, or the wall clock's
