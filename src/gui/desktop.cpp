@@ -3,6 +3,7 @@
 #include "launch/launch.h"
 
 #include <unistd.h>
+#include <QAction>
 #include <QApplication>
 #include <QPainter>
 #include <QScreen>
@@ -18,7 +19,11 @@
 #include "app/program.h"
 #include "gui/message_box_prompter.h"
 #include "gui/node_simulator.h"
+#include "gui/paint_before_speech.h"
+#include "gui/problem_display.h"
 #include "gui/screenshots.h"
+#include "gui/window_memory.h"
+#include "gui/window_placement.h"
 #include "gui/window_view.h"
 #include "options.h"
 #include "platform/instance_lock.h"
@@ -71,18 +76,48 @@ Rect screenInTwips() {
   return {toTwips(g.x()), toTwips(g.y()), toTwips(g.width()), toTwips(g.height())};
 }
 
-// The node simulator goes beside the main window where the screen has room for it.
-void placeBeside(QWidget& simulator, QWidget* main) {
-  QScreen* screen = QGuiApplication::primaryScreen();
-  if (!main || !screen) return;
+// The main window and the node simulator where the operator last put them, or side by side (see placeSideBySide).
+void placeWindows(WindowView* main, NodeSimulator& simulator, const WindowMemory& memory) {
+  QRect room = availableArea(main);
   simulator.adjustSize();
-  QRect room = screen->availableGeometry();
-  QRect m = main->frameGeometry();
-  int width = simulator.frameGeometry().width() + 8;
-  if (m.right() + width <= room.right())
-    simulator.move(m.right() + 8, m.top());
-  else if (m.left() - width >= room.left())
-    simulator.move(m.left() - width, m.top());
+  QSize simulatorFrame = simulator.size() + frameAllowance(simulator);
+  QSize minimum = simulator.minimumSizeHint() + frameAllowance(simulator);
+  QSize mainFrame = main ? main->size() + frameAllowance(*main) : QSize();
+  WindowPair pair = placeSideBySide(mainFrame, simulatorFrame, minimum, room);
+  if (auto remembered = memory.recall(QStringLiteral("frmMain")))
+    pair.main.moveTopLeft(keepInside(*remembered, room).topLeft());
+  QRect sim = pair.simulator;
+  if (auto remembered = memory.recall(QStringLiteral("NodeSimulator")))
+    sim = keepInside(QRect(remembered->topLeft(), remembered->size().boundedTo(room.size())), room);
+  if (main) {
+    Window* model = main->model();
+    QPoint at = pair.main.topLeft();
+    runGuarded("move", [model, at] {
+      Rect g = model->geometry();
+      g.left = toTwips(at.x());
+      g.top = toTwips(at.y());
+      model->setGeometry(g);
+    });
+  }
+  simulator.resize(sim.size() - frameAllowance(simulator));
+  simulator.move(sim.topLeft());
+}
+
+// A way back to the node simulator once it is closed: Ctrl+N anywhere in the program, and the main window's context
+// menu.
+void offerSimulator(WindowView* main, NodeSimulator& simulator) {
+  if (!main) return;
+  auto* action = new QAction(QStringLiteral("&Node simulator"), main);
+  action->setObjectName(QStringLiteral("showNodeSimulator"));
+  action->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
+  action->setShortcutContext(Qt::ApplicationShortcut);
+  QObject::connect(action, &QAction::triggered, &simulator, [&simulator] {
+    simulator.showNormal();
+    simulator.raise();
+    simulator.activateWindow();
+  });
+  main->addAction(action);
+  main->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 }  // namespace
@@ -139,8 +174,19 @@ int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv
     console = std::make_unique<HeadlessConsole>(session);
     console->begin();
   }
+  paintBeforeSpeech(session);
+  // Problems the operator must hear of go where the operator looks.
+  showProblemsIn(simulator);
+  WindowMemory memory(screenshots || folders.state.empty()
+                          ? QString()
+                          : QString::fromStdString((folders.state / "quillmere_desktop.ini").string()));
   session.start();
-  placeBeside(simulator, views ? views->find("frmMain") : nullptr);
+  simulator.refresh();
+  WindowView* mainView = views ? views->find("frmMain") : nullptr;
+  placeWindows(mainView, simulator, memory);
+  offerSimulator(mainView, simulator);
+  if (mainView) memory.watch(*mainView, QStringLiteral("frmMain"));
+  memory.watch(simulator, QStringLiteral("NodeSimulator"));
   simulator.show();
 
   int status = 0;
@@ -164,6 +210,7 @@ int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv
     });
   }
   int code = app.exec();
+  stopShowingProblems();
   return status ? status : code;
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <QStringList>
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -26,6 +28,12 @@ class NodeSimulator : public QWidget {
   // Runs one scenario action as the operator's input; the status line tells when it was refused.
   void run(const std::vector<std::string>& words);
   QString status() const;
+  // A problem the operator must see (no sound device, a voice or server that did not start): shown in red above the
+  // status line until the next one; every one so far in its tooltip.
+  void showProblem(const QString& problem);
+  QString problems() const;
+  // Shows again what the session offers once the program has started (the SIP settings window, the Skype buttons).
+  void refresh() { refreshState(); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -55,6 +63,10 @@ class NodeSimulator : public QWidget {
   QLabel* ptt_ = nullptr;
   QPlainTextEdit* air_ = nullptr;
   QLabel* status_ = nullptr;
+  QLabel* problem_ = nullptr;
+  QWidget* simulatedSkype_ = nullptr;  // the far end's buttons, for the simulated Skype client only
+  QWidget* sipSettings_ = nullptr;
+  QStringList problemsSoFar_;
 };
 
 // A scenario command line for the words, quoting what needs quotes (as the transcript echoes inputs).
