@@ -79,9 +79,8 @@ Rect screenInTwips() {
 // The main window and the node simulator where the operator last put them, or side by side (see placeSideBySide).
 void placeWindows(WindowView* main, NodeSimulator& simulator, const WindowMemory& memory) {
   QRect room = availableArea(main);
-  simulator.adjustSize();
-  QSize simulatorFrame = simulator.size() + frameAllowance(simulator);
-  QSize minimum = simulator.minimumSizeHint() + frameAllowance(simulator);
+  QSize simulatorFrame = simulator.preferredSize() + frameAllowance(simulator);
+  QSize minimum = simulator.comfortableMinimum() + frameAllowance(simulator);
   QSize mainFrame = main ? main->size() + frameAllowance(*main) : QSize();
   WindowPair pair = placeSideBySide(mainFrame, simulatorFrame, minimum, room);
   if (auto remembered = memory.recall(QStringLiteral("frmMain")))

@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "scenario/script.h"
@@ -52,7 +53,17 @@ std::string commandLine(const std::vector<std::string>& words) {
 NodeSimulator::NodeSimulator(Session& session, QWidget* parent) : QWidget(parent), session_(session) {
   setObjectName(QStringLiteral("NodeSimulator"));
   setWindowTitle(QStringLiteral("Node simulator — %1").arg(QString::fromStdString(session.node.callsign())));
-  auto* grid = new QGridLayout(this);
+  // The controls sit in a scroll area, so that on a small screen (or at a high scale) the window can be made smaller
+  // than its controls and still stay on the screen.
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  scroll_ = new QScrollArea(this);
+  scroll_->setObjectName(QStringLiteral("scroll"));
+  scroll_->setFrameShape(QFrame::NoFrame);
+  scroll_->setWidgetResizable(true);
+  outer->addWidget(scroll_);
+  content_ = new QWidget(scroll_);
+  auto* grid = new QGridLayout(content_);
   grid->addWidget(buildDtmf(), 0, 0, 2, 1);
   grid->addWidget(buildRadio(), 0, 1);
   grid->addWidget(buildSkype(), 1, 1);
@@ -77,6 +88,7 @@ NodeSimulator::NodeSimulator(Session& session, QWidget* parent) : QWidget(parent
   status_->setWordWrap(true);
   grid->addWidget(status_, 6, 0, 1, 2);
   grid->setRowStretch(4, 1);
+  scroll_->setWidget(content_);
 
   session_.transcript.onRecord = [this](const OutputEvent& e) { airEvent(e); };
   refreshState();
@@ -261,6 +273,14 @@ void NodeSimulator::run(const std::vector<std::string>& words) {
               true);
   }
   refreshState();
+}
+
+QSize NodeSimulator::preferredSize() const {
+  return content_->sizeHint() + QSize(2, 2);
+}
+
+QSize NodeSimulator::comfortableMinimum() const {
+  return content_->minimumSizeHint() + QSize(2, 2);
 }
 
 QString NodeSimulator::status() const {

@@ -14,6 +14,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QScrollArea;
 
 namespace qm {
 
@@ -34,6 +35,9 @@ class NodeSimulator : public QWidget {
   QString problems() const;
   // Shows again what the session offers once the program has started (the SIP settings window, the Skype buttons).
   void refresh() { refreshState(); }
+  // The size that shows every control, and the smallest that shows them without scrolling.
+  QSize preferredSize() const;
+  QSize comfortableMinimum() const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -64,6 +68,8 @@ class NodeSimulator : public QWidget {
   QPlainTextEdit* air_ = nullptr;
   QLabel* status_ = nullptr;
   QLabel* problem_ = nullptr;
+  QScrollArea* scroll_ = nullptr;
+  QWidget* content_ = nullptr;
   QWidget* simulatedSkype_ = nullptr;  // the far end's buttons, for the simulated Skype client only
   QWidget* sipSettings_ = nullptr;
   QStringList problemsSoFar_;

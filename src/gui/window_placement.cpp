@@ -15,7 +15,7 @@ QRect keepInside(const QRect& frame, const QRect& available) {
 WindowPair placeSideBySide(QSize mainFrame, QSize simulatorFrame, QSize simulatorMinimum, const QRect& available,
                            int gap) {
   const int roomW = available.width(), roomH = available.height();
-  QSize sim = simulatorFrame.boundedTo(available.size()).expandedTo(simulatorMinimum.boundedTo(simulatorFrame));
+  QSize sim = simulatorFrame.boundedTo(available.size());
   auto centredRow = [&](QSize s) {
     int total = mainFrame.width() + gap + s.width();
     int left = available.x() + (roomW - total) / 2;

@@ -16,7 +16,8 @@ struct WindowPair {
   QRect simulator;
 };
 
-// `mainFrame` cannot change size; the simulator can, down to `simulatorMinimum`.
+// `mainFrame` cannot change size; the simulator can: down to `simulatorMinimum` to sit beside or below the main window,
+// and further (it scrolls) when even that does not fit.
 WindowPair placeSideBySide(QSize mainFrame, QSize simulatorFrame, QSize simulatorMinimum, const QRect& available,
                            int gap = 8);
 // The frame moved (not resized) to lie within `available`; a frame larger than the area keeps its top-left corner
