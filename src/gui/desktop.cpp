@@ -210,6 +210,7 @@ int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv
   }
   int code = app.exec();
   stopShowingProblems();
+  memory.flush();
   return status ? status : code;
 }
 

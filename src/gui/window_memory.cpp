@@ -9,12 +9,15 @@ namespace qm {
 WindowMemory::WindowMemory(QString file) : file_(std::move(file)) {
   save_.setSingleShot(true);
   save_.setInterval(400);  // a drag moves a window many times: one write once it rests
-  QObject::connect(&save_, &QTimer::timeout, this, [this] {
-    if (file_.isEmpty()) return;
-    QSettings settings(file_, QSettings::IniFormat);
-    for (const auto& [name, frame] : pending_) settings.setValue(name + QStringLiteral("/frame"), frame);
-    pending_.clear();
-  });
+  QObject::connect(&save_, &QTimer::timeout, this, [this] { flush(); });
+}
+
+void WindowMemory::flush() {
+  save_.stop();
+  if (file_.isEmpty() || pending_.empty()) return;
+  QSettings settings(file_, QSettings::IniFormat);
+  for (const auto& [name, frame] : pending_) settings.setValue(name + QStringLiteral("/frame"), frame);
+  pending_.clear();
 }
 
 std::optional<QRect> WindowMemory::recall(const QString& name) const {

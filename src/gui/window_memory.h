@@ -19,6 +19,8 @@ class WindowMemory : public QObject {
   // The frame (position and size) a window had when it was last moved or resized by the operator.
   std::optional<QRect> recall(const QString& name) const;
   void remember(const QString& name, const QRect& frame);
+  // Writes what is remembered now rather than a moment later.
+  void flush();
   // Remembers the window's frame shortly after the operator moves or resizes it.
   void watch(QWidget& window, const QString& name);
 

@@ -2,13 +2,16 @@
 // speech holds the thread, where the windows open on screens of several sizes and scales, the keyboard path through
 // the main window, the SIP settings button, the buddy window's call buttons, the time-out label and problems shown
 // where the operator looks.
+#include <QtTest/qtestspontaneevent.h>
 #include <QApplication>
 #include <QClipboard>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMoveEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <thread>
 
@@ -16,6 +19,7 @@
 #include "gui/node_simulator.h"
 #include "gui/paint_before_speech.h"
 #include "gui/problem_display.h"
+#include "gui/window_memory.h"
 #include "gui/window_placement.h"
 #include "gui_session.h"
 #include "history/form_history.h"
@@ -189,6 +193,30 @@ class DesktopOperatorTest : public QObject {
     QCOMPARE(keepInside(QRect(1800, 900, 400, 300), QRect(0, 0, 1024, 768)), QRect(624, 468, 400, 300));
     QCOMPARE(keepInside(QRect(-50, -20, 400, 300), QRect(0, 24, 1024, 744)), QRect(0, 24, 400, 300));
     QCOMPARE(keepInside(QRect(100, 100, 2000, 300), QRect(0, 0, 1024, 768)).topLeft(), QPoint(0, 100));
+  }
+
+  void whereTheOperatorPutAWindowIsRememberedForTheNextStart() {
+    QTemporaryDir dir;
+    QRect shownAt;
+    QString file = dir.filePath(QStringLiteral("quillmere_desktop.ini"));
+    {
+      WindowMemory memory(file);
+      QVERIFY(!memory.recall(QStringLiteral("frmMain")));
+      QWidget window;
+      memory.watch(window, QStringLiteral("frmMain"));
+      window.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&window));
+      QMoveEvent moved(QPoint(40, 50), window.pos());
+      QSpontaneKeyEvent::setSpontaneous(&moved);
+      qApp->notify(&window, &moved);  // as the window manager tells of the operator's move
+      shownAt = window.frameGeometry();
+      memory.remember(QStringLiteral("NodeSimulator"), QRect(700, 20, 500, 600));
+      memory.flush();
+    }
+    WindowMemory next(file);
+    QCOMPARE(next.recall(QStringLiteral("frmMain")), std::optional<QRect>(shownAt));
+    QCOMPARE(*next.recall(QStringLiteral("NodeSimulator")), QRect(700, 20, 500, 600));
+    QVERIFY(!WindowMemory(QString()).recall(QStringLiteral("NodeSimulator")));  // no state folder: nothing kept
   }
 
   void theKeyboardPathFollowsTheLayoutAndPassesTheShowingBoxes() {
