@@ -3,7 +3,6 @@
 #include "launch/launch.h"
 
 #include <unistd.h>
-#include <QAction>
 #include <QApplication>
 #include <QPainter>
 #include <QScreen>
@@ -102,23 +101,6 @@ void placeWindows(WindowView* main, NodeSimulator& simulator, const WindowMemory
   simulator.move(sim.topLeft());
 }
 
-// A way back to the node simulator once it is closed: Ctrl+N anywhere in the program, and the main window's context
-// menu.
-void offerSimulator(WindowView* main, NodeSimulator& simulator) {
-  if (!main) return;
-  auto* action = new QAction(QStringLiteral("&Node simulator"), main);
-  action->setObjectName(QStringLiteral("showNodeSimulator"));
-  action->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
-  action->setShortcutContext(Qt::ApplicationShortcut);
-  QObject::connect(action, &QAction::triggered, &simulator, [&simulator] {
-    simulator.showNormal();
-    simulator.raise();
-    simulator.activateWindow();
-  });
-  main->addAction(action);
-  main->setContextMenuPolicy(Qt::ActionsContextMenu);
-}
-
 }  // namespace
 
 int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv, const SessionSetup& setup) {
@@ -183,7 +165,7 @@ int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv
   simulator.refresh();
   WindowView* mainView = views ? views->find("frmMain") : nullptr;
   placeWindows(mainView, simulator, memory);
-  offerSimulator(mainView, simulator);
+  if (mainView) offerNodeSimulator(*mainView, simulator);
   if (mainView) memory.watch(*mainView, QStringLiteral("frmMain"));
   memory.watch(simulator, QStringLiteral("NodeSimulator"));
   simulator.show();

@@ -1,5 +1,6 @@
 #include "gui/node_simulator.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDateTime>
@@ -40,6 +41,20 @@ QPushButton* button(const QString& text, const QString& name, QWidget* parent) {
 }
 
 }  // namespace
+
+void offerNodeSimulator(QWidget& main, NodeSimulator& simulator) {
+  auto* action = new QAction(QStringLiteral("&Node simulator"), &main);
+  action->setObjectName(QStringLiteral("showNodeSimulator"));
+  action->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
+  action->setShortcutContext(Qt::ApplicationShortcut);
+  QObject::connect(action, &QAction::triggered, &simulator, [&simulator] {
+    simulator.showNormal();
+    simulator.raise();
+    simulator.activateWindow();
+  });
+  main.addAction(action);
+  main.setContextMenuPolicy(Qt::ActionsContextMenu);
+}
 
 std::string commandLine(const std::vector<std::string>& words) {
   std::string line;

@@ -75,6 +75,10 @@ class NodeSimulator : public QWidget {
   QStringList problemsSoFar_;
 };
 
+// A way back to the node simulator once it is closed: Ctrl+N anywhere in the program, and "Node simulator" in the
+// context menu of `main` (the main window).
+void offerNodeSimulator(QWidget& main, NodeSimulator& simulator);
+
 // A scenario command line for the words, quoting what needs quotes (as the transcript echoes inputs).
 std::string commandLine(const std::vector<std::string>& words);
 

@@ -3,6 +3,7 @@
 // the main window, the SIP settings button, the buddy window's call buttons, the time-out label and problems shown
 // where the operator looks.
 #include <QtTest/qtestspontaneevent.h>
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QFontInfo>
@@ -217,6 +218,28 @@ class DesktopOperatorTest : public QObject {
     QCOMPARE(next.recall(QStringLiteral("frmMain")), std::optional<QRect>(shownAt));
     QCOMPARE(*next.recall(QStringLiteral("NodeSimulator")), QRect(700, 20, 500, 600));
     QVERIFY(!WindowMemory(QString()).recall(QStringLiteral("NodeSimulator")));  // no state folder: nothing kept
+  }
+
+  void aClosedNodeSimulatorComesBackWithCtrlN() {
+    GuiSession g;
+    NodeSimulator sim(g.session);
+    WindowView* main = g.view("frmMain");
+    offerNodeSimulator(*main, sim);
+    sim.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sim));
+    sim.close();  // the close box hides it; the program and the simulated node go on
+    QVERIFY(!sim.isVisible());
+    QVERIFY(!g.ended());
+    main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(main));
+    QTest::keyClick(main, Qt::Key_N, Qt::ControlModifier);
+    QVERIFY(sim.isVisible());
+    sim.close();
+    auto* entry = main->findChild<QAction*>(QStringLiteral("showNodeSimulator"));
+    QVERIFY(entry && main->actions().contains(entry));
+    QCOMPARE(main->contextMenuPolicy(), Qt::ActionsContextMenu);
+    entry->trigger();
+    QVERIFY(sim.isVisible());
   }
 
   void theKeyboardPathFollowsTheLayoutAndPassesTheShowingBoxes() {
