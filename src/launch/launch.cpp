@@ -46,8 +46,13 @@ void listenForProblems(std::function<void(const std::string&)> listener) {
 // The SIP client in place of the simulated Skype client: baresip as a child process on this event loop, its
 // remarks on standard error.
 void installSip(Session& session) {
-  installSipClient(session, std::make_unique<QtAgentIo>(),
-                   [](const std::string& text) { std::cerr << "quillmere: sip: " << text << std::endl; });
+  installSipClient(session, std::make_unique<QtAgentIo>(), [](const std::string& text) {
+    // baresip failing to start or stopping is a problem for the operator; the other steps are details.
+    if (text.rfind("baresip is down", 0) == 0)
+      reportProblem("sip: " + text);
+    else
+      std::cerr << "quillmere: sip: " << text << std::endl;
+  });
 }
 
 // The espeak-ng voice, or none (the estimate voice stays) when espeak-ng cannot start.
