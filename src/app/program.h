@@ -18,6 +18,7 @@ class Form1;
 class Form21;
 class FormHistory;
 class EchoLinkApp;
+class AccessControl;
 
 class Program {
  public:
@@ -37,6 +38,7 @@ class Program {
   Form1& form1();
   Form21& form21();
   FormHistory& history();
+  AccessControl& access() { return *access_; }
   bool buddyLoaded() const { return buddy_ != nullptr; }
   bool historyLoaded() const { return history_ != nullptr; }
   // Closing with the close box discards these two windows; the next touch loads them afresh.
@@ -73,6 +75,7 @@ class Program {
   std::unique_ptr<Form1> form1_;
   std::unique_ptr<Form21> form21_;
   std::unique_ptr<FormHistory> history_;
+  std::unique_ptr<AccessControl> access_;
   std::map<std::string, std::unique_ptr<EchoLinkApp>> keptSubscriptions_;
   std::map<std::string, std::unique_ptr<Window>> addedWindows_;
 };

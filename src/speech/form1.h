@@ -70,6 +70,13 @@ class Form1 : public Window {
   TextBox Text16{*this, "Text16"};
   Label Label17{*this, "Label17"};
   TextBox Text17{*this, "Text17"};
+  // Spoken by access control: a refused number, the hourly call limit, the longest call.
+  Label Label18{*this, "Label18"};
+  TextBox Text18{*this, "Text18"};
+  Label Label19{*this, "Label19"};
+  TextBox Text19{*this, "Text19"};
+  Label Label20{*this, "Label20"};
+  TextBox Text20{*this, "Text20"};
   CommandButton Command2{*this, "Command2", "Save Data"};
   CommandButton Command1{*this, "Command1", "Hide"};
 
@@ -85,8 +92,8 @@ class Form1 : public Window {
   EchoLinkApp& app();
 
   Program& program_;
-  std::array<TextBox*, 17> phrases_;
-  std::array<Label*, 17> labels_;
+  std::array<TextBox*, 20> phrases_;
+  std::array<Label*, 20> labels_;
   Voice* voice_ = nullptr;
   std::unique_ptr<EchoLinkApp> EchoLink;
 };
