@@ -177,7 +177,7 @@ AccessControl::Verdict AccessControl::judge(const std::string& target, bool trus
   DialDecision d = settings_.rules.decide(target);
   if (!d.allowed && !trusted) {
     v.allowed = false;
-    v.reason = "dial " + d.reason;
+    v.reason = d.reason;
     return v;
   }
   v.exempt = d.exempt;
@@ -244,7 +244,8 @@ void AccessControl::callDuration(const std::string& callId, long seconds) {
     frmMain& main = program_.main();
     main.txtSend.setText("SET CALL " + callId + " STATUS FINISHED");
     main.Dial_Phone();
-    log("Call ended -- " + currentTarget_ + " -- the longest call is " + std::to_string(minutes) + " minutes");
+    log("Call ended -- " + currentTarget_ + " -- the longest call is " + std::to_string(minutes) +
+        (minutes == 1 ? " minute" : " minutes"));
     announce(program_, phrase(program_, kLongestCallPhrase));
   });
 }

@@ -168,12 +168,12 @@ DialDecision DialRules::decide(std::string_view target) const {
     DialDecision d;
     d.allowed = rule.verb != RuleVerb::Deny;
     d.exempt = rule.verb == RuleVerb::Always;
-    d.reason = "rule on line " + std::to_string(rule.line) + ": " + verbName(rule.verb) + " " + rule.pattern;
+    d.reason = "dial rule on line " + std::to_string(rule.line) + ": " + verbName(rule.verb) + " " + rule.pattern;
     return d;
   }
   DialDecision d;
   d.allowed = defaultAllows_;
-  d.reason = std::string("no rule matches; the default is ") + (defaultAllows_ ? "allow" : "deny");
+  d.reason = std::string("no dial rule matches; the default is ") + (defaultAllows_ ? "allow" : "deny");
   return d;
 }
 
