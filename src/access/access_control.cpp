@@ -52,25 +52,29 @@ std::chrono::system_clock::time_point AccessControl::now() const {
   return program_.backends().scheduler.now();
 }
 
+// What tells that the file changed: whether it is there, when it was written and how long it is.
+AccessControl::FileStamp AccessControl::stampOf(const std::filesystem::path& path) {
+  std::error_code ec;
+  FileStamp stamp;
+  stamp.present = std::filesystem::exists(path, ec);
+  auto written = std::filesystem::last_write_time(path, ec);
+  if (!ec) stamp.written = written;
+  auto size = std::filesystem::file_size(path, ec);
+  if (!ec) stamp.size = size;
+  return stamp;
+}
+
 void AccessControl::load() {
   std::filesystem::path path = rulesPath();
+  loaded_ = stampOf(path);
   settings_ = readAccessSettings(path);
-  std::error_code ec;
-  loadedPresent_ = std::filesystem::exists(path, ec);
-  auto stamp = std::filesystem::last_write_time(path, ec);
-  loadedStamp_ = ec ? std::nullopt : std::optional(stamp);
   limits_.setCallsPerHour(settings_.callsPerHour);
   report(settings_.problems);
   if (started_) readyCodes();
 }
 
 void AccessControl::refresh() {
-  std::filesystem::path path = rulesPath();
-  std::error_code ec;
-  bool present = std::filesystem::exists(path, ec);
-  auto stamp = std::filesystem::last_write_time(path, ec);
-  std::optional<std::filesystem::file_time_type> now = ec ? std::nullopt : std::optional(stamp);
-  if (present != loadedPresent_ || now != loadedStamp_) load();
+  if (!(stampOf(rulesPath()) == loaded_)) load();
 }
 
 bool AccessControl::configured() {

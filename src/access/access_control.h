@@ -4,6 +4,7 @@
 // hook lets everything through and says nothing, so the program behaves as it does without access control.
 // Refusals are announced over the air (radio) or asked about (operator) and written to the history log.
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -70,8 +71,14 @@ class AccessControl {
 
   Program& program_;
   AccessSettings settings_;
-  std::optional<std::filesystem::file_time_type> loadedStamp_;
-  bool loadedPresent_ = false;
+  struct FileStamp {
+    bool present = false;
+    std::optional<std::filesystem::file_time_type> written;
+    std::optional<std::uintmax_t> size;
+    bool operator==(const FileStamp&) const = default;
+  };
+  static FileStamp stampOf(const std::filesystem::path& path);
+  FileStamp loaded_;
   CallLimits limits_;
   std::unique_ptr<SwitchOnCodes> codes_;
   std::string codesUnavailable_;  // why the one-time codes cannot be checked
