@@ -121,123 +121,121 @@ TEST(CallLimits, CountsTheCallsOfAnySixtyMinutes) {
 // Codes are the step number's last six digits; base32 is the text itself.
 class StandInCodes : public OneTimeCodeBackend {
  public:
-  std::string randomSecret(std::size_t bytes) override {
-    return std::string(bytes, 'R');  // upper case: the file is read as base32, in capitals }
-    std::string toBase32(const std::string& secret) override {
-      return "B32" + secret;
-    }
-    std::optional<std::string> fromBase32(const std::string& text) override {
-      if (text.rfind("B32", 0) != 0) return std::nullopt;
-      return text.substr(3);
-    }
-    std::optional<std::uint64_t> matchStep(const std::string&, std::int64_t unixTime, unsigned window,
-                                           const std::string& code) override {
-      std::int64_t now = unixTime / 30;
-      for (std::int64_t s = now - window; s <= now + static_cast<std::int64_t>(window); ++s) {
-        char text[16];
-        std::snprintf(text, sizeof text, "%06lld", static_cast<long long>(s % 1000000));
-        if (code == text) return static_cast<std::uint64_t>(s);
-      }
-      return std::nullopt;
-    }
-  };
-
-  std::string codeAt(SwitchOnCodes::TimePoint t) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%06lld", static_cast<long long>((t.time_since_epoch() / 30s) % 1000000));
-    return text;
+  // Upper case: the file is read as base32, in capitals.
+  std::string randomSecret(std::size_t bytes) override { return std::string(bytes, 'R'); }
+  std::string toBase32(const std::string& secret) override { return "B32" + secret; }
+  std::optional<std::string> fromBase32(const std::string& text) override {
+    if (text.rfind("B32", 0) != 0) return std::nullopt;
+    return text.substr(3);
   }
-
-  TEST(SwitchOnCodes, EachCodeOnceWrongOnesCountedThenLockedOut) {
-    StandInCodes backend;
-    SwitchOnCodes codes(backend, "s", 3, 10min, 1);
-    using Outcome = SwitchOnCodes::Outcome;
-    SwitchOnCodes::TimePoint t{std::chrono::seconds(3000)};
-    EXPECT_EQ(codes.attempt(codeAt(t), t).outcome, Outcome::Accepted);
-    EXPECT_EQ(codes.attempt(codeAt(t), t + 5s).outcome, Outcome::Replayed);
-    EXPECT_EQ(codes.attempt(codeAt(t - 30s), t + 5s).outcome, Outcome::Replayed);  // an older step
-    EXPECT_EQ(codes.attempt(codeAt(t + 30s), t + 5s).outcome, Outcome::Accepted);  // the next step, within the window
-    EXPECT_EQ(codes.attempt(codeAt(t + 90s), t + 5s).outcome, Outcome::Wrong);     // two steps ahead: outside
-    auto r = codes.attempt("12345a", t + 6s);
-    EXPECT_EQ(r.outcome, Outcome::Wrong);
-    EXPECT_EQ(r.wrongInARow, 2);
-    r = codes.attempt("", t + 7s);
-    EXPECT_EQ(r.outcome, Outcome::NowLockedOut);
-    EXPECT_EQ(r.lockedUntil, t + 7s + 10min);
-    // The right code is not even tried while locked.
-    EXPECT_EQ(codes.attempt(codeAt(t + 5min), t + 5min).outcome, Outcome::LockedOut);
-    EXPECT_EQ(codes.attempt(codeAt(t + 11min), t + 11min).outcome, Outcome::Accepted);
-    EXPECT_EQ(codes.lastStep(), std::optional<std::uint64_t>((t + 11min).time_since_epoch() / 30s));
-  }
-
-  TEST(SecretFile, MadeOwnerOnlyShownOnceAndMadePrivateWhenOthersCouldRead) {
-    fs::path folder = makeFolder();
-    fs::path path = folder / "quillmere_totp.key";
-    StandInCodes backend;
-    SecretFile made = loadOrCreateSecret(path, backend);
-    EXPECT_TRUE(made.created);
-    EXPECT_EQ(made.secret, std::string(20, 'R'));
-    EXPECT_TRUE(made.problems.empty());
-    struct stat st {};
-    ASSERT_EQ(stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-
-    SecretFile again = loadOrCreateSecret(path, backend);
-    EXPECT_FALSE(again.created);
-    EXPECT_EQ(again.secret, made.secret);
-
-    chmod(path.c_str(), 0644);
-    SecretFile opened = loadOrCreateSecret(path, backend);
-    EXPECT_EQ(opened.secret, made.secret);
-    ASSERT_EQ(opened.problems.size(), 1u);
-    EXPECT_NE(opened.problems[0].find("could be read by other users"), std::string::npos);
-    ASSERT_EQ(stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-
-    std::ofstream(path, std::ios::trunc) << "not base32\n";
-    SecretFile bad = loadOrCreateSecret(path, backend);
-    EXPECT_FALSE(bad.secret);
-    ASSERT_EQ(bad.problems.size(), 1u);
-    EXPECT_NE(bad.problems[0].find("does not hold a base32 secret"), std::string::npos);
-    fs::remove_all(folder);
-  }
-
-  // A rules file that cannot be read keeps the station closed: nothing is announced for confirmation or dialled, the
-  // operator is told why, and the Call box asks before dialling.
-  TEST(AccessControlSession, AnUnreadableRulesFileClosesTheStationToDialling) {
-    fs::path home = makeFolder(), machine = makeFolder();
-    fs::create_directory(home / "quillmere_dialrules.ini");
-    VirtualScheduler scheduler{Scheduler::TimePoint{}};
-    {
-      Session session(
-          scheduler, Folders{home, machine}, nullptr,
-          [&](Session& s) -> std::unique_ptr<ProgramExit> {
-            return std::make_unique<ScenarioExit>(s.transcript, [&] { scheduler.halt(); });
-          },
-          std::make_unique<FixedInstanceLock>(false));
-      session.skype.setAutoAnswer(std::nullopt);
-      runUntilEnded([&] { session.start(); });
-      runUntilEnded([&] { scheduler.runFor(3s); });
-      auto& boxes = session.transcript.pending("box");
-      ASSERT_EQ(boxes.size(), 1u);
-      EXPECT_NE(boxes[0].arg.find("cannot be read (not a file); nothing may be dialled until it can."),
-                std::string::npos);
-      boxes.clear();
-      session.transcript.pending("say").clear();
-
-      runUntilEnded([&] { session.act({"dtmf", "*#911"}); });
-      runUntilEnded([&] { session.act({"dtmf", "A"}); });
-      std::vector<std::string> said;
-      for (const OutputEvent& e : session.transcript.pending("say")) said.push_back(e.arg);
-      EXPECT_EQ(said, (std::vector<std::string>{"Sorry that number is not allowed", "Sorry Request Timed Out"}));
-      EXPECT_TRUE(session.transcript.pending("sent").empty());
-      EXPECT_NE(
-          session.control("FormHistory.CallHistory").value().find("Refused -- 911 -- the dial rules cannot be read"),
-          std::string::npos);
+  std::optional<std::uint64_t> matchStep(const std::string&, std::int64_t unixTime, unsigned window,
+                                         const std::string& code) override {
+    std::int64_t now = unixTime / 30;
+    for (std::int64_t s = now - window; s <= now + static_cast<std::int64_t>(window); ++s) {
+      char text[16];
+      std::snprintf(text, sizeof text, "%06lld", static_cast<long long>(s % 1000000));
+      if (code == text) return static_cast<std::uint64_t>(s);
     }
-    fs::remove_all(home);
-    fs::remove_all(machine);
+    return std::nullopt;
   }
+};
+
+std::string codeAt(SwitchOnCodes::TimePoint t) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%06lld", static_cast<long long>((t.time_since_epoch() / 30s) % 1000000));
+  return text;
+}
+
+TEST(SwitchOnCodes, EachCodeOnceWrongOnesCountedThenLockedOut) {
+  StandInCodes backend;
+  SwitchOnCodes codes(backend, "s", 3, 10min, 1);
+  using Outcome = SwitchOnCodes::Outcome;
+  SwitchOnCodes::TimePoint t{std::chrono::seconds(3000)};
+  EXPECT_EQ(codes.attempt(codeAt(t), t).outcome, Outcome::Accepted);
+  EXPECT_EQ(codes.attempt(codeAt(t), t + 5s).outcome, Outcome::Replayed);
+  EXPECT_EQ(codes.attempt(codeAt(t - 30s), t + 5s).outcome, Outcome::Replayed);  // an older step
+  EXPECT_EQ(codes.attempt(codeAt(t + 30s), t + 5s).outcome, Outcome::Accepted);  // the next step, within the window
+  EXPECT_EQ(codes.attempt(codeAt(t + 90s), t + 5s).outcome, Outcome::Wrong);     // two steps ahead: outside
+  auto r = codes.attempt("12345a", t + 6s);
+  EXPECT_EQ(r.outcome, Outcome::Wrong);
+  EXPECT_EQ(r.wrongInARow, 2);
+  r = codes.attempt("", t + 7s);
+  EXPECT_EQ(r.outcome, Outcome::NowLockedOut);
+  EXPECT_EQ(r.lockedUntil, t + 7s + 10min);
+  // The right code is not even tried while locked.
+  EXPECT_EQ(codes.attempt(codeAt(t + 5min), t + 5min).outcome, Outcome::LockedOut);
+  EXPECT_EQ(codes.attempt(codeAt(t + 11min), t + 11min).outcome, Outcome::Accepted);
+  EXPECT_EQ(codes.lastStep(), std::optional<std::uint64_t>((t + 11min).time_since_epoch() / 30s));
+}
+
+TEST(SecretFile, MadeOwnerOnlyShownOnceAndMadePrivateWhenOthersCouldRead) {
+  fs::path folder = makeFolder();
+  fs::path path = folder / "quillmere_totp.key";
+  StandInCodes backend;
+  SecretFile made = loadOrCreateSecret(path, backend);
+  EXPECT_TRUE(made.created);
+  EXPECT_EQ(made.secret, std::string(20, 'R'));
+  EXPECT_TRUE(made.problems.empty());
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  SecretFile again = loadOrCreateSecret(path, backend);
+  EXPECT_FALSE(again.created);
+  EXPECT_EQ(again.secret, made.secret);
+
+  chmod(path.c_str(), 0644);
+  SecretFile opened = loadOrCreateSecret(path, backend);
+  EXPECT_EQ(opened.secret, made.secret);
+  ASSERT_EQ(opened.problems.size(), 1u);
+  EXPECT_NE(opened.problems[0].find("could be read by other users"), std::string::npos);
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  std::ofstream(path, std::ios::trunc) << "not base32\n";
+  SecretFile bad = loadOrCreateSecret(path, backend);
+  EXPECT_FALSE(bad.secret);
+  ASSERT_EQ(bad.problems.size(), 1u);
+  EXPECT_NE(bad.problems[0].find("does not hold a base32 secret"), std::string::npos);
+  fs::remove_all(folder);
+}
+
+// A rules file that cannot be read keeps the station closed: nothing is announced for confirmation or dialled, the
+// operator is told why, and the Call box asks before dialling.
+TEST(AccessControlSession, AnUnreadableRulesFileClosesTheStationToDialling) {
+  fs::path home = makeFolder(), machine = makeFolder();
+  fs::create_directory(home / "quillmere_dialrules.ini");
+  VirtualScheduler scheduler{Scheduler::TimePoint{}};
+  {
+    Session session(
+        scheduler, Folders{home, machine}, nullptr,
+        [&](Session& s) -> std::unique_ptr<ProgramExit> {
+          return std::make_unique<ScenarioExit>(s.transcript, [&] { scheduler.halt(); });
+        },
+        std::make_unique<FixedInstanceLock>(false));
+    session.skype.setAutoAnswer(std::nullopt);
+    runUntilEnded([&] { session.start(); });
+    runUntilEnded([&] { scheduler.runFor(3s); });
+    auto& boxes = session.transcript.pending("box");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].arg.find("cannot be read (not a file); nothing may be dialled until it can."),
+              std::string::npos);
+    boxes.clear();
+    session.transcript.pending("say").clear();
+
+    runUntilEnded([&] { session.act({"dtmf", "*#911"}); });
+    runUntilEnded([&] { session.act({"dtmf", "A"}); });
+    std::vector<std::string> said;
+    for (const OutputEvent& e : session.transcript.pending("say")) said.push_back(e.arg);
+    EXPECT_EQ(said, (std::vector<std::string>{"Sorry that number is not allowed", "Sorry Request Timed Out"}));
+    EXPECT_TRUE(session.transcript.pending("sent").empty());
+    EXPECT_NE(
+        session.control("FormHistory.CallHistory").value().find("Refused -- 911 -- the dial rules cannot be read"),
+        std::string::npos);
+  }
+  fs::remove_all(home);
+  fs::remove_all(machine);
+}
 
 }  // namespace
 }  // namespace qm
