@@ -1,6 +1,7 @@
 #pragma once
-// The announcement window: the seventeen editable phrases and their language file (form1.cpp), speech output over
-// the air (speech_output.cpp) and the station connect and disconnect announcements (station_announcements.cpp).
+// The announcement window: the editable phrases (seventeen, and three of access control) and their language file
+// (form1.cpp), speech output over the air (speech_output.cpp) and the station connect and disconnect announcements
+// (station_announcements.cpp).
 #include <array>
 #include <memory>
 #include <string>
@@ -22,7 +23,7 @@ class Form1 : public Window {
   // The close box asks first; Yes unkeys the transmitter and ends the program, No keeps everything.
   void closeRequest() override;
 
-  // Writes the seventeen phrases to the language file.
+  // Writes the phrases to the language file (those of access control once they differ from their default).
   void SaveData();
   // Speaks SayTheText over the air (keying the transmitter around it) when voice is enabled on the main window;
   // returns once it has been spoken. SayTheText is left holding the text as spoken (zeros as " Zero ").
