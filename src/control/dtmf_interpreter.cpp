@@ -62,7 +62,7 @@ void frmMain::EchoLink_DTMFString(const std::string& sDigits) {
     if (access.permitRadioCall(TempCallHold.Text(), false)) {
       SplitCall();
       RequestPending = true;
-      pendingTrusted_ = false;
+      pendingTrusted = false;
       announce(program_, phrase(program_, 1) + " " + TempCall + " . " + phrase(program_, 2));
       Timer3.setInterval(confirmationInterval());
       Timer3.setEnabled(true);
@@ -72,7 +72,7 @@ void frmMain::EchoLink_DTMFString(const std::string& sDigits) {
   }
 
   if (controlOn() && digits == "A") {
-    if (RequestPending && !access.permitRadioCall(TempCallHold.Text(), pendingTrusted_)) {
+    if (RequestPending && !access.permitRadioCall(TempCallHold.Text(), pendingTrusted)) {
       refuseRequest();  // the limit was reached while the request waited
     } else if (RequestPending) {
       RequestPending = false;
@@ -103,7 +103,7 @@ void frmMain::EchoLink_DTMFString(const std::string& sDigits) {
     TempCallHold.setText(e.PhoneOrSkypeName.Text());
     announce(program_, sentence);
     RequestPending = true;
-    pendingTrusted_ = e.Trusted.Value() == 1;
+    pendingTrusted = e.Trusted.Value() == 1;
     Timer3.setInterval(confirmationInterval());
     Timer3.setEnabled(true);
   }
@@ -113,7 +113,7 @@ void frmMain::EchoLink_DTMFString(const std::string& sDigits) {
 void frmMain::refuseRequest() {
   TempCallHold.setText("");
   RequestPending = false;
-  pendingTrusted_ = false;
+  pendingTrusted = false;
   Timer3.setEnabled(false);
 }
 
