@@ -31,14 +31,6 @@ AccessSettings parseAccessSettings(std::string_view text, const std::string& fil
   s.present = true;
   ProfileFile file = ProfileFile::parse(text);
 
-  std::string def = file.read("SETTINGS", "Default", "deny");
-  if (equalsIgnoreCase(trimBlanks(def), "allow")) {
-    s.rules.setDefault(true);
-  } else {
-    if (!equalsIgnoreCase(trimBlanks(def), "deny"))
-      s.problems.push_back(fileName + ": the value \"" + def + "\" of Default is neither allow nor deny; using deny.");
-    s.rules.setDefault(false);
-  }
   readNumber(file, fileName, "CallsPerHour", 0, 10000, s.callsPerHour, s.problems);
   readNumber(file, fileName, "LongestCallMinutes", 0, 24 * 60, s.longestCallMinutes, s.problems);
   int codes = 0;
@@ -49,7 +41,7 @@ AccessSettings parseAccessSettings(std::string_view text, const std::string& fil
   readNumber(file, fileName, "CodeWindow", 0, 10, s.codeWindow, s.problems);
 
   // The rules, line by line: the profile reader knows keys, not ordered lines.
-  bool inRules = false;
+  bool inRules = false, rulesSection = false;
   int number = 0;
   std::size_t at = 0;
   if (text.substr(0, 3) == "\xEF\xBB\xBF") at = 3;
@@ -67,6 +59,7 @@ AccessSettings parseAccessSettings(std::string_view text, const std::string& fil
     if (content[0] == '[') {
       std::size_t close = content.find(']');
       inRules = close != std::string_view::npos && equalsIgnoreCase(trimBlanks(content.substr(1, close - 1)), "RULES");
+      rulesSection = rulesSection || inRules;
       continue;
     }
     if (!inRules) continue;
@@ -78,6 +71,20 @@ AccessSettings parseAccessSettings(std::string_view text, const std::string& fil
                            "\" is no dial rule (" + why + "); it is left out and the other rules apply.");
     }
   }
+  // Without a Default, a file with dial rules (even ones that do not parse) refuses what they do not allow; a file
+  // without a [RULES] section restricts no number (it may be there for the limits or the codes alone).
+  auto def = file.get("SETTINGS", "Default");
+  bool allow = !rulesSection;
+  if (def && equalsIgnoreCase(trimBlanks(*def), "allow")) {
+    allow = true;
+  } else if (def && equalsIgnoreCase(trimBlanks(*def), "deny")) {
+    allow = false;
+  } else if (def) {
+    allow = false;
+    s.problems.insert(s.problems.begin(),
+                      fileName + ": the value \"" + *def + "\" of Default is neither allow nor deny; using deny.");
+  }
+  s.rules.setDefault(allow);
   return s;
 }
 

@@ -86,8 +86,11 @@ TEST(DialRules, FirstMatchWinsThenTheDefault) {
   EXPECT_TRUE(d.allowed);
   EXPECT_FALSE(d.exempt);
   EXPECT_EQ(d.reason, "no dial rule matches; the default is allow");
-  // Without a Default the file is closed, not open.
+  // Without a Default, dial rules refuse what they do not allow, even when none of them parses; without rules, no
+  // number is refused (the file holds the limits or the codes alone).
   EXPECT_FALSE(parseAccessSettings("[RULES]\nallow 5*\n", "f.ini").rules.decide("6").allowed);
+  EXPECT_FALSE(parseAccessSettings("[RULES]\nallow 5$\n", "f.ini").rules.decide("5").allowed);
+  EXPECT_TRUE(parseAccessSettings("[SETTINGS]\nCallsPerHour=3\n", "f.ini").rules.decide("6").allowed);
 }
 
 TEST(AccessSettings, AMissingFileIsNoAccessControlAndAnUnreadableOneClosesDialling) {
