@@ -11,6 +11,7 @@
 #include "app/version.h"
 #include "espeak/espeak_voice.h"
 #include "launch/launch.h"
+#include "oath/oath_backend.h"
 #include "options.h"
 #include "platform/instance_lock.h"
 #include "realtime/headless_console.h"
@@ -126,6 +127,7 @@ int main(int argc, char** argv) {
       };
     so.reportUrl = options->reportUrl.value_or("");
     so.noReport = options->noReport;
+    so.prepare = [](qm::Session& session) { qm::installOneTimeCodes(session.backends); };
     if (!options->realTime) return qm::runScenario(so);
     // On the wall clock: Qt's event loop runs during each wait, and the real backends can be used.
     std::setlocale(LC_TIME, "C");
@@ -133,7 +135,11 @@ int main(int argc, char** argv) {
     qm::QtScheduler scheduler;
     so.realTime = &scheduler;
     so.passTime = qm::runEventLoopFor;
-    if (options->skype == "sip") so.prepare = installSip;
+    if (options->skype == "sip")
+      so.prepare = [](qm::Session& session) {
+        qm::installOneTimeCodes(session.backends);
+        installSip(session);
+      };
     return qm::runScenario(so);
   }
   return runHeadless(*options, *transcript, air.get(), argc, argv);
