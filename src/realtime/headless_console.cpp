@@ -51,7 +51,7 @@ void HeadlessConsole::runLine(const std::string& line) {
     const std::string& cmd = (*words)[0];
     if (cmd == "wait") {
       if (words->size() != 2) throw ScriptError("'wait' takes one time");
-      auto d = parseDuration((*words)[1]);
+      auto d = parseWaitTime((*words)[1]);
       waiting_ = true;
       QTimer::singleShot(static_cast<int>(std::min<long long>(d.count(), INT32_MAX)), this, [this] {
         waiting_ = false;
