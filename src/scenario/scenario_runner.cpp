@@ -313,6 +313,12 @@ int runScenario(const ScenarioOptions& options) {
         err << where(line) << "the program failed: " << e.what() << "\n";
         return 1;
       }
+      if (options.stopReason) {
+        if (std::string why = options.stopReason(); !why.empty()) {
+          err << where(line) << "the run was stopped by " << why << "\n";
+          return 1;
+        }
+      }
     }
   } catch (const std::exception& e) {
     err << options.script.string() << ": " << e.what() << "\n";
