@@ -5,6 +5,7 @@
 # Usage: headless_console.sh QUILLMERE CASE, CASE one of stop-TERM stop-INT stop-HUP broken-pipe input-ended
 # endless-line long-line refused-lines. Every wait is bounded.
 set -u -m
+trap "" PIPE # a write to a program that has gone fails and is reported, it does not end the test
 bin=$1
 case_name=$2
 work=$(mktemp -d /tmp/quillmere-console-XXXXXX)
