@@ -21,8 +21,9 @@
 namespace qm {
 
 constexpr std::size_t kProfileValueLimit = 255;  // a 256-character read buffer holds 255 characters
-// A settings file holds a few kilobytes; a megabyte is far beyond any the program writes.
-constexpr std::size_t kProfileFileLimit = 1024 * 1024;
+// A settings file holds a few kilobytes; 4 MiB is far beyond any the program writes, and still takes a file with a
+// megabyte line or two of junk whole.
+constexpr std::size_t kProfileFileLimit = 4 * 1024 * 1024;
 
 class ProfileFile {
  public:
