@@ -3,7 +3,7 @@
 # user would: stop signals during an announcement, a reader of standard output that goes away, standard input that
 # ends, never ends a line, or holds lines the program refuses.
 # Usage: headless_console.sh QUILLMERE CASE, CASE one of stop-TERM stop-INT stop-HUP broken-pipe input-ended
-# endless-line long-line refused-lines. Every wait is bounded.
+# endless-line long-line refused-lines scenario-stop. Every wait is bounded.
 set -u -m
 trap "" PIPE # a write to a program that has gone fails and is reported, it does not end the test
 bin=$1
@@ -162,6 +162,22 @@ refused-lines)
   grep -q "'dtmf' takes at least one digit" "$work/err" || fail "the empty DTMF string is not refused"
   [ "$(grep -c ' say ' "$work/out")" = 2 ] || fail "more than the two switch announcements were made"
   stop_and_check "$work/out"
+  ;;
+scenario-stop)
+  # A scenario on the wall clock, stopped in the middle of a wait: the node closes and the run ends there.
+  printf 'start\nwait 20s\nexpect no ptt\n' >"$work/stop.scn"
+  "$bin" --scenario "$work/stop.scn" --real-time --no-report --home "$work/home" --machine-dir "$work/machine" \
+    >"$work/out" 2>"$work/err" &
+  pid=$!
+  wait_for "$work/out" 'ptt off' 10 || fail "the start-up announcement did not end"
+  kill -TERM "$pid"
+  if ends_within 3; then
+    [ "$status" = 1 ] || fail "exit status $status, not 1, for a run stopped before its end"
+    grep -q 'stop.scn:2: the run was stopped by SIGTERM' "$work/err" || fail "the stop is not named"
+    check_released "$work/out"
+  else
+    fail "the run did not end within 3 s of SIGTERM"
+  fi
   ;;
 *)
   echo "unknown case $case_name"
