@@ -17,6 +17,7 @@
 #include "realtime/headless_console.h"
 #include "realtime/qt_scheduler.h"
 #include "realtime/real_exit.h"
+#include "realtime/signal_watch.h"
 #include "report/report_target.h"
 #include "scenario/scenario_runner.h"
 #include "scenario/session.h"
@@ -73,6 +74,7 @@ int runHeadless(const qm::Options& o, std::ostream& transcript, qm::AirRecording
   session.node.setCallsign(o.callsign);
   equipment = equipSession(o, session, scheduler, air);
   qm::HeadlessConsole console(session);
+  qm::HeadlessConsole::tellHowToStop(std::cerr, o.transcript ? *o.transcript : "");
   session.start();
   console.begin();
   return app.exec();
@@ -81,6 +83,8 @@ int runHeadless(const qm::Options& o, std::ostream& transcript, qm::AirRecording
 }  // namespace
 
 int main(int argc, char** argv) {
+  qm::ensureStandardStreams();
+  qm::ignoreBrokenPipe();
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;
   auto options = qm::parseOptions(args, error);
@@ -135,11 +139,18 @@ int main(int argc, char** argv) {
     qm::QtScheduler scheduler;
     so.realTime = &scheduler;
     so.passTime = qm::runEventLoopFor;
-    if (options->skype == "sip")
-      so.prepare = [](qm::Session& session) {
-        qm::installOneTimeCodes(session.backends);
-        installSip(session);
-      };
+    std::unique_ptr<qm::SignalWatch> stop;
+    std::string stoppedBy;
+    so.prepare = [&](qm::Session& s) {
+      qm::installOneTimeCodes(s.backends);
+      if (options->skype == "sip") installSip(s);
+      // A stop from outside is the node closing; the run ends after it.
+      stop = std::make_unique<qm::SignalWatch>([&s, &stoppedBy](int signal) {
+        stoppedBy = qm::signalName(signal);
+        qm::runUntilEnded([&] { s.node.closing(); });
+      });
+    };
+    so.stopReason = [&stoppedBy] { return stoppedBy; };
     return qm::runScenario(so);
   }
   return runHeadless(*options, *transcript, air.get(), argc, argv);

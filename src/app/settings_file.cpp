@@ -8,7 +8,10 @@
 namespace qm {
 
 SettingsReader::SettingsReader(Program& program, std::filesystem::path path, std::string procedure)
-    : program_(program), path_(std::move(path)), procedure_(std::move(procedure)), file_(ProfileFile::load(path_)) {}
+    : program_(program), path_(std::move(path)), procedure_(std::move(procedure)), file_(ProfileFile::load(path_)) {
+  if (!file_.readProblem().empty())
+    program_.backends().prompter.show(file_.readProblem(), "", BoxIcon::Warning, BoxButtons::Ok);
+}
 
 std::string SettingsReader::text(const std::string& key, const std::string& fallback) const {
   return file_.read("SETTINGS", key, fallback);
@@ -31,11 +34,11 @@ void SettingsReader::reportBad(const std::string& key, const std::string& value,
                                          "; using \"" + used + "\" instead.");
 }
 
-SettingsWriter::SettingsWriter(Program& program, std::filesystem::path path)
-    : program_(program), path_(std::move(path)), file_(ProfileFile::load(path_)) {}
+SettingsWriter::SettingsWriter(Program& program, std::filesystem::path path, mode_t newFileMode)
+    : program_(program), path_(std::move(path)), newFileMode_(newFileMode), file_(ProfileFile::load(path_)) {}
 
 bool SettingsWriter::finish() {
-  if (auto error = file_.save(path_)) {
+  if (auto error = file_.save(path_, newFileMode_)) {
     program_.backends().prompter.show(*error + "\r\nThe settings are still in the window; nothing was changed on disk.",
                                       "", BoxIcon::Warning, BoxButtons::Ok);
     return false;

@@ -1,7 +1,8 @@
 #pragma once
 // Reading a window's settings file into its controls and writing it back. A value that its control cannot take is
 // reported (naming the file, key and value) and replaced by the key's default, so one typo does not stop the load;
-// a save that fails is reported with the file's path and leaves the old file as it was.
+// a save that fails is reported with the file's path and leaves the old file as it was. A file that exists but
+// cannot be read whole is reported when it is read, and a save never replaces it.
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -36,7 +37,8 @@ class SettingsReader {
 
 class SettingsWriter {
  public:
-  SettingsWriter(Program& program, std::filesystem::path path);
+  // `newFileMode`: the mode of a file the save creates (0600 for one holding a password).
+  SettingsWriter(Program& program, std::filesystem::path path, mode_t newFileMode = 0644);
   void write(const std::string& key, const std::string& value) { file_.write("SETTINGS", key, value); }
   // Saves the file; a failure is shown to the operator. Returns whether it was saved.
   bool finish();
@@ -44,6 +46,7 @@ class SettingsWriter {
  private:
   Program& program_;
   std::filesystem::path path_;
+  mode_t newFileMode_;
   ProfileFile file_;
 };
 

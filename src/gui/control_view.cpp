@@ -110,8 +110,11 @@ class AreaView : public ControlView {
       edit->setFocusPolicy(Qt::ClickFocus);
     }
     if (box.fixedPitch) {
-      // The fixed-pitch face at the size of the window's own.
-      QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+      // The fixed-pitch face at the size of the window's own: DejaVu Sans Mono, which the install script installs,
+      // as fontconfig's "monospace" may be a face Qt does not take as fixed-pitch (Noto Sans Mono).
+      QFont fixed(QStringLiteral("DejaVu Sans Mono"));
+      fixed.setStyleHint(QFont::Monospace);
+      if (!QFontInfo(fixed).fixedPitch()) fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
       if (edit->font().pixelSize() > 0) fixed.setPixelSize(edit->font().pixelSize());
       edit->setFont(fixed);
     }

@@ -9,6 +9,7 @@
 
 #include "curl/curl_http_client.h"
 #include "espeak/espeak_voice.h"
+#include "realtime/signal_watch.h"
 #include "scenario/session.h"
 #include "sip/sip_client.h"
 #include "sip_process/qt_agent_io.h"
@@ -69,14 +70,17 @@ std::unique_ptr<EspeakVoice> makeEspeak(Scheduler& scheduler, AirRecording* air,
 }
 
 // The real-time backends a new session gets in the desktop and headless modes: the espeak-ng voice, the usage report
-// over the network, the air recording. What it returns must outlive the session.
+// over the network, the air recording, and stop signals. What it returns must outlive the session.
 struct Equipment {
   std::unique_ptr<EspeakVoice> espeak;
   std::unique_ptr<CurlHttpClient> http;
+  std::unique_ptr<SignalWatch> stop;
 };
 
 std::shared_ptr<void> equipSession(const Options& o, Session& session, Scheduler& scheduler, AirRecording* air) {
   auto equipment = std::make_shared<Equipment>();
+  // A stop from outside is the node closing: the program unkeys and ends.
+  equipment->stop = std::make_unique<SignalWatch>([&session](int) { session.node.closing(); });
   session.backends.air = air;
   installOneTimeCodes(session.backends);
   // Pictures of the windows need neither a voice nor the report.

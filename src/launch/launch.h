@@ -38,7 +38,8 @@ void installSip(Session& session);
 // The espeak-ng voice, or none (the estimate voice stays) when espeak-ng cannot start.
 std::unique_ptr<EspeakVoice> makeEspeak(Scheduler& scheduler, AirRecording* air, bool playAloud);
 // The real-time backends a new session gets: the espeak-ng voice, the usage report over the network, the air
-// recording, the SIP client. What it returns must outlive the session.
+// recording, the SIP client, and SIGTERM, SIGINT and SIGHUP as the node closing. What it returns must outlive the
+// session.
 std::shared_ptr<void> equipSession(const Options& o, Session& session, Scheduler& scheduler, AirRecording* air);
 
 // True when a window system is at hand: DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM is set.

@@ -1,13 +1,13 @@
 #include "platform/profile_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
-#include <fstream>
 #include <random>
-#include <sstream>
 
 #include "platform/vb_text.h"
 
@@ -39,6 +39,40 @@ std::optional<KeyValue> keyValue(std::string_view line) {
   return KeyValue{trimBlanks(t.substr(0, eq)), value};
 }
 
+std::string fileKind(mode_t mode) {
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a plain file";
+}
+
+// A line break would split the entry into lines of its own, the next read taking them as keys or sections.
+std::string withoutLineBreaks(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text)
+    if (c != '\r' && c != '\n') out += c;
+  return out;
+}
+
+// A save that was killed leaves its temporary file behind (".NAME.tmpNNNNNN"); one older than a minute belongs to no
+// save still under way.
+void removeStaleTemporaries(const std::filesystem::path& dir, const std::string& name) {
+  const std::string prefix = "." + name + ".tmp";
+  std::error_code ec;
+  auto now = std::filesystem::file_time_type::clock::now();
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    std::string file = entry.path().filename().string();
+    if (file.size() <= prefix.size() || file.compare(0, prefix.size(), prefix) != 0) continue;
+    if (file.find_first_not_of("0123456789", prefix.size()) != std::string::npos) continue;
+    std::error_code timeError;
+    auto written = entry.last_write_time(timeError);
+    if (timeError || now - written < std::chrono::minutes(1)) continue;
+    std::filesystem::remove(entry.path(), timeError);
+  }
+}
+
 }  // namespace
 
 ProfileFile ProfileFile::parse(std::string_view text) {
@@ -63,11 +97,52 @@ ProfileFile ProfileFile::parse(std::string_view text) {
 }
 
 ProfileFile ProfileFile::load(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
-  std::ostringstream buf;
-  buf << in.rdbuf();
-  return parse(buf.str());
+  auto refuse = [&](const std::string& why) {
+    ProfileFile f;
+    f.readProblem_ = path.string() + " " + why + "; its settings are not read and the defaults are used instead.";
+    f.partial_ = true;
+    return f;
+  };
+  // Non-blocking: opening a FIFO must not wait for a writer.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return {};
+    return refuse(std::string("cannot be read (") + std::strerror(errno) + ")");
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return refuse("is " + fileKind(st.st_mode) + ", not a settings file");
+  }
+  std::string text;
+  text.resize(kProfileFileLimit + 1);
+  std::size_t got = 0;
+  while (got < text.size()) {
+    ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      int err = errno;
+      ::close(fd);
+      return refuse(std::string("cannot be read (") + std::strerror(err) + ")");
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  text.resize(got);
+  if (got <= kProfileFileLimit) return parse(text);
+  // Too long: the lines that fit whole are read, the rest is left alone.
+  std::size_t keep = text.rfind('\n', kProfileFileLimit - 1);
+  if (keep == std::string::npos) keep = text.rfind('\r', kProfileFileLimit - 1);
+  keep = keep == std::string::npos ? 0 : keep + 1;
+  text.resize(keep);
+  ProfileFile f = parse(text);
+  std::string size = st.st_size > 0 ? std::to_string(st.st_size) + " bytes" : "more than that";
+  f.readProblem_ = path.string() + " is " + size + " long, more than a settings file may hold (" +
+                   std::to_string(kProfileFileLimit) + " bytes): only its first " + std::to_string(keep) +
+                   " bytes are read and the rest is ignored.";
+  f.partial_ = true;
+  return f;
 }
 
 std::optional<std::size_t> ProfileFile::findSection(std::string_view section) const {
@@ -106,8 +181,11 @@ std::string ProfileFile::newLineEnd() const {
   return "\r\n";
 }
 
-void ProfileFile::write(std::string_view section, std::string_view key, std::string_view value) {
-  std::string entry = std::string(trimBlanks(key)) + "=" + std::string(value);
+void ProfileFile::write(std::string_view sectionText, std::string_view keyText, std::string_view valueText) {
+  const std::string sectionClean = withoutLineBreaks(sectionText), keyClean = withoutLineBreaks(keyText),
+                    value = withoutLineBreaks(valueText);
+  const std::string_view section = sectionClean, key = keyClean;
+  std::string entry = std::string(trimBlanks(key)) + "=" + value;
   std::string end = newLineEnd();
   auto s = findSection(section);
   if (!s) {
@@ -119,7 +197,7 @@ void ProfileFile::write(std::string_view section, std::string_view key, std::str
   if (auto k = findKey(*s, key)) {
     // Keep the key's spelling as the file has it; only the value changes.
     auto kv = keyValue(lines_[*k].content);
-    lines_[*k].content = std::string(kv->key) + "=" + std::string(value);
+    lines_[*k].content = std::string(kv->key) + "=" + value;
     return;
   }
   // A new key goes after the section's last non-blank line.
@@ -136,38 +214,60 @@ std::string ProfileFile::text() const {
   return out;
 }
 
-std::optional<std::string> ProfileFile::save(const std::filesystem::path& path) const {
+std::optional<std::string> ProfileFile::save(const std::filesystem::path& path, mode_t newFileMode) const {
   auto fail = [&](const std::string& what, int err) {
     return "Could not save " + path.string() + ": " + what + " (" + std::strerror(err) + ")";
   };
-  std::string content = text();
-  std::filesystem::path dir = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
+  if (partial_)
+    return "Could not save " + path.string() + ": " + readProblem_ +
+           " Saving would lose what the file holds, so it was left as it is.";
   std::error_code ec;
+  // A link is written through: the file it names is replaced, in its own folder, and the link stays.
+  std::filesystem::path target = path;
+  if (std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec))) {
+    target = std::filesystem::weakly_canonical(path, ec);
+    if (ec) return fail("cannot follow the link to its file", ec.value());
+  }
+  struct stat old {};
+  bool exists = ::stat(target.c_str(), &old) == 0;
+  if (exists && !S_ISREG(old.st_mode))
+    return "Could not save " + path.string() + ": it is " + fileKind(old.st_mode) + ", not a settings file";
+  std::string content = text();
+  std::filesystem::path dir = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
   std::filesystem::create_directories(dir, ec);
+  removeStaleTemporaries(dir, target.filename().string());
   std::random_device rd;
-  std::filesystem::path tmp = dir / ("." + path.filename().string() + ".tmp" + std::to_string(rd() % 1000000));
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  std::filesystem::path tmp = dir / ("." + target.filename().string() + ".tmp" + std::to_string(rd() % 1000000));
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) return fail("cannot create a temporary file in " + dir.string(), errno);
+  auto abandon = [&](const std::string& what) {
+    int err = errno;
+    ::close(fd);
+    ::unlink(tmp.c_str());
+    return fail(what, err);
+  };
+  // The file keeps who may read it: a password in it must not become readable by all.
+  if (exists && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) && ::fchown(fd, old.st_uid, old.st_gid) != 0)
+    return abandon("cannot keep the file's owner");
+  if (::fchmod(fd, exists ? (old.st_mode & 07777) : newFileMode) != 0) return abandon("cannot keep the file's mode");
   const char* p = content.data();
   std::size_t left = content.size();
   while (left > 0) {
     ssize_t n = ::write(fd, p, left);
     if (n < 0) {
       if (errno == EINTR) continue;
-      int err = errno;
-      ::close(fd);
-      ::unlink(tmp.c_str());
-      return fail("write failed", err);
+      return abandon("write failed");
     }
     p += n;
     left -= static_cast<std::size_t>(n);
   }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+  if (::fsync(fd) != 0) return abandon("write failed");
+  if (::close(fd) != 0) {
     int err = errno;
     ::unlink(tmp.c_str());
     return fail("write failed", err);
   }
-  if (::rename(tmp.c_str(), path.c_str()) != 0) {
+  if (::rename(tmp.c_str(), target.c_str()) != 0) {
     int err = errno;
     ::unlink(tmp.c_str());
     return fail("cannot replace the file", err);

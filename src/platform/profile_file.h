@@ -5,6 +5,13 @@
 // when the key is absent. A write changes only its own line and keeps every other line as it was; it adds a missing
 // section at the end and creates a missing file; a UTF-8 byte-order mark at the start is kept. Saving replaces the file
 // atomically (temporary file, then rename), so a failed save leaves the old file intact.
+//
+// Reading never blocks and never takes more than kProfileFileLimit bytes: a FIFO, a device or a folder in a settings
+// file's place is refused, a longer file is read up to the last line break within the limit. A file that could not
+// be read whole is never replaced by a save, so nothing the operator keeps in it is lost. A save writes through a
+// symbolic link to its target and keeps the file's mode and owner.
+#include <sys/types.h>
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -14,10 +21,14 @@
 namespace qm {
 
 constexpr std::size_t kProfileValueLimit = 255;  // a 256-character read buffer holds 255 characters
+// A settings file holds a few kilobytes; 4 MiB is far beyond any the program writes, and still takes a file with a
+// megabyte line or two of junk whole.
+constexpr std::size_t kProfileFileLimit = 4 * 1024 * 1024;
 
 class ProfileFile {
  public:
-  // The file's content, or an empty document when it is missing or unreadable.
+  // The file's content, or an empty document when it is missing or unreadable. What kept it from being read whole
+  // is in readProblem().
   static ProfileFile load(const std::filesystem::path& path);
   static ProfileFile parse(std::string_view text);
 
@@ -29,8 +40,13 @@ class ProfileFile {
   void write(std::string_view section, std::string_view key, std::string_view value);
 
   std::string text() const;
-  // Writes the document to `path` atomically; on failure returns a message naming the file and the reason.
-  std::optional<std::string> save(const std::filesystem::path& path) const;
+  // Writes the document to `path` atomically; on failure returns a message naming the file and the reason. A file
+  // that does not exist yet is created with `newFileMode`; an existing one keeps its mode and owner.
+  std::optional<std::string> save(const std::filesystem::path& path, mode_t newFileMode = 0644) const;
+
+  // Why the file this document was loaded from was not read whole (naming the file, the reason and what was used
+  // instead); empty when it was read whole or did not exist.
+  const std::string& readProblem() const { return readProblem_; }
 
  private:
   struct Line {
@@ -44,6 +60,8 @@ class ProfileFile {
   static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
   bool byteOrderMark_ = false;  // the file starts with one; not part of the first line
   std::vector<Line> lines_;
+  std::string readProblem_;
+  bool partial_ = false;  // loaded from a file that was not read whole: a save would lose the rest
 };
 
 // Reads one value straight from a file, as GetPrivateProfileString does.

@@ -1,8 +1,11 @@
 #include "realtime/headless_console.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 
 #include "realtime/qt_scheduler.h"
@@ -18,21 +21,32 @@ void HeadlessConsole::begin() {
   QObject::connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { readInput(); });
 }
 
+void HeadlessConsole::tellHowToStop(std::ostream& err, const std::string& transcriptFile) {
+  err << "quillmere: running headless; commands are read from standard input, the transcript goes to "
+      << (transcriptFile.empty() ? std::string("standard output") : transcriptFile) << "\n"
+      << "quillmere: stop with Ctrl-C or SIGTERM (SIGINT and SIGHUP too): the transmitter is released and the "
+         "program ends"
+      << std::endl;
+}
+
 void HeadlessConsole::readInput() {
-  char buf[4096];
+  char buf[65536];
   ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+  if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
   if (n <= 0) {
-    notifier_->setEnabled(false);  // end of input: the node keeps running until it is stopped
+    notifier_->setEnabled(false);
+    if (n < 0)
+      std::cerr << "quillmere: standard input cannot be read (" << std::strerror(errno) << ")";
+    else
+      std::cerr << "quillmere: standard input has ended";
+    std::cerr << "; the node goes on running until it is stopped" << std::endl;
     return;
   }
-  partial_.append(buf, static_cast<std::size_t>(n));
-  std::size_t nl;
-  while ((nl = partial_.find('\n')) != std::string::npos) {
-    std::string line = partial_.substr(0, nl);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    partial_.erase(0, nl + 1);
-    queued_.push_back(line);
-  }
+  auto taken = input_.take(std::string_view(buf, static_cast<std::size_t>(n)));
+  if (taken.overlong > 0)
+    std::cerr << "quillmere: a line of standard input is longer than " << kInputLineLimit
+              << " bytes; it is skipped up to its end" << std::endl;
+  for (auto& line : taken.lines) queued_.push_back(std::move(line));
   runQueued();
 }
 
@@ -51,7 +65,7 @@ void HeadlessConsole::runLine(const std::string& line) {
     const std::string& cmd = (*words)[0];
     if (cmd == "wait") {
       if (words->size() != 2) throw ScriptError("'wait' takes one time");
-      auto d = parseDuration((*words)[1]);
+      auto d = parseWaitTime((*words)[1]);
       waiting_ = true;
       QTimer::singleShot(static_cast<int>(std::min<long long>(d.count(), INT32_MAX)), this, [this] {
         waiting_ = false;
@@ -61,18 +75,34 @@ void HeadlessConsole::runLine(const std::string& line) {
     }
     if (cmd == "expect" || cmd == "file" || cmd == "clock" || cmd == "callsign" || cmd == "running-copy")
       throw ScriptError("'" + cmd + "' works in scenario files only (quillmere --scenario FILE)");
-    session_.transcript.input(line.substr(line.find_first_not_of(" \t")));
+    // Echoed before the first output it causes; not at all when it is refused.
+    session_.transcript.holdInput(line.substr(line.find_first_not_of(" \t")));
     bool known = true;
     try {
       known = session_.act(*words);
     } catch (const ScriptError&) {
+      session_.transcript.dropInput();
       throw;
     } catch (const std::exception& e) {
+      session_.transcript.releaseInput();
       std::cerr << "quillmere: " << cmd << ": " << e.what() << std::endl;
     }
-    if (!known) throw ScriptError("unknown command '" + cmd + "'");
+    if (!known) {
+      session_.transcript.dropInput();
+      throw ScriptError("unknown command '" + cmd + "'");
+    }
+    session_.transcript.releaseInput();
   } catch (const ScriptError& e) {
     std::cerr << "quillmere: " << e.what() << std::endl;
+  }
+}
+
+void ensureStandardStreams() {
+  for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free descriptor: this one.
+    int opened = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    if (opened >= 0 && opened != fd) ::close(opened);
   }
 }
 

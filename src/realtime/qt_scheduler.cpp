@@ -9,6 +9,7 @@
 
 #include "platform/program_exit.h"
 #include "platform/timer.h"
+#include "realtime/signal_watch.h"
 
 namespace qm {
 
@@ -42,7 +43,13 @@ void QtScheduler::processPending() {
 }
 
 void QtScheduler::hold(std::chrono::milliseconds duration) {
-  if (duration.count() > 0) std::this_thread::sleep_for(duration);
+  // A stop signal cuts the hold short, so the node closes at once instead of after the utterance.
+  auto end = std::chrono::steady_clock::now() + duration;
+  while (!stopRequested()) {
+    auto left = end - std::chrono::steady_clock::now();
+    if (left <= std::chrono::steady_clock::duration::zero()) break;
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(20)));
+  }
 }
 
 void QtScheduler::armTimer(Timer& timer) {

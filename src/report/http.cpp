@@ -1,5 +1,6 @@
 #include "report/http.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "app/version.h"
@@ -86,10 +87,10 @@ std::string HttpSendPost() {
   std::string reply;
   // Read until the end of the reply; a failed read ends it too.
   for (;;) {
-    std::optional<std::string> chunk = client.read(kChunk);
+    std::optional<std::string> chunk = client.read(std::min(kChunk, kReplyLimit - reply.size()));
     if (chunk) reply += *chunk;
     loop.processPending();
-    if (!chunk || chunk->empty()) break;
+    if (!chunk || chunk->empty() || reply.size() >= kReplyLimit) break;
   }
   return reply;
 }

@@ -2,6 +2,7 @@
 // The http module: a form POST built one field at a time, then sent and its reply read whole. One request at a time
 // for the whole program: the module keeps the request being built (PostData is its body) until the next
 // HttpOpenPost. Calling order: HttpOpenPost, HttpAddFormField any number of times, HttpSendPost.
+#include <cstddef>
 #include <string>
 
 namespace qm {
@@ -20,9 +21,12 @@ namespace http {
 void HttpOpenPost(HttpClient& client, Scheduler& loop, const std::string& host, const std::string& path);
 // Adds "name=value" to the body, after an "&" unless it is the first field.
 void HttpAddFormField(const std::string& name, const std::string& value);
-// Sends the request and returns the whole reply (empty when nothing could be read). Between chunks of the reply the
-// messages already waiting run.
+// Sends the request and returns the reply (empty when nothing could be read), at most kReplyLimit bytes of it: the
+// reading stops there and the rest is never fetched, so an endless reply cannot fill the memory. Between chunks of
+// the reply the messages already waiting run.
 std::string HttpSendPost();
+// The usage report drops its reply unread; a few kilobytes are more than any reply of a report server needs.
+constexpr std::size_t kReplyLimit = 8 * 1024;
 
 // The body built so far, kept after the send until the next HttpOpenPost.
 const std::string& PostData();

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <fstream>
 #include <iostream>
-#include <regex>
 #include <sstream>
+
+#include <re2/re2.h>
 
 #include "platform/clock_format.h"
 #include "platform/profile_file.h"
@@ -63,6 +64,23 @@ std::string readWholeFile(const std::filesystem::path& p, bool& exists) {
   return s.str();
 }
 
+// RE2 takes the ECMAScript forms scenarios use (classes, groups, alternatives, quantifiers, anchors) in time linear
+// in the text, without recursion, so a long text or a nested quantifier cannot crash or stall the run.
+std::unique_ptr<RE2> compilePattern(const std::string& want) {
+  RE2::Options options;
+  options.set_log_errors(false);
+  auto pattern = std::make_unique<RE2>(want, options);
+  if (!pattern->ok()) throw ScriptError("not a regular expression: " + want + " (" + pattern->error() + ")");
+  return pattern;
+}
+
+// The errors a line shows before anything runs: a wait too long or not a time, a pattern that does not parse.
+void checkBeforeRun(const ScriptLine& line) {
+  const auto& w = line.words;
+  if (w[0] == "wait" && w.size() == 2) parseWaitTime(w[1]);
+  if (w[0] == "expect" && w.size() == 4 && w[2] == "~") compilePattern(w[3]);
+}
+
 class Run {
  public:
   explicit Run(const ScenarioOptions& o)
@@ -91,7 +109,7 @@ class Run {
     if (cmd == "expect") return expect(w);
     if (cmd == "wait") {
       if (w.size() != 2) throw ScriptError("'wait' takes one time");
-      auto d = parseDuration(w[1]);
+      auto d = parseWaitTime(w[1]);
       if (!options_.realTime)
         runUntilEnded([&] { virtual_.runFor(d); });
       else if (!ended_)
@@ -174,11 +192,7 @@ class Run {
 
   static bool matches(const std::string& text, const std::string& op, const std::string& want) {
     if (op == "=") return text == want;
-    try {
-      return std::regex_search(text, std::regex(want, std::regex::ECMAScript));
-    } catch (const std::regex_error&) {
-      throw ScriptError("not a regular expression: " + want);
-    }
+    return RE2::PartialMatch(text, *compilePattern(want));
   }
 
   std::string readName(const std::string& name) {
@@ -284,6 +298,14 @@ int runScenario(const ScenarioOptions& options) {
     return 2;
   }
   auto where = [&](const ScriptLine& l) { return options.script.string() + ":" + std::to_string(l.number) + ": "; };
+  for (const ScriptLine& line : lines) {
+    try {
+      checkBeforeRun(line);
+    } catch (const ScriptError& e) {
+      err << where(line) << e.what() << "\n";
+      return 2;
+    }
+  }
   try {
     Run run(options);
     for (const ScriptLine& line : lines) {
@@ -298,6 +320,12 @@ int runScenario(const ScenarioOptions& options) {
       } catch (const std::exception& e) {
         err << where(line) << "the program failed: " << e.what() << "\n";
         return 1;
+      }
+      if (options.stopReason) {
+        if (std::string why = options.stopReason(); !why.empty()) {
+          err << where(line) << "the run was stopped by " << why << "\n";
+          return 1;
+        }
       }
     }
   } catch (const std::exception& e) {

@@ -35,6 +35,9 @@ struct ScenarioOptions {
   std::function<void(std::chrono::milliseconds)> passTime;
   // Called with the session before the script runs, to plug in more backends (the SIP client).
   std::function<void(Session&)> prepare;
+  // Asked after each line: why the run was stopped from outside (a signal), or empty. A stopped run ends there with
+  // status 1, as the expectations after it were not checked.
+  std::function<std::string()> stopReason;
 };
 
 int runScenario(const ScenarioOptions& options);

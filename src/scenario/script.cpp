@@ -6,6 +6,8 @@ namespace qm {
 
 std::optional<std::vector<std::string>> splitWords(const std::string& line) {
   std::vector<std::string> words;
+  if (auto nul = line.find('\0'); nul != std::string::npos)
+    throw ScriptError("a NUL byte at column " + std::to_string(nul + 1) + " of the line");
   std::size_t i = 0, n = line.size();
   auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
   while (i < n && blank(line[i])) ++i;
@@ -106,6 +108,12 @@ std::chrono::milliseconds parseDuration(const std::string& word) {
     throw ScriptError("a time needs a unit (ms, s, m, h): " + word);
   if (ms > 1e13) throw ScriptError("time too long: " + word);
   return std::chrono::milliseconds(static_cast<long long>(ms + 0.5));
+}
+
+std::chrono::milliseconds parseWaitTime(const std::string& word) {
+  auto d = parseDuration(word);
+  if (d > kLongestWait) throw ScriptError("'wait' takes at most 31 days (744h), not " + word);
+  return d;
 }
 
 std::string quote(const std::string& text) {

@@ -1,7 +1,8 @@
 #pragma once
 // The scenario language's lexical rules: one command a line; blank lines and lines whose first non-blank character
 // is "#" are ignored; arguments are separated by blanks; an argument in double quotes may hold blanks and the
-// escapes \" \\ \r \n \t. Times are a number and a unit: 250ms, 10s, 4m, 1h.
+// escapes \" \\ \r \n \t. Times are a number and a unit: 250ms, 10s, 4m, 1h. A NUL byte has no place in a line: no
+// node sends one and no message could show it.
 #include <chrono>
 #include <optional>
 #include <stdexcept>
@@ -26,6 +27,10 @@ struct ScriptLine {
 std::optional<std::vector<std::string>> splitWords(const std::string& line);
 std::vector<ScriptLine> parseScript(const std::string& text);
 std::chrono::milliseconds parseDuration(const std::string& word);
+// The longest `wait`: a month of node traffic is the most a scenario has use for.
+constexpr std::chrono::hours kLongestWait{24 * 31};
+// The time of a `wait`: a time no longer than kLongestWait.
+std::chrono::milliseconds parseWaitTime(const std::string& word);
 // A text in double quotes with the escapes, as the transcript writes it.
 std::string quote(const std::string& text);
 

@@ -104,6 +104,8 @@ bool Session::act(const std::vector<std::string>& w) {
     start();
   } else if (cmd == "dtmf") {
     needArgs(w, 1);
+    // EchoLink raises a string only for digits it heard; an empty one would match every empty directory code.
+    if (w[1].empty()) throw ScriptError("'dtmf' takes at least one digit");
     runUntilEnded([&] { node.dtmf(w[1]); });
   } else if (cmd == "carrier") {
     onOff([&](bool on) { node.setCarrier(on); });

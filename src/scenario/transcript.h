@@ -19,6 +19,11 @@ class Transcript : public OutputLog {
   void record(const OutputEvent& event) override;
   void input(const std::string& commandLine);
   void line(const std::string& text);  // a free line, stamped
+  // An input echoed only once it is known to run: written before the first line that follows it, or by
+  // releaseInput; dropInput forgets it (a refused console line is not an input).
+  void holdInput(const std::string& commandLine);
+  void releaseInput();
+  void dropInput() { held_.clear(); }
 
   // Unconsumed output events of one kind, oldest first.
   std::deque<OutputEvent>& pending(const std::string& kind) { return pending_[kind]; }
@@ -33,6 +38,8 @@ class Transcript : public OutputLog {
  private:
   const Scheduler& scheduler_;
   std::ostream* out_;
+  std::string held_;
+  bool writeFailed_ = false;  // said once on standard error; the program goes on without its transcript
   bool keeping_ = true;
   std::map<std::string, std::deque<OutputEvent>> pending_;
 };

@@ -115,7 +115,8 @@ bool SipSettingsWindow::SaveData() {
                                       BoxButtons::Ok);
     return false;
   }
-  SettingsWriter out(program_, program_.backends().folders.inProgramFolder(kSipSettingsFile));
+  // The file holds the SIP password: one made new is readable by its owner only.
+  SettingsWriter out(program_, program_.backends().folders.inProgramFolder(kSipSettingsFile), 0600);
   for (const SipSettingKey& k : sipSettingKeys()) {
     if (std::string(k.key) == "Register")
       out.write("Register", chkRegister.Value() == 0 ? "0" : "1");

@@ -217,6 +217,27 @@ TEST_F(BadInput, ASaveIntoAFolderThatRefusesItIsReportedAndTheOldFileStays) {
   }
 }
 
+TEST_F(BadInput, AFifoInASettingsFilesPlaceIsNamedAtStartAndNeverReplacedBySave) {
+  for (const SettingsFile& f : kFiles) {
+    SCOPED_TRACE(f.name);
+    const fs::path folder = f.machineWide ? machine_ : home_;
+    ASSERT_EQ(mkfifo((folder / f.name).c_str(), 0600), 0);
+    start();  // a blocking read would never return here
+    std::vector<std::string> boxes = take("box");
+    EXPECT_TRUE(std::any_of(boxes.begin(), boxes.end(), [&](const std::string& b) {
+      return b.find((folder / f.name).string() + " is a FIFO") != std::string::npos;
+    })) << f.name;
+    act({"click", f.save});
+    boxes = take("box");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("Could not save " + (folder / f.name).string()), std::string::npos) << boxes[0];
+    EXPECT_TRUE(fs::is_fifo(folder / f.name));
+    expectStillWorking();
+    session_.reset();
+    fs::remove(folder / f.name);
+  }
+}
+
 // A full disk: the home folder on a tmpfs of three pages, in a mount namespace of this process's own (so nothing
 // outside the test sees it, and it goes when the test ends). Needs the right to mount; skipped without it.
 TEST_F(BadInput, ASaveOntoAFullDiskIsReportedAndTheOldFileStays) {

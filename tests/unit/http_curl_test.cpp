@@ -27,7 +27,7 @@ namespace {
 // small pieces, or holds the connection open without a word.
 class TestServer {
  public:
-  enum class Mode { Reply, Silent };
+  enum class Mode { Reply, Silent, Endless };
 
   TestServer(Mode mode, std::string reply = "") : mode_(mode), reply_(std::move(reply)) {
     listener_ = socket(AF_INET, SOCK_STREAM, 0);
@@ -76,6 +76,10 @@ class TestServer {
           std::string piece = reply_.substr(at, 700);
           if (::send(fd, piece.data(), piece.size(), MSG_NOSIGNAL) < 0) break;
         }
+      } else if (mode_ == Mode::Endless) {
+        std::string head = "HTTP/1.0 200 OK\r\n\r\n", piece(65536, 'x');
+        ::send(fd, head.data(), head.size(), MSG_NOSIGNAL);
+        while (!stop_ && ::send(fd, piece.data(), piece.size(), MSG_NOSIGNAL) > 0) sent_ += piece.size();
       } else {
         while (!stop_) {
           // Silent: keep the connection open and read whatever comes, answering nothing.
@@ -114,6 +118,11 @@ class TestServer {
   int port_ = 0;
   std::atomic<bool> stop_{false};
   std::thread thread_;
+
+ public:
+  std::atomic<std::size_t> sent_{0};  // body bytes an endless reply got out
+
+ private:
   std::mutex mutex_;
   std::vector<std::string> requests_;
 };
@@ -170,6 +179,20 @@ TEST(CurlHttpClient, AnErrorPageIsStillTheReplyAndTheClientCanPostAgain) {
   auto requests = server.requests();
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[1].substr(requests[1].find("\r\n\r\n") + 4), "Value=a%26b%3Dc");
+}
+
+TEST(CurlHttpClient, AnEndlessReplyStopsAtTheLimitAndTheConnectionIsDropped) {
+  TestServer server(TestServer::Mode::Endless);
+  CurlHttpClient client;
+  VirtualScheduler loop(Scheduler::TimePoint{});
+  auto before = std::chrono::steady_clock::now();
+  http::HttpOpenPost(client, loop, server.host(), "/quillmere/stats.php");
+  EXPECT_EQ(http::HttpSendPost(), std::string(http::kReplyLimit, 'x'));
+  // Dropped at once, not held to the client's five-second bound while the server goes on sending.
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(4));
+  std::size_t sentAtEnd = server.sent_;
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_LE(server.sent_ - sentAtEnd, 4u * 1024 * 1024);  // what the socket buffers take, then nothing
 }
 
 TEST(CurlHttpClient, ARefusedConnectionGivesAnEmptyReply) {

@@ -87,6 +87,16 @@ TEST(HttpModule, JoinsTheReplyInOrderReadingAKilobyteAtATime) {
   EXPECT_EQ(client.closed, 1);
 }
 
+TEST(HttpModule, AnEndlessReplyIsReadOnlyUpToTheLimit) {
+  VirtualScheduler loop(epoch());
+  ScriptedClient client;
+  for (int i = 0; i < 100000; ++i) client.reads.push_back(std::string(1024, 'x'));  // 100 MB, for all it knows
+  http::HttpOpenPost(client, loop, "h", "/p");
+  EXPECT_EQ(http::HttpSendPost(), std::string(http::kReplyLimit, 'x'));
+  EXPECT_EQ(client.readSizes.size(), http::kReplyLimit / 1024);
+  EXPECT_EQ(client.closed, 1);
+}
+
 TEST(HttpModule, AFailedReadEndsTheReplyWithWhatCameBefore) {
   VirtualScheduler loop(epoch());
   ScriptedClient client;
