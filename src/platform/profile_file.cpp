@@ -112,7 +112,9 @@ void ProfileFile::write(std::string_view section, std::string_view key, std::str
   auto s = findSection(section);
   if (!s) {
     if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = end;
-    lines_.push_back({"[" + std::string(trimBlanks(section)) + "]", end});
+    std::string header = "[";
+    header.append(trimBlanks(section)).append("]");
+    lines_.push_back({header, end});
     lines_.push_back({entry, end});
     return;
   }
@@ -145,7 +147,9 @@ std::optional<std::string> ProfileFile::save(const std::filesystem::path& path) 
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
   std::random_device rd;
-  std::filesystem::path tmp = dir / ("." + path.filename().string() + ".tmp" + std::to_string(rd() % 1000000));
+  std::string tmpName = ".";
+  tmpName.append(path.filename().string()).append(".tmp").append(std::to_string(rd() % 1000000));
+  std::filesystem::path tmp = dir / tmpName;
   int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return fail("cannot create a temporary file in " + dir.string(), errno);
   const char* p = content.data();
