@@ -1,15 +1,17 @@
 # What the program installs beyond its binaries, and the Debian package CPack builds of it (scripts/package.sh).
 
 # The manual page, written from the program's --help and the README's settings tables, compressed as Debian wants.
+set(QUILLMERE_MAN_PAGE ${CMAKE_BINARY_DIR}/man/man1/quillmere.1)
 add_custom_command(
-  OUTPUT ${CMAKE_BINARY_DIR}/quillmere.1 ${CMAKE_BINARY_DIR}/quillmere.1.gz
+  OUTPUT ${QUILLMERE_MAN_PAGE} ${QUILLMERE_MAN_PAGE}.gz
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man/man1
   COMMAND ${CMAKE_SOURCE_DIR}/packaging/make-manpage.sh $<TARGET_FILE:quillmere> ${CMAKE_SOURCE_DIR}/README.md
-          ${CMAKE_BINARY_DIR}/quillmere.1
-  COMMAND gzip -9nf -k ${CMAKE_BINARY_DIR}/quillmere.1
+          ${QUILLMERE_MAN_PAGE}
+  COMMAND gzip -9nf -k ${QUILLMERE_MAN_PAGE}
   DEPENDS quillmere ${CMAKE_SOURCE_DIR}/packaging/make-manpage.sh ${CMAKE_SOURCE_DIR}/README.md
   COMMENT "Writing the manual page quillmere.1")
-add_custom_target(manpage ALL DEPENDS ${CMAKE_BINARY_DIR}/quillmere.1.gz)
-install(FILES ${CMAKE_BINARY_DIR}/quillmere.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+add_custom_target(manpage ALL DEPENDS ${QUILLMERE_MAN_PAGE}.gz)
+install(FILES ${QUILLMERE_MAN_PAGE}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The systemd unit, naming the program where this build installs it. Debian keeps units in /lib/systemd/system.
 if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
