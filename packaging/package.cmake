@@ -26,6 +26,15 @@ file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/quillmere.service CONTENT "${unit_text}
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/packaging/quillmere.service)
 install(FILES ${CMAKE_BINARY_DIR}/quillmere.service DESTINATION ${QUILLMERE_UNIT_DIR})
 
+# The udev rule that gives CM108 hidraw lines and GPIO chips to the node's groups.
+if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+  set(QUILLMERE_UDEV_DIR_DEFAULT /lib/udev/rules.d)
+else()
+  set(QUILLMERE_UDEV_DIR_DEFAULT ${CMAKE_INSTALL_LIBDIR}/udev/rules.d)
+endif()
+set(QUILLMERE_UDEV_DIR ${QUILLMERE_UDEV_DIR_DEFAULT} CACHE STRING "Where the udev rule is installed")
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/60-quillmere.rules DESTINATION ${QUILLMERE_UDEV_DIR})
+
 set(QUILLMERE_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/quillmere)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/packaging/examples/ DESTINATION ${QUILLMERE_DOC_DIR}/examples)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/debian/copyright DESTINATION ${QUILLMERE_DOC_DIR})

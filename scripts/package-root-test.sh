@@ -37,7 +37,7 @@ check_file_list() {
   list=$(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's#^\./#/#')
   for f in /usr/bin/quillmere /usr/lib/x86_64-linux-gnu/quillmere/libquillmere_desktop.so \
     /usr/share/applications/quillmere.desktop /usr/share/icons/hicolor/scalable/apps/quillmere.svg \
-    /usr/share/man/man1/quillmere.1.gz /lib/systemd/system/quillmere.service /usr/share/doc/quillmere/copyright \
+    /usr/share/man/man1/quillmere.1.gz /lib/systemd/system/quillmere.service /lib/udev/rules.d/60-quillmere.rules /usr/share/doc/quillmere/copyright \
     /usr/share/doc/quillmere/changelog.Debian.gz /usr/share/doc/quillmere/examples/quillmere.ini \
     /usr/share/doc/quillmere/examples/quillmere_radio.ini /usr/share/doc/quillmere/examples/quillmere_sip.ini \
     /usr/share/doc/quillmere/examples/quillmere_echolink.ini; do
@@ -129,7 +129,7 @@ check "apt installs the package with its dependencies" \
 in_root quillmere --version
 check "quillmere --version" sh -c "chroot '$root' quillmere --version | grep -q '^quillmere [0-9]'"
 check "the system user quillmere" in_root getent passwd quillmere
-for group in audio dialout plugdev; do
+for group in audio dialout plugdev gpio; do
   check "quillmere is in the group $group" sh -c "chroot '$root' id -nG quillmere | tr ' ' '\n' | grep -qx $group"
 done
 for dir in /etc/quillmere /var/lib/quillmere; do
