@@ -12,7 +12,7 @@ targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(profile_file scenario_parser dtmf skype_message station_text)
 
 scripts/install-deps.sh --fuzz
-CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMERE_FUZZ=ON \
+CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMERE_FUZZ=ON -DQUILLMERE_WERROR=ON \
   -DQUILLMERE_BENCH=OFF >/dev/null
 cmake --build build-fuzz --target fuzzers -j "$(nproc)"
 

@@ -12,7 +12,7 @@ packages=(
   jackd2 libjack-jackd2-dev libspandsp-dev libsamplerate0-dev libgpiod-dev gpiod multimon-ng sox
   libecholib-dev libasynccore-dev libasyncaudio-dev libasynccpp-dev libsigc++-2.0-dev libgsm1-dev
   libre2-dev liboath-dev oathtool libqrencode-dev
-  lintian debootstrap svxlink-server
+  lintian debootstrap svxlink-server systemd man-db bsdextrautils
 )
 # --fuzz: the clang toolchain and libFuzzer for scripts/fuzz.sh.
 if [ "${1:-}" = "--fuzz" ]; then

@@ -1,8 +1,12 @@
 #include "options.h"
 
+#include "platform/folders.h"
+
 namespace qm {
 
 std::string usageText() {
+  // The defaults as this machine resolves them now, so that a reader sees the very folders a start would use.
+  const std::string home = Folders::defaultHome().string(), machine = Folders::defaultMachine().string();
   return "Usage: quillmere [--headless | --scenario FILE [--real-time]] [--home DIR] [--machine-dir DIR]\n"
          "                 [--callsign CALL] [--node sim] [--skype sim|sip] [--voice espeak|estimate] [--air "
          "FILE.wav]\n"
@@ -16,8 +20,13 @@ std::string usageText() {
          "  --scenario FILE    run a scenario in virtual time; exit 0 when every expectation holds, 1 when one\n"
          "                     fails, 2 when the script is wrong\n"
          "  --real-time        run the scenario on the wall clock ('wait' really waits), e.g. with --skype sip\n"
-         "  --home DIR         the program folder (default $XDG_CONFIG_HOME/quillmere)\n"
-         "  --machine-dir DIR  the machine-wide settings folder (default /etc/quillmere)\n"
+         "  --home DIR         the program folder (default $XDG_CONFIG_HOME/quillmere or ~/.config/quillmere,\n"
+         "                     here " +
+         home +
+         ")\n"
+         "  --machine-dir DIR  the machine-wide settings folder (default " +
+         machine +
+         ")\n"
          "  --callsign CALL    the simulated node's callsign (default N0CALL-L)\n"
          "  --node sim         the EchoLink node backend\n"
          "  --skype NAME       the Skype backend: sim (a simulated client) or sip (real calls through baresip,\n"
@@ -26,7 +35,15 @@ std::string usageText() {
          "  --air FILE.wav     record everything keyed onto the air (speech and Morse)\n"
          "  --report-url URL   where the usage report goes; --no-report sends none\n"
          "  --transcript FILE  write the transcript there instead of standard output\n"
-         "  --screenshots DIR  write a PNG of each window after start-up, then exit\n";
+         "  --screenshots DIR  write a PNG of each window after start-up, then exit\n"
+         "  --help             this text; --version the program's version\n"
+         "\n"
+         "Settings files: quillmere.ini, quillmere_buddy.ini, quillmere_language.ini, quillmere_sip.ini in the\n"
+         "program folder (" +
+         home +
+         "); quillmere_courtsey.ini, quillmere_history.ini in the machine-wide\n"
+         "folder (" +
+         machine + ").\n";
 }
 
 std::optional<Options> parseOptions(const std::vector<std::string>& args, std::string& error) {

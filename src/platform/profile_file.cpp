@@ -190,7 +190,9 @@ void ProfileFile::write(std::string_view sectionText, std::string_view keyText, 
   auto s = findSection(section);
   if (!s) {
     if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = end;
-    lines_.push_back({"[" + std::string(trimBlanks(section)) + "]", end});
+    std::string header = "[";
+    header.append(trimBlanks(section)).append("]");
+    lines_.push_back({header, end});
     lines_.push_back({entry, end});
     return;
   }
@@ -237,7 +239,9 @@ std::optional<std::string> ProfileFile::save(const std::filesystem::path& path, 
   std::filesystem::create_directories(dir, ec);
   removeStaleTemporaries(dir, target.filename().string());
   std::random_device rd;
-  std::filesystem::path tmp = dir / ("." + target.filename().string() + ".tmp" + std::to_string(rd() % 1000000));
+  std::string tmpName = ".";
+  tmpName.append(target.filename().string()).append(".tmp").append(std::to_string(rd() % 1000000));
+  std::filesystem::path tmp = dir / tmpName;
   int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) return fail("cannot create a temporary file in " + dir.string(), errno);
   auto abandon = [&](const std::string& what) {

@@ -26,7 +26,7 @@ bool phoneNumber(const std::string& text, std::string& mark, std::string& digits
   mark.clear();
   digits.clear();
   if (!text.empty() && text[0] == '+') {
-    mark = "+";
+    mark = '+';
     i = 1;
   }
   for (; i < text.size(); ++i) {

@@ -221,12 +221,12 @@ class Parser {
           raw += '\t';
           break;
         case 'u': {
-          unsigned code;
+          unsigned code = 0;
           if (!hex4(code)) return false;
           if (code >= 0xD800 && code <= 0xDBFF && s_.substr(i_, 2) == "\\u") {
             std::size_t back = i_;
             i_ += 2;
-            unsigned low;
+            unsigned low = 0;
             if (!hex4(low)) return false;
             if (low >= 0xDC00 && low <= 0xDFFF) {
               code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);

@@ -30,7 +30,7 @@ TEST(WindowMessages, RegisteredIdsStartAt0xC000AndRepeatForTheSameName) {
 
 TEST(WindowMessages, RegisteredIdsEndAt0xFFFF) {
   WindowSystem ws;
-  for (int i = 0; i < 0x4000; ++i) ASSERT_NE(ws.RegisterWindowMessage("m" + std::to_string(i)), 0u);
+  for (int i = 0; i < 0x4000; ++i) ASSERT_NE(ws.RegisterWindowMessage(std::string("m").append(std::to_string(i))), 0u);
   EXPECT_EQ(ws.RegisterWindowMessage("m0"), 0xC000u);
   EXPECT_EQ(ws.RegisterWindowMessage("one too many"), 0u);
 }
@@ -82,15 +82,15 @@ TEST(WindowMessages, AProcedureMaySendWhileItHandlesAMessage) {
   std::vector<std::string> trace;
   HWND a = 0, b = 0;
   WNDPROC procA = ws.addProcedure([&](HWND, UINT m, WPARAM, LPARAM) -> LRESULT {
-    trace.push_back("a" + std::to_string(m) + " in");
+    trace.push_back(std::string("a").append(std::to_string(m)).append(" in"));
     LRESULT r = m == 1 ? ws.SendMessage(b, 2, 0, 0) : 7;
-    trace.push_back("a" + std::to_string(m) + " out");
+    trace.push_back(std::string("a").append(std::to_string(m)).append(" out"));
     return r + 1;
   });
   WNDPROC procB = ws.addProcedure([&](HWND, UINT m, WPARAM, LPARAM) -> LRESULT {
-    trace.push_back("b" + std::to_string(m) + " in");
+    trace.push_back(std::string("b").append(std::to_string(m)).append(" in"));
     LRESULT r = ws.SendMessage(a, 3, 0, 0);  // back into a, which is still handling message 1
-    trace.push_back("b" + std::to_string(m) + " out");
+    trace.push_back(std::string("b").append(std::to_string(m)).append(" out"));
     return r * 10;
   });
   a = ws.createWindow("a", procA);

@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# Installs the Debian package into a throw-away Debian 12 root and tries it there: the dependencies resolve from the
+# Debian mirror, the package makes its user and folders, and quillmere --version, --screenshots and a headless start
+# as the user quillmere work; then the package is purged. Needs root (chroot) and apt's Debian mirror.
+#   scripts/package-root-test.sh [--files-only] [PACKAGE.deb]
+# The minimal root (debootstrap --variant=minbase bookworm) is built once and kept in $QUILLMERE_ROOT_CACHE
+# (default /var/tmp/quillmere-bookworm-base); each run works on a copy. With --files-only, or when no root can be
+# built, the package is unpacked with dpkg -x and only its file list and dependencies are checked.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+files_only=0
+if [ "${1:-}" = "--files-only" ]; then
+  files_only=1
+  shift
+fi
+deb=${1:-$(ls -t build-package/quillmere_*.deb 2>/dev/null | head -n 1)}
+[ -n "$deb" ] && [ -f "$deb" ] || { echo "no package: run scripts/package.sh first, or name one" >&2; exit 2; }
+deb=$(realpath "$deb")
+echo "package: $deb"
+
+failures=0
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1
+  shift
+  if "$@"; then
+    echo "ok   $what"
+  else
+    echo "FAIL $what"
+    failures=$((failures + 1))
+  fi
+}
+
+# The files the package must hold, and Debian's spelling of its dependencies.
+check_file_list() {
+  local list
+  list=$(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's#^\./#/#')
+  for f in /usr/bin/quillmere /usr/lib/x86_64-linux-gnu/quillmere/libquillmere_desktop.so \
+    /usr/share/applications/quillmere.desktop /usr/share/icons/hicolor/scalable/apps/quillmere.svg \
+    /usr/share/man/man1/quillmere.1.gz /lib/systemd/system/quillmere.service /lib/udev/rules.d/60-quillmere.rules /usr/share/doc/quillmere/copyright \
+    /usr/share/doc/quillmere/changelog.Debian.gz /usr/share/doc/quillmere/examples/quillmere.ini \
+    /usr/share/doc/quillmere/examples/quillmere_radio.ini /usr/share/doc/quillmere/examples/quillmere_sip.ini \
+    /usr/share/doc/quillmere/examples/quillmere_echolink.ini; do
+    check "the package holds $f" grep -qxF "$f" <<<"$list"
+  done
+  local depends recommends
+  depends=$(dpkg-deb -f "$deb" Depends)
+  recommends=$(dpkg-deb -f "$deb" Recommends)
+  echo "Depends: $depends"
+  echo "Recommends: $recommends"
+  for p in adduser libcurl4 libqt6core6 libespeak-ng1; do
+    check "it depends on $p" grep -qE "(^|, )$p( |,|$)" <<<"$depends"
+  done
+  for p in baresip jackd2; do
+    check "it recommends $p" grep -qE "(^|, )$p( |,|$)" <<<"$recommends"
+  done
+  check "its maintainer scripts are there" sh -c "dpkg-deb -I '$deb' | grep -q postinst && dpkg-deb -I '$deb' | grep -q postrm"
+}
+
+files_only_run() {
+  local dir
+  dir=$(mktemp -d)
+  dpkg -x "$deb" "$dir"
+  check_file_list
+  check "the unpacked program runs: quillmere --version" sh -c "'$dir/usr/bin/quillmere' --version | grep -q '^quillmere '"
+  # Every dependency is a package this machine's apt knows.
+  for p in $(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/(.*)//; s/|.*//; s/ //g'); do
+    check "apt knows the dependency $p" sh -c "apt-cache show '$p' >/dev/null 2>&1"
+  done
+  rm -rf "$dir"
+}
+
+finish() {
+  if [ "$failures" -eq 0 ]; then
+    echo "PASS: every check held"
+    exit 0
+  fi
+  echo "FAILED: $failures checks"
+  exit 1
+}
+
+if [ "$files_only" -eq 1 ]; then
+  files_only_run
+  finish
+fi
+if [ "$(id -u)" -ne 0 ]; then
+  echo "not root: no chroot here; checking the unpacked package only"
+  files_only_run
+  finish
+fi
+
+# The Debian mirror apt uses here.
+mirror=$(sed -n 's/^URIs: *//p' /etc/apt/sources.list.d/*.sources 2>/dev/null | grep -m1 '/debian/\?$' || true)
+[ -n "$mirror" ] || mirror=$(awk '$1 == "deb" && $2 ~ /\/debian\/?$/ {print $2; exit}' /etc/apt/sources.list 2>/dev/null || true)
+mirror=${mirror:-http://deb.debian.org/debian}
+cache=${QUILLMERE_ROOT_CACHE:-/var/tmp/quillmere-bookworm-base}
+if [ ! -x "$cache/bin/sh" ]; then
+  echo "building the minimal Debian 12 root in $cache from $mirror"
+  rm -rf "$cache.partial"
+  if ! debootstrap --variant=minbase bookworm "$cache.partial" "$mirror" >"$cache.log" 2>&1; then
+    echo "debootstrap failed (see $cache.log): checking the unpacked package only"
+    files_only_run
+    finish
+  fi
+  mv "$cache.partial" "$cache"
+fi
+
+root=$(mktemp -d /var/tmp/quillmere-root.XXXXXX)
+cleanup() {
+  umount "$root/dev/pts" 2>/dev/null || true
+  umount "$root/proc" 2>/dev/null || true
+  [ "${QUILLMERE_KEEP_ROOT:-0}" = 1 ] && { echo "root kept in $root"; return; }
+  rm -rf "$root"
+}
+trap cleanup EXIT
+cp -a "$cache/." "$root/"
+cp /etc/resolv.conf "$root/etc/resolv.conf"
+echo "deb $mirror bookworm main" >"$root/etc/apt/sources.list"
+mount -t proc proc "$root/proc"
+mount --bind /dev/pts "$root/dev/pts"
+cp "$deb" "$root/tmp/quillmere.deb"
+in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LC_ALL=C.UTF-8 "$@"; }
+
+check_file_list
+echo "installing the package and its dependencies in $root"
+in_root apt-get update -q >/dev/null
+check "apt installs the package with its dependencies" \
+  in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends /tmp/quillmere.deb
+in_root quillmere --version
+check "quillmere --version" sh -c "chroot '$root' quillmere --version | grep -q '^quillmere [0-9]'"
+check "the system user quillmere" in_root getent passwd quillmere
+for group in audio dialout plugdev gpio; do
+  check "quillmere is in the group $group" sh -c "chroot '$root' id -nG quillmere | tr ' ' '\n' | grep -qx $group"
+done
+for dir in /etc/quillmere /var/lib/quillmere; do
+  check "$dir belongs to quillmere, mode 750" sh -c "[ \"\$(chroot '$root' stat -c '%U:%G %a' '$dir')\" = 'quillmere:quillmere 750' ]"
+done
+in_root env QT_QPA_PLATFORM=offscreen quillmere --screenshots /tmp/shots --transcript /dev/null || true
+ls "$root/tmp/shots" 2>/dev/null || true
+for window in frmMain Buddy Form1 Form21 FormHistory NodeSimulator; do
+  check "quillmere --screenshots draws $window" test -s "$root/tmp/shots/$window.png"
+done
+if in_root quillmere --help | grep -q -- '--check'; then
+  echo "quillmere --check (its findings, as the root has no radio devices):"
+  in_root quillmere --check --home /etc/quillmere --machine-dir /etc/quillmere || true
+fi
+# A headless start as the service's user, in its folders: it reads and writes /etc/quillmere and keys for the
+# start announcement. The simulated node: the root has no radio.
+check "a headless start as quillmere announces and keys" sh -c "
+  chroot --userspec=quillmere:quillmere '$root' env -i HOME=/var/lib/quillmere XDG_RUNTIME_DIR=/var/lib/quillmere \
+    timeout -s KILL 5 quillmere --headless --node sim --no-report --voice estimate --home /etc/quillmere \
+    --machine-dir /etc/quillmere </dev/null >'$root/tmp/transcript' 2>&1
+  cat '$root/tmp/transcript'; grep -q ' ptt on$' '$root/tmp/transcript'"
+check "apt purges the package and its state" sh -c "
+  chroot '$root' env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q quillmere >/dev/null &&
+  [ ! -e '$root/var/lib/quillmere' ] && [ ! -e '$root/usr/bin/quillmere' ]"
+finish

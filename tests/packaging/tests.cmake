@@ -1,0 +1,22 @@
+# Tests of what the package installs (included from the top-level CMakeLists.txt, after enable_testing).
+
+# The unit as this build installs it passes systemd-analyze verify and says what a node's service must say.
+add_test(NAME packaging_unit_verify
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/packaging/unit_verify_test.sh ${CMAKE_BINARY_DIR}/quillmere.service
+                 ${CMAKE_INSTALL_FULL_BINDIR}/quillmere $<TARGET_FILE:quillmere> ${CMAKE_BINARY_DIR}/man)
+set_tests_properties(packaging_unit_verify PROPERTIES SKIP_RETURN_CODE 77)
+
+# SIGTERM while keyed, the program started as the unit starts it. It needs the program to treat SIGTERM as the node
+# closing (unkey, record the exit, end); until that is in, the test is registered but disabled.
+add_test(NAME packaging_service_stop
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/packaging/service_stop_test.sh $<TARGET_FILE:quillmere>
+                 ${CMAKE_BINARY_DIR}/quillmere.service)
+set_tests_properties(packaging_service_stop PROPERTIES TIMEOUT 60 RUN_SERIAL ON DISABLED ON)
+
+# The manual page is well-formed roff with every option of --help in it.
+add_test(NAME packaging_manpage
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/packaging/manpage_test.sh ${QUILLMERE_MAN_PAGE} $<TARGET_FILE:quillmere>)
+
+# run_gtest.sh: skipped cases make a skipped run, a failure stays a failure.
+add_test(NAME packaging_run_gtest COMMAND ${CMAKE_SOURCE_DIR}/tests/packaging/run_gtest_test.sh
+                                          ${CMAKE_SOURCE_DIR}/tests/run_gtest.sh)
