@@ -11,6 +11,7 @@
 #include "app/version.h"
 #include "espeak/espeak_voice.h"
 #include "launch/launch.h"
+#include "launch/radio_launch.h"
 #include "options.h"
 #include "platform/instance_lock.h"
 #include "realtime/headless_console.h"
@@ -64,11 +65,10 @@ int runHeadless(const qm::Options& o, std::ostream& transcript, qm::AirRecording
   auto lock = std::make_unique<qm::FileInstanceLock>(qm::FileInstanceLock::defaultPath(folders.home));
   std::shared_ptr<void> equipment;  // outlives the session that uses it
   qm::Session session(
-      scheduler, folders, &transcript,
-      [](qm::Session& s) -> std::unique_ptr<qm::ProgramExit> { return std::make_unique<qm::RealExit>(s.transcript); },
-      std::move(lock));
+      scheduler, folders, &transcript, [](qm::Session& s) { return qm::makeRealExit(s); }, std::move(lock), nullptr,
+      o.node == "radio" ? qm::radioNodeFactory() : qm::Session::NodeFactory{});
   session.transcript.setKeeping(false);
-  session.node.setCallsign(o.callsign);
+  if (o.callsignGiven) session.node.setCallsign(o.callsign);
   equipment = equipSession(o, session, scheduler, air);
   qm::HeadlessConsole console(session);
   session.start();
@@ -98,6 +98,7 @@ int main(int argc, char** argv) {
     std::cerr << "quillmere: --report-url takes http://HOST[:PORT]/PATH, not '" << *options->reportUrl << "'\n";
     return 2;
   }
+  if (options->node == "radio") qm::releaseTransmitterOnTerminate();
   if (options->mode == qm::Mode::Desktop) {
     if (options->screenshots || qm::displayAvailable()) {
       if (auto status = runDesktopModule(argc, argv)) return *status;
@@ -114,12 +115,14 @@ int main(int argc, char** argv) {
     so.script = options->scenario;
     if (options->home) so.home = *options->home;
     if (options->machineDir) so.machine = *options->machineDir;
-    so.callsign = options->callsign;
+    if (options->callsignGiven) so.callsign = options->callsign;
     so.transcript = transcript;
     so.errors = &std::cerr;
     so.air = air.get();
     // A scenario runs in virtual time, faster than sound can play: espeak only speaks into the air recording there.
-    if (options->voice.value_or("estimate") == "espeak")
+    bool radio = options->node == "radio";
+    bool espeak = options->voice.value_or("estimate") == "espeak";
+    if (espeak && !radio)
       so.makeVoice = [&air](qm::Scheduler& scheduler) -> std::unique_ptr<qm::Voice> {
         return makeEspeak(scheduler, air.get(), false);
       };
@@ -132,7 +135,16 @@ int main(int argc, char** argv) {
     qm::QtScheduler scheduler;
     so.realTime = &scheduler;
     so.passTime = qm::runEventLoopFor;
-    if (options->skype == "sip") so.prepare = installSip;
+    std::unique_ptr<qm::EspeakVoice> radioVoice;  // outlives the run's session
+    if (radio) so.makeNode = qm::radioNodeFactory();
+    so.prepare = [&](qm::Session& s) {
+      if (options->skype == "sip") installSip(s);
+      if (!radio) return;
+      qm::installRadioNode(s, air.get());
+      // The voice speaks into the radio's transmitter.
+      if (espeak) radioVoice = makeEspeak(s.backends.scheduler, air.get(), false, &s);
+      if (radioVoice) s.useVoice(*radioVoice);
+    };
     return qm::runScenario(so);
   }
   return runHeadless(*options, *transcript, air.get(), argc, argv);

@@ -4,7 +4,7 @@ namespace qm {
 
 std::string usageText() {
   return "Usage: quillmere [--headless | --scenario FILE [--real-time]] [--home DIR] [--machine-dir DIR]\n"
-         "                 [--callsign CALL] [--node sim] [--skype sim|sip] [--voice espeak|estimate] [--air "
+         "                 [--callsign CALL] [--node sim|radio] [--skype sim|sip] [--voice espeak|estimate] [--air "
          "FILE.wav]\n"
          "                 [--report-url URL | --no-report] [--transcript FILE] [--screenshots DIR]\n"
          "                 [--help] [--version]\n"
@@ -18,8 +18,9 @@ std::string usageText() {
          "  --real-time        run the scenario on the wall clock ('wait' really waits), e.g. with --skype sip\n"
          "  --home DIR         the program folder (default $XDG_CONFIG_HOME/quillmere)\n"
          "  --machine-dir DIR  the machine-wide settings folder (default /etc/quillmere)\n"
-         "  --callsign CALL    the simulated node's callsign (default N0CALL-L)\n"
-         "  --node sim         the EchoLink node backend\n"
+         "  --callsign CALL    the node's callsign (default: the radio node's settings, else N0CALL-L)\n"
+         "  --node NAME        the EchoLink node: sim (simulated) or radio (this machine's radio interface through\n"
+         "                     JACK, set up in quillmere_radio.ini; not in a virtual-time scenario)\n"
          "  --skype NAME       the Skype backend: sim (a simulated client) or sip (real calls through baresip,\n"
          "                     set up in quillmere_sip.ini; headless or --real-time)\n"
          "  --voice NAME       espeak (speaks aloud) or estimate (silent, takes the time speech would)\n"
@@ -67,10 +68,11 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
       if (!optionalValue(o.machineDir)) return std::nullopt;
     } else if (a == "--callsign") {
       if (!value(o.callsign)) return std::nullopt;
+      o.callsignGiven = true;
     } else if (a == "--node") {
       if (!value(o.node)) return std::nullopt;
-      if (o.node != "sim") {
-        error = "unknown node backend '" + o.node + "' (known: sim)";
+      if (o.node != "sim" && o.node != "radio") {
+        error = "unknown node backend '" + o.node + "' (known: sim, radio)";
         return std::nullopt;
       }
     } else if (a == "--skype") {
@@ -110,6 +112,10 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
   }
   if (o.skype == "sip" && scenario && !o.realTime) {
     error = "--skype sip places real calls, which take real time: add --real-time to the scenario run";
+    return std::nullopt;
+  }
+  if (o.node == "radio" && scenario && !o.realTime) {
+    error = "--node radio is a real radio, which runs in real time: add --real-time to the scenario run";
     return std::nullopt;
   }
   if (o.reportUrl && o.noReport) {

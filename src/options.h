@@ -1,7 +1,7 @@
 #pragma once
 // The command line:
 //   quillmere [--headless | --scenario FILE [--real-time]] [--home DIR] [--machine-dir DIR] [--callsign CALL]
-//             [--node sim] [--skype sim|sip] [--voice espeak|estimate] [--air FILE.wav]
+//             [--node sim|radio] [--skype sim|sip] [--voice espeak|estimate] [--air FILE.wav]
 //             [--report-url URL | --no-report] [--transcript FILE] [--help] [--version]
 // Bad options get a one-line error and exit status 2.
 #include <optional>
@@ -18,6 +18,7 @@ struct Options {
   bool realTime = false;  // a scenario on the wall clock with the real backends
   std::optional<std::string> home, machineDir;
   std::string callsign = "N0CALL-L";
+  bool callsignGiven = false;  // --callsign was on the command line
   std::string node = "sim", skype = "sim";
   std::optional<std::string> voice;  // default by mode: espeak, or estimate in a scenario
   std::optional<std::string> air;

@@ -262,7 +262,7 @@ void NodeSimulator::airEvent(const OutputEvent& event) {
 }
 
 void NodeSimulator::refreshState() {
-  const SimulatedNode& node = session_.node;
+  const InjectableNode& node = session_.node;
   carrier_->setChecked(node.carrier());
   rx_->setChecked(node.rx());
   busyA_->setChecked(node.busyA());

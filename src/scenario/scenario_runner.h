@@ -16,12 +16,14 @@ class Scheduler;
 class Voice;
 class AirRecording;
 class Session;
+class InjectableNode;
+class OutputLog;
 
 struct ScenarioOptions {
   std::filesystem::path script;
   std::optional<std::filesystem::path> home;     // kept after the run when given
   std::optional<std::filesystem::path> machine;  // likewise
-  std::string callsign = "N0CALL-L";
+  std::optional<std::string> callsign;  // the node's callsign; unset: the node's own (N0CALL-L when simulated)
   std::ostream* transcript = nullptr;  // where the transcript goes; null for none
   std::ostream* errors = nullptr;      // where failures are explained
   // The voice engine, made on the run's virtual scheduler; none means the estimate voice.
@@ -35,6 +37,8 @@ struct ScenarioOptions {
   std::function<void(std::chrono::milliseconds)> passTime;
   // Called with the session before the script runs, to plug in more backends (the SIP client).
   std::function<void(Session&)> prepare;
+  // The node the program talks to (real time only); unset: the simulated node.
+  std::function<std::unique_ptr<InjectableNode>(Scheduler&, OutputLog&)> makeNode;
 };
 
 int runScenario(const ScenarioOptions& options);

@@ -25,7 +25,7 @@ struct ProbeVoice : Voice {
     std::string indicator;
     Colour indicatorColour;
   };
-  SimulatedNode* node = nullptr;
+  InjectableNode* node = nullptr;
   frmMain* main = nullptr;
   std::vector<Heard> heard;
   int rate = 0;
@@ -36,7 +36,7 @@ struct ProbeVoice : Voice {
     rate = r;
   }
   void speak(const std::string& text) override {
-    heard.push_back({text, rate, node->keyed(), main->PTT.Text(), main->PTT.BackColor()});
+    heard.push_back({text, rate, node->pttState(), main->PTT.Text(), main->PTT.BackColor()});
     if (failSpeak) throw std::runtime_error("the voice failed");
   }
 };
