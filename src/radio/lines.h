@@ -8,7 +8,8 @@
 //   pty:PATH            a pseudo-terminal with a symlink at PATH: squelch reads O (carrier) and Z (no carrier),
 //                       PTT writes T (keyed) and R (released)
 //   none                (PTT only) a VOX-keyed radio: nothing to key
-// `!` before PIN or LINE inverts it. `vox` as Squelch is carrier detect from the audio, not a line (the node's).
+// `!` before PIN or LINE inverts it. `vox` as Squelch is carrier detect from the audio, not a line (the node's):
+// parseLineSpec takes it (kind "vox") so that a setting is checked in one place; openSquelchLine refuses it.
 //
 // Lines are opened and checked at once; a line that cannot be opened names the part that failed and the devices
 // that exist. Every open PTT line is released when it is destroyed, and releaseAllPttLinesNow() releases them all
@@ -20,7 +21,7 @@
 namespace qm::radio {
 
 struct LineSpec {
-  std::string kind;    // serial, cm108, gpio, pty, none
+  std::string kind;    // serial, cm108, gpio, pty, none (Ptt), vox (Squelch)
   std::string device;  // the device, chip or path
   std::string pin;     // the pin or line, upper case for serial and cm108
   bool inverted = false;
@@ -56,5 +57,8 @@ std::unique_ptr<SquelchLine> openSquelchLine(const LineSpec& spec, std::string& 
 
 // Releases every open PTT line at once. Async-signal-safe: for fatal signals and std::terminate.
 void releaseAllPttLinesNow() noexcept;
+// Makes SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL and std::terminate release every open PTT line before the process
+// ends as it would have (the signal is raised again with its default action). The program calls it once, early.
+void installEmergencyRelease();
 
 }  // namespace qm::radio
