@@ -98,7 +98,6 @@ int main(int argc, char** argv) {
     std::cerr << "quillmere: --report-url takes http://HOST[:PORT]/PATH, not '" << *options->reportUrl << "'\n";
     return 2;
   }
-  if (options->node == "radio") qm::releaseTransmitterOnTerminate();
   if (options->mode == qm::Mode::Desktop) {
     if (options->screenshots || qm::displayAvailable()) {
       if (auto status = runDesktopModule(argc, argv)) return *status;

@@ -53,7 +53,8 @@ std::shared_ptr<void> equipSession(const Options& o, Session& session, Scheduler
   installRadioNode(session, air);
   // Pictures of the windows need neither a voice nor the report.
   bool screenshots = o.screenshots.has_value();
-  if (!screenshots && o.voice.value_or("espeak") == "espeak") equipment->espeak = makeEspeak(scheduler, air, true, &session);
+  if (!screenshots && o.voice.value_or("espeak") == "espeak")
+    equipment->espeak = makeEspeak(scheduler, air, true, &session);
   if (equipment->espeak) session.useVoice(*equipment->espeak);
   if (o.noReport || screenshots) {
     session.backends.http = nullptr;

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
 #include <iostream>
 
 #include "launch/launch.h"
@@ -83,14 +82,6 @@ void installRadioNode(Session& session, AirRecording* air) {
 
 std::unique_ptr<ProgramExit> makeRealExit(Session& session) {
   return std::make_unique<ReleasingExit>(session.transcript);
-}
-
-void releaseTransmitterOnTerminate() {
-  static std::terminate_handler previous = std::set_terminate([] {
-    radio::releaseAllPttLinesNow();
-    if (previous) previous();
-    std::abort();
-  });
 }
 
 }  // namespace qm

@@ -24,7 +24,5 @@ radio::RadioNode* radioNodeOf(Session& session);
 
 // Ending the program at once in real time, the PTT lines released first.
 std::unique_ptr<ProgramExit> makeRealExit(Session& session);
-// An error that escapes everything (std::terminate) releases the PTT lines before the process ends.
-void releaseTransmitterOnTerminate();
 
 }  // namespace qm

@@ -99,8 +99,8 @@ bool JackAudio::connectRadio(const std::string& capture, const std::string& play
   auto link = [&](const std::string& from, const std::string& to, const std::string& key, unsigned long flags) {
     int r = jack_connect(client_, from.c_str(), to.c_str());
     if (r == 0 || r == EEXIST) return true;
-    error = "JACK could not connect " + from + " to " + to + " (" + key + "); the ports that exist: " +
-            listPorts(client_, flags);
+    error = "JACK could not connect " + from + " to " + to + " (" + key +
+            "); the ports that exist: " + listPorts(client_, flags);
     return false;
   };
   if (!capture.empty() && !link(capture, self + ":radio_in", "CapturePort", JackPortIsOutput)) return false;

@@ -2,8 +2,8 @@
 // A JACK server started by the node when none runs (quillmere_radio.ini's JackServer): a child process in a process
 // group of its own, so that it gets no terminal signals meant for us and is ended, with anything it started, when
 // the node ends. The last lines it wrote on standard error explain a failure to start.
-#include <string>
 #include <sys/types.h>
+#include <string>
 
 namespace qm::radio {
 

@@ -121,7 +121,7 @@ struct RadioNode::Loop {
 
   void retryIn(milliseconds delay) {
     retry->setTimeout(static_cast<int>(delay.count()));
-    retry->setEnabled(true);
+    retry->setEnable(true);
   }
 
   void jackUp() {
@@ -132,7 +132,8 @@ struct RadioNode::Loop {
     DtmfSettings d{s.dtmfMinLevelDbfs, s.dtmfMaxTwistDb, s.dtmfMaxReverseTwistDb, s.dtmfMinToneMs, s.dtmfMinGapMs};
     decoder = std::make_unique<DtmfDecoder>(rate, d);
     decoder->onDigit = [this](char digit) { heardDigit(digit); };
-    if (s.squelch == "vox") vox = std::make_unique<Vox>(rate, VoxSettings{s.voxThresholdDbfs, s.voxAttackMs, s.voxHangMs});
+    if (s.squelch == "vox")
+      vox = std::make_unique<Vox>(rate, VoxSettings{s.voxThresholdDbfs, s.voxAttackMs, s.voxHangMs});
     std::string error;
     if (!jack.connectRadio(s.capturePort, s.playbackPort, error)) problem(error);
     if (jackReported) problem("JACK: connected again (" + std::to_string(rate) + " Hz)");
@@ -220,6 +221,7 @@ struct RadioNode::Loop {
 
   // --- transmit -----------------------------------------------------------------------------------------------
   void keyLine(bool on) {
+    if (on == node.keyed_.load()) return;
     if (ptt) {
       std::string error;
       if (!ptt->key(on, error))
@@ -256,7 +258,8 @@ struct RadioNode::Loop {
       node.txLevel_ = -120.0;
       return;
     }
-    std::size_t ahead = static_cast<std::size_t>(kTransmitAhead.count()) * static_cast<std::size_t>(jack.sampleRate()) / 1000;
+    std::size_t ahead =
+        static_cast<std::size_t>(kTransmitAhead.count()) * static_cast<std::size_t>(jack.sampleRate()) / 1000;
     std::size_t queued = jack.transmitQueued();
     if (queued >= ahead) return;
     std::size_t n = std::min(ahead - queued, pending.size());
@@ -349,8 +352,7 @@ class RadioNode::Instance : public EchoLinkApp {
   RadioNode* node_;
 };
 
-RadioNode::RadioNode(Scheduler& program, OutputLog& log, RadioSettings settings)
-    : program_(program), log_(log) {
+RadioNode::RadioNode(Scheduler& program, OutputLog& log, RadioSettings settings) : program_(program), log_(log) {
   wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   configure(std::move(settings));
 }
@@ -370,7 +372,7 @@ RadioNode::~RadioNode() {
 
 bool RadioNode::start(std::string& error) {
   if (thread_.joinable()) return true;
-  ::signal(SIGPIPE, SIG_IGN);  // a reader that went away (a pty, a pipe) never ends the program
+  ::signal(SIGPIPE, SIG_IGN);       // a reader that went away (a pty, a pipe) never ends the program
   jack_set_error_function(silent);  // JACK's own complaints: the node reports what failed in its words
   jack_set_info_function(silent);
   loop_ = std::make_unique<Loop>(*this);
@@ -399,6 +401,13 @@ bool RadioNode::start(std::string& error) {
       return error = std::string(kRadioSettingsFile) + ", Squelch=" + settings_.squelch + ": " + error, false;
     }
   }
+  // What the program asked before the node ran (an announcement at load) never goes on the air late: the node starts
+  // from the program's present request.
+  {
+    std::lock_guard lock(queueLock_);
+    queue_.clear();
+  }
+  l.requested = requested_;
   thread_ = std::thread([this] { run(); });
   return true;
 }
@@ -428,7 +437,7 @@ void RadioNode::run() {
   Async::Timer retry(1000, Async::Timer::TYPE_ONESHOT, false);
   l.retry = &retry;
   retry.expired.connect([&l](Async::Timer*) {
-    l.retry->setEnabled(false);
+    l.retry->setEnable(false);
     l.connectJack();
   });
   Async::FdWatch wake(wakeFd_, Async::FdWatch::FD_WATCH_RD);

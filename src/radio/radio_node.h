@@ -52,7 +52,7 @@ class RadioNode : public InjectableNode {
   std::function<void(const std::string& commandLine)> echo;  // each event raised, as the scenario input it equals
   std::function<void(const std::string& problem)> onProblem;
   std::function<void(char digit)> onDigit;  // each digit as it is decoded (the live view)
-  AirRecording* air = nullptr;             // what goes out on radio_out is appended here
+  AirRecording* air = nullptr;              // what goes out on radio_out is appended here
   // SIGTERM, SIGINT and SIGHUP are caught on the node's thread: the transmitter is released at once and Closing is
   // raised, so the program ends as on EchoLink's closing. Off when the program watches the signals itself.
   bool catchSignals = true;

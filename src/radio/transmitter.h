@@ -16,7 +16,7 @@ class Transmitter {
   };
   struct Step {
     bool keyed = false;
-    bool keyedNow = false;     // this step keyed the transmitter
+    bool keyedNow = false;      // this step keyed the transmitter
     bool limitReached = false;  // this step released it because the limit ran out
   };
 

@@ -40,8 +40,7 @@ std::vector<float> renderCw(const std::string& text, int sampleRate, int toneHz,
   return out;
 }
 
-std::vector<float> prepareSpeech(const std::vector<std::int16_t>& samples, int fromRate, int toRate,
-                                 double levelDbfs) {
+std::vector<float> prepareSpeech(const std::vector<std::int16_t>& samples, int fromRate, int toRate, double levelDbfs) {
   if (samples.empty() || fromRate <= 0 || toRate <= 0) return {};
   std::vector<float> in(samples.size());
   src_short_to_float_array(samples.data(), in.data(), static_cast<int>(samples.size()));

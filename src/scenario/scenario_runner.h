@@ -23,9 +23,9 @@ struct ScenarioOptions {
   std::filesystem::path script;
   std::optional<std::filesystem::path> home;     // kept after the run when given
   std::optional<std::filesystem::path> machine;  // likewise
-  std::optional<std::string> callsign;  // the node's callsign; unset: the node's own (N0CALL-L when simulated)
-  std::ostream* transcript = nullptr;  // where the transcript goes; null for none
-  std::ostream* errors = nullptr;      // where failures are explained
+  std::optional<std::string> callsign;           // the node's callsign; unset: the node's own (N0CALL-L when simulated)
+  std::ostream* transcript = nullptr;            // where the transcript goes; null for none
+  std::ostream* errors = nullptr;                // where failures are explained
   // The voice engine, made on the run's virtual scheduler; none means the estimate voice.
   std::function<std::unique_ptr<Voice>(Scheduler&)> makeVoice;
   AirRecording* air = nullptr;  // the air recording, if one is made

@@ -27,7 +27,8 @@ namespace qm {
 class Program;
 
 // A backend plugged into a session from outside (the SIP client, the radio node): told when the program has been
-// created (before its load runs), when its load has passed, and when it has ended. Owned by the session, destroyed before the program.
+// created (before its load runs), when its load has passed, and when it has ended. Owned by the session, destroyed
+// before the program.
 class SessionExtension {
  public:
   virtual ~SessionExtension() = default;
