@@ -3,6 +3,7 @@
 #include <AsyncCppApplication.h>
 #include <AsyncFdWatch.h>
 #include <AsyncTimer.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -409,6 +410,7 @@ bool RadioNode::start(std::string& error) {
   }
   l.requested = requested_;
   thread_ = std::thread([this] { run(); });
+  pthread_setname_np(thread_.native_handle(), "radio-node");  // so it can be told apart in top and /proc
   return true;
 }
 
