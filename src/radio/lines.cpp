@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 
 #include "radio/line_factories.h"
 
@@ -50,6 +52,14 @@ constexpr std::array<const char*, 4> kCm108Out{"GPIO1", "GPIO2", "GPIO3", "GPIO4
 constexpr std::array<const char*, 4> kCm108In{"VOL_UP", "VOL_DN", "MUTE_PLAY", "MUTE_REC"};
 
 }  // namespace
+
+std::string devicePath(const std::string& device) {
+  return device.find('/') == std::string::npos ? "/dev/" + device : device;
+}
+
+std::string lastError() {
+  return std::strerror(errno);
+}
 
 std::optional<LineSpec> parseLineSpec(const std::string& text, LineUse use, std::string& error) {
   const bool ptt = use == LineUse::Ptt;
@@ -112,7 +122,10 @@ std::optional<LineSpec> parseLineSpec(const std::string& text, LineUse use, std:
 std::unique_ptr<PttLine> openPttLine(const LineSpec& spec, std::string& error) {
   if (spec.kind == "pty") return openPtyPttLine(spec, error);
   if (spec.kind == "none") return std::make_unique<NonePttLine>();
-  error = "\"" + spec.text + "\": " + spec.kind + " lines are not built in";
+  if (spec.kind == "serial") return openSerialPttLine(spec, error);
+  if (spec.kind == "cm108") return openCm108PttLine(spec, error);
+  if (spec.kind == "gpio") return openGpioPttLine(spec, error);
+  error = "\"" + spec.text + "\" names no line: parse it with parseLineSpec first";
   return nullptr;
 }
 
@@ -122,7 +135,10 @@ std::unique_ptr<SquelchLine> openSquelchLine(const LineSpec& spec, std::string& 
     error = "Squelch=vox is carrier detect from the receive audio, not a line";
     return nullptr;
   }
-  error = "\"" + spec.text + "\": " + spec.kind + " lines are not built in";
+  if (spec.kind == "serial") return openSerialSquelchLine(spec, error);
+  if (spec.kind == "cm108") return openCm108SquelchLine(spec, error);
+  if (spec.kind == "gpio") return openGpioSquelchLine(spec, error);
+  error = "\"" + spec.text + "\" names no line: parse it with parseLineSpec first";
   return nullptr;
 }
 
