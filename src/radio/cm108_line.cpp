@@ -4,10 +4,12 @@
 #include <fcntl.h>
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "radio/device_inventory.h"
@@ -147,6 +149,24 @@ std::unique_ptr<PttLine> openCm108PttLine(const LineSpec& spec, std::string& err
     return nullptr;
   }
   return line;
+}
+
+std::string probeCm108Line(const LineSpec& spec, const DeviceInventory& inventory) {
+  const std::string path = devicePath(spec.device);
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0)
+    return "cannot find " + path + " (" + lastError() + "); " + describeHidraw(inventory.hidraw);
+  std::error_code ec;
+  const auto real = std::filesystem::canonical(path, ec);
+  for (const HidrawDevice& device : inventory.hidraw) {
+    if (std::filesystem::canonical(device.path, ec) != real) continue;
+    if (!device.cm108)
+      return path + " is " + ids(device.vendor, device.product) + " " + device.name +
+             ", not a CM108/CM119 sound interface; " + describeHidraw(inventory.hidraw);
+  }
+  if (::access(path.c_str(), R_OK | W_OK) != 0)
+    return "no permission to use " + path + " (" + lastError() + "; a udev rule can give it to the node's group)";
+  return "";
 }
 
 std::unique_ptr<SquelchLine> openCm108SquelchLine(const LineSpec& spec, std::string& error) {

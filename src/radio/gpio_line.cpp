@@ -128,6 +128,20 @@ class GpioSquelchLine final : public SquelchLine {
 
 }  // namespace
 
+std::string probeGpioLine(const LineSpec& spec) {
+  std::string error;
+  OpenedLine opened = findLine(spec, error);
+  if (opened.line == nullptr) {
+    // A running node of ours holds its own line: that is no fault of the settings.
+    const std::string ours = std::string("in use by ") + kConsumer;
+    if (error.size() >= ours.size() && error.compare(error.size() - ours.size(), ours.size(), ours) == 0) return "";
+    const std::string prefix = "\"" + spec.text + "\": ";
+    return error.rfind(prefix, 0) == 0 ? error.substr(prefix.size()) : error;
+  }
+  gpiod_chip_close(opened.chip);
+  return "";
+}
+
 std::unique_ptr<PttLine> openGpioPttLine(const LineSpec& spec, std::string& error) {
   OpenedLine opened = findLine(spec, error);
   if (opened.line == nullptr) return nullptr;

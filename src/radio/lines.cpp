@@ -31,6 +31,14 @@ std::string lastError() {
   return std::strerror(errno);
 }
 
+std::string probeLine(const LineSpec& spec, const DeviceInventory& inventory) {
+  if (spec.kind == "serial") return probeSerialLine(spec, inventory);
+  if (spec.kind == "cm108") return probeCm108Line(spec, inventory);
+  if (spec.kind == "gpio") return probeGpioLine(spec);
+  if (spec.kind == "pty") return probePtyLine(spec);
+  return "";
+}
+
 std::unique_ptr<PttLine> openPttLine(const LineSpec& spec, std::string& error) {
   if (spec.kind == "pty") return openPtyPttLine(spec, error);
   if (spec.kind == "none") return std::make_unique<NonePttLine>();

@@ -2,6 +2,7 @@
 // TIOCMBIC and read with TIOCMGET. Nothing is sent or received on the port itself.
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -119,6 +120,17 @@ std::unique_ptr<PttLine> openSerialPttLine(const LineSpec& spec, std::string& er
     return nullptr;
   }
   return line;
+}
+
+std::string probeSerialLine(const LineSpec& spec, const DeviceInventory& inventory) {
+  const std::string path = devicePath(spec.device);
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0)
+    return "cannot find " + path + " (" + lastError() + "); " + describeSerialPorts(inventory.serialPorts);
+  if (!S_ISCHR(status.st_mode)) return path + " is no device; " + describeSerialPorts(inventory.serialPorts);
+  if (::access(path.c_str(), R_OK | W_OK) != 0)
+    return "no permission to use " + path + " (" + lastError() + "; the dialout group has it)";
+  return "";
 }
 
 std::unique_ptr<SquelchLine> openSerialSquelchLine(const LineSpec& spec, std::string& error) {

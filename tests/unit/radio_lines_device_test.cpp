@@ -20,6 +20,7 @@
 
 #include "radio/device_inventory.h"
 #include "radio/lines.h"
+#include "radio/release_ptt.h"
 
 namespace fs = std::filesystem;
 using namespace qm::radio;
@@ -272,6 +273,61 @@ TEST_F(FakeDevices, EveryKindOfPttLineIsReleasedWhenTheProcessDiesKeyed) {
     EXPECT_TRUE(line.released());
     ::close(ready[0]);
     ::close(ready[1]);
+  }
+}
+
+// SIGKILL leaves no handler a chance: the line stays keyed until --release-ptt releases what the settings name.
+TEST_F(FakeDevices, ReleasePttReleasesWhatAKilledProcessLeftKeyed) {
+  const std::string port = device("ttyFAKE5");
+  write("ttyFAKE5.modem", "0");
+  const std::string fob = device("hidrawFAKE5");
+  const fs::path home = dir_ / "home";
+  fs::create_directories(home);
+  struct Case {
+    std::string ptt;
+    std::function<bool()> keyed, released;
+  };
+  const std::vector<Case> cases{
+      {"serial:" + port + ":RTS", [&] { return modem("ttyFAKE5") == TIOCM_RTS; },
+       [&] { return modem("ttyFAKE5") == 0; }},
+      // --release-ptt releases as it opens, once more when asked, and again as it closes.
+      {"cm108:" + fob + ":GPIO3", [&] { return read("hidrawFAKE5.reports").ends_with("00 00 04 04 00\n"); },
+       [&] {
+         return read("hidrawFAKE5.reports")
+             .ends_with("00 00 04 04 00\n00 00 00 04 00\n00 00 00 04 00\n00 00 00 04 00\n");
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ptt);
+    std::ofstream(home / "quillmere_radio.ini") << "[SETTINGS]\nPtt=" << c.ptt << "\n";
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const LineSpec line = spec(c.ptt, LineUse::Ptt);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      installEmergencyRelease();
+      std::string error;
+      auto keyed = openPttLine(line, error);
+      if (!keyed || !keyed->key(true, error)) ::_exit(3);
+      const char byte = 'k';
+      if (::write(ready[1], &byte, 1) != 1) ::_exit(4);
+      for (;;) ::pause();
+    }
+    char byte;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_TRUE(c.keyed()) << "SIGKILL leaves the line keyed";
+
+    std::ostringstream out, errors;
+    EXPECT_EQ(runReleasePtt({home, dir_ / "machine"}, out, errors), 0) << errors.str();
+    EXPECT_EQ(out.str(), "quillmere: released the PTT line " + c.ptt + "\n");
+    EXPECT_EQ(errors.str(), "");
+    EXPECT_TRUE(c.released());
   }
 }
 
