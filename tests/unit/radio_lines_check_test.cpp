@@ -1,8 +1,12 @@
 // quillmere --check: the settings files read as a start reads them, the radio's lines and JACK judged against what
 // the machine has, and the exit status; and the two new options on the command line.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <algorithm>
 #include <cstdio>
@@ -160,6 +164,43 @@ TEST_F(Check, TheNewOptionsRunAloneAndReleasePttSaysWhatItDid) {
   std::tie(out, status) = run("--release-ptt --home " + home().string());
   EXPECT_EQ(status, 1) << out;
   EXPECT_NE(out.find("the PTT line is not known, so it was not released"), std::string::npos) << out;
+}
+
+// A real JACK server (the dummy backend, a name of its own): the inventory sees its ports and --check finds the
+// configured ones. Bounded: the server must come up within ten seconds.
+TEST_F(Check, ARunningJackServerIsSeenWithItsPorts) {
+  if (::access("/usr/bin/jackd", X_OK) != 0) GTEST_SKIP() << "jackd is not installed (Debian's jackd2)";
+  const std::string name = "quillmere-check-" + std::to_string(::getpid());
+  ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+  const pid_t server = ::fork();
+  ASSERT_GE(server, 0);
+  if (server == 0) {
+    ::freopen("/dev/null", "w", stdout);
+    ::freopen("/dev/null", "w", stderr);
+    ::execl("/usr/bin/jackd", "jackd", "-n", name.c_str(), "--no-realtime", "-d", "dummy", "-r", "8000", "-p", "1024",
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  std::optional<std::vector<std::string>> ports;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!(ports = listJackPorts()) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  if (ports) {
+    EXPECT_NE(std::find(ports->begin(), ports->end(), "system:capture_1"), ports->end());
+    EXPECT_NE(std::find(ports->begin(), ports->end(), "system:playback_1"), ports->end());
+    write("quillmere_radio.ini",
+          "[SETTINGS]\r\nJackServer=\r\nCapturePort=system:capture_1\r\n"
+          "PlaybackPort=system:playback_9\r\n");
+    auto [out, status] = run("--check --home " + home().string() + " --machine-dir " + machine().string());
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_NE(out.find("JACK: a server runs"), std::string::npos) << out;
+    EXPECT_NE(out.find("cannot go on the air: PlaybackPort \"system:playback_9\" is no port"), std::string::npos)
+        << out;
+    EXPECT_EQ(out.find("CapturePort \"system:capture_1\""), std::string::npos) << out;
+  }
+  ::kill(server, SIGTERM);
+  ::waitpid(server, nullptr, 0);
+  ASSERT_TRUE(ports) << "the JACK server did not come up within ten seconds";
 }
 
 }  // namespace
