@@ -85,12 +85,14 @@ std::vector<std::string> startProblems(const Folders& folders) {
     scheduler.runFor(std::chrono::seconds(1));
   });
   std::vector<std::string> problems;
-  for (const auto& event : session.transcript.pending("box"))
-    problems.push_back(home.real(machine.real(oneLine(event.arg))));
-  for (const auto& event : session.transcript.pending("exit")) {
-    (void)event;
-    ended = true;
+  // A settings problem comes in the load's error box; the box's heading says nothing here.
+  const std::string heading = "Internal Error: Form_Load ";
+  for (const auto& event : session.transcript.pending("box")) {
+    std::string text = home.real(machine.real(oneLine(event.arg)));
+    if (text.rfind(heading, 0) == 0) text.erase(0, heading.size());
+    problems.push_back(text);
   }
+  ended = !session.transcript.pending("exit").empty();
   if (ended) problems.push_back("the program ends at start with these settings");
   return problems;
 }
