@@ -63,7 +63,8 @@ std::string probeLine(const LineSpec& spec, const DeviceInventory& inventory);
 // Releases every open PTT line at once. Async-signal-safe: for fatal signals and std::terminate.
 void releaseAllPttLinesNow() noexcept;
 // Makes SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL and std::terminate release every open PTT line before the process
-// ends as it would have (the signal is raised again with its default action). The program calls it once, early.
+// ends as it would have (the handler that was there before, the default or a sanitizer's, is given the signal). The
+// program calls it once, early; a PTY line's release waits up to 100 ms for the far side to read it.
 void installEmergencyRelease();
 
 }  // namespace qm::radio
