@@ -14,6 +14,9 @@
 #include "launch/radio_launch.h"
 #include "options.h"
 #include "platform/instance_lock.h"
+#include "radio/config_check.h"
+#include "radio/lines.h"
+#include "radio/release_ptt.h"
 #include "realtime/headless_console.h"
 #include "realtime/qt_scheduler.h"
 #include "realtime/real_exit.h"
@@ -79,6 +82,8 @@ int runHeadless(const qm::Options& o, std::ostream& transcript, qm::AirRecording
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before any line can be opened: a crash releases every PTT line the program holds.
+  qm::radio::installEmergencyRelease();
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;
   auto options = qm::parseOptions(args, error);
@@ -93,6 +98,13 @@ int main(int argc, char** argv) {
   if (options->version) {
     std::cout << "quillmere " << qm::versionText() << "\n";
     return 0;
+  }
+  if (options->releasePtt || options->check) {
+    const qm::Folders folders{
+        options->home ? std::filesystem::path(*options->home) : qm::Folders::defaultHome(),
+        options->machineDir ? std::filesystem::path(*options->machineDir) : qm::Folders::defaultMachine()};
+    if (options->releasePtt) return qm::radio::runReleasePtt(folders, std::cout, std::cerr);
+    return qm::radio::runConfigCheck(folders, std::cout);
   }
   if (options->reportUrl && !qm::parseReportUrl(*options->reportUrl)) {
     std::cerr << "quillmere: --report-url takes http://HOST[:PORT]/PATH, not '" << *options->reportUrl << "'\n";

@@ -8,6 +8,8 @@ std::string usageText() {
          "FILE.wav]\n"
          "                 [--report-url URL | --no-report] [--transcript FILE] [--screenshots DIR]\n"
          "                 [--help] [--version]\n"
+         "       quillmere --release-ptt [--home DIR]\n"
+         "       quillmere --check [--home DIR] [--machine-dir DIR]\n"
          "\n"
          "A DTMF-controlled telephone gateway and repeater controller for EchoLink nodes.\n"
          "\n"
@@ -27,7 +29,10 @@ std::string usageText() {
          "  --air FILE.wav     record everything keyed onto the air (speech and Morse)\n"
          "  --report-url URL   where the usage report goes; --no-report sends none\n"
          "  --transcript FILE  write the transcript there instead of standard output\n"
-         "  --screenshots DIR  write a PNG of each window after start-up, then exit\n";
+         "  --screenshots DIR  write a PNG of each window after start-up, then exit\n"
+         "  --release-ptt      release the PTT line quillmere_radio.ini names, then exit (after a crash)\n"
+         "  --check            check every settings file and the radio's devices, list the devices, then exit;\n"
+         "                     non-zero when the radio node could not go on the air\n";
 }
 
 std::optional<Options> parseOptions(const std::vector<std::string>& args, std::string& error) {
@@ -95,6 +100,10 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
       o.noReport = true;
     } else if (a == "--transcript") {
       if (!optionalValue(o.transcript)) return std::nullopt;
+    } else if (a == "--release-ptt") {
+      o.releasePtt = true;
+    } else if (a == "--check") {
+      o.check = true;
     } else if (a == "--screenshots") {
       if (!optionalValue(o.screenshots)) return std::nullopt;
     } else {
@@ -116,6 +125,11 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
   }
   if (o.node == "radio" && scenario && !o.realTime) {
     error = "--node radio is a real radio, which runs in real time: add --real-time to the scenario run";
+    return std::nullopt;
+  }
+  if ((o.releasePtt || o.check) && (headless || scenario || o.screenshots || (o.releasePtt && o.check))) {
+    error = std::string(o.releasePtt ? "--release-ptt" : "--check") + " runs alone, with --home" +
+            (o.check ? " and --machine-dir" : "") + " at most";
     return std::nullopt;
   }
   if (o.reportUrl && o.noReport) {

@@ -1,6 +1,7 @@
 #include "radio/emergency_release.h"
 
 #include <gpiod.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <time.h>
@@ -54,23 +55,26 @@ void terminateReleasing() {
   std::abort();
 }
 
-void fatalSignal(int signal) {
+struct sigaction previousAction[NSIG];
+
+void fatalSignal(int signal, siginfo_t* info, void*) {
   releaseAllPttLinesNow();
-  // The handler was reset to the default on entry (SA_RESETHAND): the raised signal ends the process as it would
-  // have, with its core dump, once this handler returns.
-  ::raise(signal);
+  // Whatever handled the signal before (the default, a sanitizer's report) handles it now: a fault of the processor
+  // comes back when the instruction runs again, a signal someone sent is sent again.
+  sigaction(signal, &previousAction[signal], nullptr);
+  if (info == nullptr || info->si_code <= 0) ::raise(signal);
 }
 
 }  // namespace
 
 void waitUntilPtyRead(int slaveFd) noexcept {
-  // The written bytes reach the far side's queue a moment later (the kernel passes them on from a work queue), so
-  // the queue is watched for a while rather than read once.
+  // The kernel passes written bytes on to the far side from a work queue; polling the far side runs that work at
+  // once, so "not readable" means every byte written has been read.
   const timespec step{0, 2'000'000};
   for (int i = 0; i < 50; ++i) {
+    pollfd far{slaveFd, POLLIN, 0};
+    if (::poll(&far, 1, 0) <= 0 || (far.revents & POLLIN) == 0) return;
     ::nanosleep(&step, nullptr);
-    int waiting = 0;
-    if (::ioctl(slaveFd, FIONREAD, &waiting) != 0 || (waiting == 0 && i >= 1)) return;
   }
 }
 
@@ -101,10 +105,10 @@ void installEmergencyRelease() {
   if (installed) return;
   installed = true;
   struct sigaction action {};
-  action.sa_handler = fatalSignal;
+  action.sa_sigaction = fatalSignal;
   sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESETHAND;
-  for (int signal : {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL}) sigaction(signal, &action, nullptr);
+  action.sa_flags = SA_SIGINFO;
+  for (int signal : {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL}) sigaction(signal, &action, &previousAction[signal]);
   previousTerminate = std::set_terminate(terminateReleasing);
 }
 

@@ -55,10 +55,16 @@ class SquelchLine {
 std::unique_ptr<PttLine> openPttLine(const LineSpec& spec, std::string& error);
 std::unique_ptr<SquelchLine> openSquelchLine(const LineSpec& spec, std::string& error);
 
+struct DeviceInventory;
+// What keeps the line from being opened, found without opening or driving it (opening a serial port raises RTS and
+// DTR, which could key a transmitter another process holds released); empty when it looks usable. For --check.
+std::string probeLine(const LineSpec& spec, const DeviceInventory& inventory);
+
 // Releases every open PTT line at once. Async-signal-safe: for fatal signals and std::terminate.
 void releaseAllPttLinesNow() noexcept;
 // Makes SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL and std::terminate release every open PTT line before the process
-// ends as it would have (the signal is raised again with its default action). The program calls it once, early.
+// ends as it would have (the handler that was there before, the default or a sanitizer's, is given the signal). The
+// program calls it once, early; a PTY line's release waits up to 100 ms for the far side to read it.
 void installEmergencyRelease();
 
 }  // namespace qm::radio

@@ -143,6 +143,19 @@ class PtySquelchLine final : public SquelchLine {
 
 }  // namespace
 
+std::string probePtyLine(const LineSpec& spec) {
+  const std::filesystem::path link(spec.device);
+  std::error_code ec;
+  const auto status = std::filesystem::symlink_status(link, ec);
+  if (std::filesystem::exists(status) && !std::filesystem::is_symlink(status))
+    return link.string() + " is already there and is not a symlink";
+  const std::filesystem::path folder = link.parent_path().empty() ? "." : link.parent_path();
+  if (!std::filesystem::is_directory(folder, ec)) return "there is no folder " + folder.string() + " for the symlink";
+  if (::access(folder.c_str(), W_OK) != 0)
+    return "the symlink cannot be made in " + folder.string() + " (" + lastError() + ")";
+  return "";
+}
+
 std::unique_ptr<PttLine> openPtyPttLine(const LineSpec& spec, std::string& error) {
   auto line = std::make_unique<PtyPttLine>(spec.inverted);
   if (!line->open(spec, error)) return nullptr;
