@@ -13,6 +13,7 @@ packages=(
   libecholib-dev libasynccore-dev libasyncaudio-dev libasynccpp-dev libsigc++-2.0-dev libgsm1-dev
   libre2-dev liboath-dev oathtool libqrencode-dev
   lintian debootstrap svxlink-server
+  alsa-utils sound-theme-freedesktop neverball-data gettext  # sound material for scripts/dtmf_quality.sh
 )
 # --fuzz: the clang toolchain and libFuzzer for scripts/fuzz.sh.
 if [ "${1:-}" = "--fuzz" ]; then

@@ -7,10 +7,12 @@
 
 namespace qm::radio {
 
-Resampler::Resampler(int fromRate, int toRate) : ratio_(static_cast<double>(toRate) / fromRate) {
-  if (fromRate <= 0 || toRate <= 0)
-    throw std::invalid_argument("sample rate " + std::to_string(fromRate) + " -> " + std::to_string(toRate));
-  if (fromRate == toRate) return;
+Resampler::Resampler(int fromRate, int toRate)
+    : Resampler(fromRate > 0 && toRate > 0 ? static_cast<double>(toRate) / fromRate : 0.0) {}
+
+Resampler::Resampler(double ratio) : ratio_(ratio) {
+  if (!(ratio > 0)) throw std::invalid_argument("resampling ratio " + std::to_string(ratio));
+  if (ratio == 1) return;
   int error = 0;
   // The fastest sinc converter still keeps the band up to 4 kHz clean at 8 kHz, at a small part of a core.
   state_ = src_new(SRC_SINC_FASTEST, 1, &error);

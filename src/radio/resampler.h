@@ -11,6 +11,8 @@ namespace qm::radio {
 class Resampler {
  public:
   Resampler(int fromRate, int toRate);
+  // Output samples per input sample; 1 passes through.
+  explicit Resampler(double ratio);
   ~Resampler();
   Resampler(const Resampler&) = delete;
   Resampler& operator=(const Resampler&) = delete;
