@@ -37,6 +37,7 @@ using std::chrono::milliseconds;
 constexpr milliseconds kPump{20};            // how often the thread moves audio
 constexpr milliseconds kTransmitAhead{100};  // transmit audio queued ahead of JACK, at most
 constexpr int kLongestBackoffSeconds = 60;
+constexpr milliseconds kAirGap{420};  // between transmissions in the air recording
 
 class Station : public EchoLinkStation {
  public:
@@ -245,12 +246,19 @@ struct RadioNode::Loop {
       }
     }
     if (step.limitReached) {
+      if (node.air && jack.isOpen())
+        airPending.insert(airPending.end(), kAirGap.count() * jack.sampleRate() / 1000, 0.0f);
       keyLine(false);
       pending.clear();
       problem("the transmitter was keyed for TxLimit (" + std::to_string(node.settings_.txLimitSeconds) +
               " s) and has been released; it keys again once it is no longer asked for");
     }
-    if (!step.keyed && node.keyed_.load()) keyLine(false);
+    if (!step.keyed && node.keyed_.load()) {
+      keyLine(false);
+      // The air recording keeps transmissions apart by a word space, so a Morse decoder reads them as words.
+      if (node.air && jack.isOpen())
+        airPending.insert(airPending.end(), kAirGap.count() * jack.sampleRate() / 1000, 0.0f);
+    }
     if (step.keyed) feedTransmit();
   }
 

@@ -2,7 +2,7 @@
 # The radio node end to end on a JACK server of this test's own (dummy backend): DTMF keyed while the carrier is up
 # gives `> dtmf "*#123"` when it drops; the spoken request goes out between T and R on the PTT line; the recording of
 # radio_out holds the speech, the courtesy letter and the CW identifier, which multimon-ng reads back; no DTMF heard
-# on the receiver reaches the transmitter.
+# on the receiver reaches the transmitter; the air recording (--air) holds what went out.
 #   dtmf_request.sh QUILLMERE RADIO_PEER TESTS_RADIO_DIR
 set -u
 quillmere=$1 peer=$2 here=$3
@@ -20,7 +20,7 @@ TxTail=100
 CwSpeed=20
 INI
 
-"$quillmere" --scenario "$here/dtmf_request.scn" --real-time --node radio --voice espeak --no-report \
+"$quillmere" --scenario "$here/dtmf_request.scn" --real-time --node radio --voice espeak --no-report --air "$work/air.wav" \
   --home "$work/home" --machine-dir "$work/machine" --transcript "$work/transcript.txt" 2>"$work/stderr.txt" &
 qm_pid=$!
 rig_wait_node
@@ -54,6 +54,9 @@ cw=$(rig_decode MORSE_CW "$work/out.wav")
 echo "multimon-ng MORSE_CW read: $cw"
 [[ "$cw" == *K* ]] || fail "the courtesy letter K is not in the recording"
 [[ "$cw" == *N0CALL* ]] || fail "the identifier N0CALL is not in the recording"
+# --air keeps what went out on radio_out.
+air=$(rig_decode MORSE_CW "$work/air.wav")
+[[ "$air" == *K*N0CALL* ]] || fail "the air recording does not hold the letter and the identifier (read '$air')"
 dtmf=$(rig_decode DTMF "$work/out.wav")
 [ -z "$dtmf" ] || fail "DTMF went out on the transmitter: '$dtmf'"
 echo "PASS: PTT line $keys, $sound ms of sound on the air"

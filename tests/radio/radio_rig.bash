@@ -79,6 +79,7 @@ rig_ptt_log() {
 
 # What multimon-ng's decoder TYPE (MORSE_CW, DTMF) reads in a WAV file, as one line.
 rig_decode() {
-  sox "$2" -t raw -r 22050 -e signed -b 16 -c 1 "$work/decode.raw" 2>/dev/null || fail "sox could not convert $2"
+  # A second of silence after the end, which the Morse decoder needs to give its last letter.
+  sox "$2" -t raw -r 22050 -e signed -b 16 -c 1 "$work/decode.raw" pad 0 1 2>/dev/null || fail "sox could not convert $2"
   multimon-ng -q -a "$1" -t raw "$work/decode.raw" 2>/dev/null | sed -e 's/^[A-Z_]*: *//' | tr -d '\n'
 }
