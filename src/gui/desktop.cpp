@@ -1,6 +1,7 @@
 #include "gui/desktop.h"
 
 #include "launch/launch.h"
+#include "launch/radio_launch.h"
 
 #include <unistd.h>
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include "app/program.h"
 #include "gui/message_box_prompter.h"
 #include "gui/node_simulator.h"
+#include "gui/radio_view.h"
 #include "gui/screenshots.h"
 #include "gui/window_view.h"
 #include "options.h"
@@ -119,18 +121,23 @@ int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv
   MessageBoxPrompter boxes;
   // Screenshots never wait for an answer: their boxes go to the transcript only.
   Session session(
-      scheduler, folders, &transcript,
-      [](Session& s) -> std::unique_ptr<ProgramExit> { return std::make_unique<RealExit>(s.transcript); },
-      std::move(lock), screenshots ? nullptr : &boxes);
+      scheduler, folders, &transcript, [](Session& s) { return makeRealExit(s); }, std::move(lock),
+      screenshots ? nullptr : &boxes, o.node == "radio" ? radioNodeFactory() : Session::NodeFactory{});
   boxes.setLog(&session.transcript);
   session.transcript.setKeeping(false);
-  session.node.setCallsign(o.callsign);
+  if (o.callsignGiven) session.node.setCallsign(o.callsign);
   if (setup) equipment = setup(session, scheduler);
   session.backends.screen = screenInTwips();
   std::unique_ptr<WindowViews> views;
   session.onProgramCreated = [&views](Program& program) { views = std::make_unique<WindowViews>(program.registry()); };
 
-  NodeSimulator simulator(session);
+  // The simulated node is played by hand; the radio node is watched.
+  std::unique_ptr<QWidget> nodeWindow;
+  if (radio::RadioNode* radio = radioNodeOf(session))
+    nodeWindow = std::make_unique<RadioView>(*radio);
+  else
+    nodeWindow = std::make_unique<NodeSimulator>(session);
+  QWidget& simulator = *nodeWindow;
   std::unique_ptr<HeadlessConsole> console;
   // Scenario actions typed at the terminal work too, unless the program runs in the terminal's background, where
   // reading would stop it.

@@ -65,6 +65,8 @@ class RadioNode : public InjectableNode {
   double transmitLevelDbfs() const { return txLevel_.load(); }
   bool lineKeyed() const { return keyed_.load(); }
   const RadioSettings& settings() const { return settings_; }
+  // True when the node's thread runs at real-time priority (see run).
+  bool realTime() const { return realTime_.load(); }
 
   std::unique_ptr<EchoLinkApp> createApp() override;
 
@@ -122,6 +124,7 @@ class RadioNode : public InjectableNode {
   // Published by the node's thread.
   std::atomic<bool> carrier_{false}, keyed_{false};
   std::atomic<double> rxLevel_{-120}, txLevel_{-120};
+  std::atomic<bool> realTime_{false};
 
   // The command queue: filled on the program's thread, emptied on the node's.
   std::mutex queueLock_;
