@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <mutex>
+#include <vector>
 
 #include "curl/curl_http_client.h"
 #include "espeak/espeak_voice.h"
@@ -13,15 +15,46 @@
 
 namespace qm {
 
+namespace {
+std::mutex problemsMutex;
+std::function<void(const std::string&)> problemListener;
+std::vector<std::string> earlyProblems;  // reported before anyone listened; the first few are kept
+constexpr std::size_t kEarlyProblems = 20;
+}  // namespace
+
 void reportProblem(const std::string& problem) {
   std::cerr << "quillmere: " << problem << std::endl;
+  std::function<void(const std::string&)> listener;
+  {
+    std::lock_guard<std::mutex> hold(problemsMutex);
+    if (problemListener)
+      listener = problemListener;
+    else if (earlyProblems.size() < kEarlyProblems)
+      earlyProblems.push_back(problem);
+  }
+  if (listener) listener(problem);
+}
+
+void listenForProblems(std::function<void(const std::string&)> listener) {
+  std::vector<std::string> early;
+  {
+    std::lock_guard<std::mutex> hold(problemsMutex);
+    problemListener = listener;
+    if (listener) early.swap(earlyProblems);
+  }
+  for (const std::string& p : early) listener(p);
 }
 
 // The SIP client in place of the simulated Skype client: baresip as a child process on this event loop, its
 // remarks on standard error.
 void installSip(Session& session) {
-  installSipClient(session, std::make_unique<QtAgentIo>(),
-                   [](const std::string& text) { std::cerr << "quillmere: sip: " << text << std::endl; });
+  installSipClient(session, std::make_unique<QtAgentIo>(), [](const std::string& text) {
+    // baresip failing to start or stopping is a problem for the operator; the other steps are details.
+    if (text.rfind("baresip is down", 0) == 0)
+      reportProblem("sip: " + text);
+    else
+      std::cerr << "quillmere: sip: " << text << std::endl;
+  });
 }
 
 // The espeak-ng voice, or none (the estimate voice stays) when espeak-ng cannot start.
