@@ -43,9 +43,9 @@ class FolderCopy {
   const fs::path& path() const { return path_; }
   // The message with the copy's path turned back into the real one.
   std::string real(std::string text) const {
-    const std::string copy = path_.string(), original = from_.string();
-    for (std::size_t at = text.find(copy); at != std::string::npos; at = text.find(copy, at + original.size()))
-      text.replace(at, copy.size(), original);
+    const std::string copy = path_.string(), user = from_.string();
+    for (std::size_t at = text.find(copy); at != std::string::npos; at = text.find(copy, at + user.size()))
+      text.replace(at, copy.size(), user);
     return text;
   }
 
