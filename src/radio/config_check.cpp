@@ -53,12 +53,14 @@ class FolderCopy {
   fs::path from_, path_;
 };
 
-std::string oneLine(std::string text) {
-  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
-    text.replace(at, 2, " ");
-  for (char& c : text)
-    if (c == '\n' || c == '\r') c = ' ';
-  return text;
+// A box's lines as one: CR LF, CR or LF each become a blank.
+std::string oneLine(const std::string& text) {
+  std::string line;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    line.push_back(text[i] == '\r' || text[i] == '\n' ? ' ' : text[i]);
+  }
+  return line;
 }
 
 // The boxes the program shows while it starts and while each settings window loads.
