@@ -54,10 +54,21 @@ TEST(DtmfDecoder, HeldKeyIsOneDigit) {
   }
 }
 
+// `audio` after `leadMs` of silence, for sliding a signal against spandsp's 12.75 ms blocks.
+std::vector<float> after(double leadMs, const std::vector<float>& audio) {
+  std::vector<float> out;
+  ts::appendSilence(out, 48000, leadMs);
+  out.insert(out.end(), audio.begin(), audio.end());
+  return out;
+}
+
 TEST(DtmfDecoder, RepeatedDigitNeedsTheMinimumGap) {
-  EXPECT_EQ(decode(ts::digits(48000, "555", 60, 60), 48000), "555");
-  EXPECT_EQ(decode(ts::digits(48000, "555", 60, 40), 48000), "555");
-  EXPECT_EQ(decode(ts::digits(48000, "555", 60, 25), 48000), "5");
+  // Wherever the gap falls, the minimum (30 ms) counts the digit again and 20 ms does not.
+  for (double leadMs = 0; leadMs < 13; leadMs += 1.3) {
+    SCOPED_TRACE(leadMs);
+    EXPECT_EQ(decode(after(leadMs, ts::digits(48000, "555", 60, 30)), 48000), "555");
+    EXPECT_EQ(decode(after(leadMs, ts::digits(48000, "555", 60, 20)), 48000), "5");
+  }
   DtmfSettings longGap;
   longGap.minGapMs = 150;
   EXPECT_EQ(decode(ts::digits(48000, "55", 60, 140), 48000, longGap), "5");
@@ -67,18 +78,15 @@ TEST(DtmfDecoder, RepeatedDigitNeedsTheMinimumGap) {
 }
 
 TEST(DtmfDecoder, ToneMustLastTheMinimum) {
-  // Wherever the tone falls against spandsp's 12.75 ms blocks, 40 ms counts and 33 ms does not.
+  // Wherever the tone falls, the minimum (30 ms) counts and 24 ms does not; the same with a minimum of 40 ms.
+  DtmfSettings forty;
+  forty.minToneMs = 40;
   for (double leadMs = 0; leadMs < 13; leadMs += 1.3) {
     SCOPED_TRACE(leadMs);
-    std::vector<float> audio;
-    ts::appendSilence(audio, 48000, leadMs);
-    const auto lead = audio.size();
-    auto good = ts::digits(48000, "4", 40, 100), shortTone = ts::digits(48000, "4", 33, 100);
-    audio.insert(audio.end(), good.begin(), good.end());
-    EXPECT_EQ(decode(audio, 48000), "4");
-    audio.resize(lead);
-    audio.insert(audio.end(), shortTone.begin(), shortTone.end());
-    EXPECT_EQ(decode(audio, 48000), "");
+    EXPECT_EQ(decode(after(leadMs, ts::digits(48000, "4", 30, 100)), 48000), "4");
+    EXPECT_EQ(decode(after(leadMs, ts::digits(48000, "4", 24, 100)), 48000), "");
+    EXPECT_EQ(decode(after(leadMs, ts::digits(48000, "4", 40, 100)), 48000, forty), "4");
+    EXPECT_EQ(decode(after(leadMs, ts::digits(48000, "4", 34, 100)), 48000, forty), "");
   }
   DtmfSettings slow;
   slow.minToneMs = 100;
@@ -108,8 +116,8 @@ TEST(DtmfDecoder, LevelLimitFollowsTheSettings) {
     return decode(ts::digits(48000, "0", 80, 80, {.levelDbfs = dbfs}), 48000, settings);
   };
   EXPECT_EQ(atLevel(-3), "0");
-  EXPECT_EQ(atLevel(-33), "0");
-  EXPECT_EQ(atLevel(-39), "");
+  EXPECT_EQ(atLevel(-47), "0");
+  EXPECT_EQ(atLevel(-53), "");
   DtmfSettings deaf;
   deaf.minLevelDbfs = -20;
   EXPECT_EQ(atLevel(-17, deaf), "0");
