@@ -224,6 +224,21 @@ double idleLoad(int rate) {
   return static_cast<double>(std::clock() - began) / CLOCKS_PER_SEC / 60;
 }
 
+// Digits keyed while someone talks: speech from the material 12 dB under its level there (peaks near -15 dBFS),
+// with the tones at -10 dBFS each on top of it.
+void digitsInSpeechRow(const fs::path& dir) {
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(dir / "speech"))
+    if (entry.path().filename().string().starts_with("espeak_en")) files.push_back(entry.path());
+  if (files.empty()) return;
+  std::sort(files.begin(), files.end());
+  const std::vector<int16_t> speech = readPcm(files.front());
+  const std::string keys = repeatAll(4);
+  std::vector<float> audio = ts::digits(kRate, keys, 70, 300);
+  for (std::size_t i = 0; i < audio.size() && i < speech.size(); ++i) audio[i] += 0.25f * speech[i] / 32768.0f;
+  toneRow("digits over speech (speech peaks about -15 dBFS)", Expect::Accept, audio, keys);
+}
+
 struct Material {
   double seconds = 0;
   int files = 0;
@@ -307,7 +322,10 @@ int main(int argc, char** argv) {
   }
   fs::create_directories(workDir);
   generatedRows();
-  if (!material.empty()) talkOffRows(material);
+  if (!material.empty()) {
+    digitsInSpeechRow(material);
+    talkOffRows(material);
+  }
 
   std::printf(
       "Settings: DtmfMinLevel %.0f dBFS, DtmfMaxTwist %.0f dB, DtmfMaxReverseTwist %.0f dB, DtmfMinTone %d ms, "
