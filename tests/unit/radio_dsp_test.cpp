@@ -9,6 +9,7 @@
 
 #include "radio/dtmf_decoder.h"
 #include "radio/dtmf_mute.h"
+#include "radio/resampler.h"
 #include "radio/vox.h"
 #include "radio_dsp_signals.h"
 
@@ -196,6 +197,28 @@ TEST(DtmfMute, CutsTheToneOutOfSpeech) {
   // Away from the tone the audio passes unchanged, only delayed.
   for (std::size_t i : {std::size_t{4800}, toneStart - 3000, toneEnd + 6000, audio.size() - 5000})
     EXPECT_FLOAT_EQ(out[i + delay], audio[i]) << i;
+}
+
+TEST(Resampler, KeepsTheVoiceBandAndRemovesWhatWouldAlias) {
+  for (int rate : {48000, 44100, 16000}) {
+    SCOPED_TRACE(rate);
+    const auto convert = [&](double hz) {
+      std::vector<float> in(static_cast<std::size_t>(rate)), out;
+      for (std::size_t i = 0; i < in.size(); ++i)
+        in[i] = static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate));
+      Resampler resampler(rate, 8000);
+      for (std::size_t at = 0; at < in.size(); at += 333)
+        resampler.process(in.data() + at, std::min<std::size_t>(333, in.size() - at), out);
+      return out;
+    };
+    const std::vector<float> tone = convert(1209);
+    EXPECT_NEAR(static_cast<double>(tone.size()), 8000, 64);
+    // The tone keeps its level (a sine of 0.5 has the power 0.0625 at its own frequency) ...
+    EXPECT_NEAR(powerAt(tone, 2000, 6000, 1209, 8000), 0.0625, 0.005);
+    // ... and one above 4 kHz does not fold back into the band (5 kHz would land on 3 kHz).
+    const std::vector<float> high = convert(5000);
+    EXPECT_LT(10 * std::log10(powerAt(high, 2000, 6000, 3000, 8000) / 0.0625), -50);
+  }
 }
 
 std::vector<float> level(int rate, double ms, double rmsDbfs) {
