@@ -13,6 +13,7 @@ packages=(
   libecholib-dev libasynccore-dev libasyncaudio-dev libasynccpp-dev libsigc++-2.0-dev libgsm1-dev
   libre2-dev liboath-dev oathtool libqrencode-dev
   lintian debootstrap svxlink-server systemd man-db bsdextrautils
+  bc python3  # the radio node's tests and benchmark (bench/radio_bench.sh)
 )
 # --fuzz: the clang toolchain and libFuzzer for scripts/fuzz.sh.
 if [ "${1:-}" = "--fuzz" ]; then

@@ -11,9 +11,13 @@
 #include "app/version.h"
 #include "espeak/espeak_voice.h"
 #include "launch/launch.h"
+#include "launch/radio_launch.h"
 #include "oath/oath_backend.h"
 #include "options.h"
 #include "platform/instance_lock.h"
+#include "radio/config_check.h"
+#include "radio/lines.h"
+#include "radio/release_ptt.h"
 #include "realtime/headless_console.h"
 #include "realtime/qt_scheduler.h"
 #include "realtime/real_exit.h"
@@ -67,11 +71,10 @@ int runHeadless(const qm::Options& o, std::ostream& transcript, qm::AirRecording
   auto lock = std::make_unique<qm::FileInstanceLock>(qm::FileInstanceLock::defaultPath(folders.home));
   std::shared_ptr<void> equipment;  // outlives the session that uses it
   qm::Session session(
-      scheduler, folders, &transcript,
-      [](qm::Session& s) -> std::unique_ptr<qm::ProgramExit> { return std::make_unique<qm::RealExit>(s.transcript); },
-      std::move(lock));
+      scheduler, folders, &transcript, [](qm::Session& s) { return qm::makeRealExit(s); }, std::move(lock), nullptr,
+      o.node == "radio" ? qm::radioNodeFactory() : qm::Session::NodeFactory{});
   session.transcript.setKeeping(false);
-  session.node.setCallsign(o.callsign);
+  if (o.callsignGiven) session.node.setCallsign(o.callsign);
   equipment = equipSession(o, session, scheduler, air);
   qm::HeadlessConsole console(session);
   qm::HeadlessConsole::tellHowToStop(std::cerr, o.transcript ? *o.transcript : "");
@@ -85,6 +88,8 @@ int runHeadless(const qm::Options& o, std::ostream& transcript, qm::AirRecording
 int main(int argc, char** argv) {
   qm::ensureStandardStreams();
   qm::ignoreBrokenPipe();
+  // Before any line can be opened: a crash releases every PTT line the program holds.
+  qm::radio::installEmergencyRelease();
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;
   auto options = qm::parseOptions(args, error);
@@ -99,6 +104,13 @@ int main(int argc, char** argv) {
   if (options->version) {
     std::cout << "quillmere " << qm::versionText() << "\n";
     return 0;
+  }
+  if (options->releasePtt || options->check) {
+    const qm::Folders folders{
+        options->home ? std::filesystem::path(*options->home) : qm::Folders::defaultHome(),
+        options->machineDir ? std::filesystem::path(*options->machineDir) : qm::Folders::defaultMachine()};
+    if (options->releasePtt) return qm::radio::runReleasePtt(folders, std::cout, std::cerr);
+    return qm::radio::runConfigCheck(folders, std::cout);
   }
   if (options->reportUrl && !qm::parseReportUrl(*options->reportUrl)) {
     std::cerr << "quillmere: --report-url takes http://HOST[:PORT]/PATH, not '" << *options->reportUrl << "'\n";
@@ -120,12 +132,14 @@ int main(int argc, char** argv) {
     so.script = options->scenario;
     if (options->home) so.home = *options->home;
     if (options->machineDir) so.machine = *options->machineDir;
-    so.callsign = options->callsign;
+    if (options->callsignGiven) so.callsign = options->callsign;
     so.transcript = transcript;
     so.errors = &std::cerr;
     so.air = air.get();
     // A scenario runs in virtual time, faster than sound can play: espeak only speaks into the air recording there.
-    if (options->voice.value_or("estimate") == "espeak")
+    bool radio = options->node == "radio";
+    bool espeak = options->voice.value_or("estimate") == "espeak";
+    if (espeak && !radio)
       so.makeVoice = [&air](qm::Scheduler& scheduler) -> std::unique_ptr<qm::Voice> {
         return makeEspeak(scheduler, air.get(), false);
       };
@@ -141,14 +155,22 @@ int main(int argc, char** argv) {
     so.passTime = qm::runEventLoopFor;
     std::unique_ptr<qm::SignalWatch> stop;
     std::string stoppedBy;
+    std::unique_ptr<qm::EspeakVoice> radioVoice;  // outlives the run's session
+    if (radio) so.makeNode = qm::radioNodeFactory();
     so.prepare = [&](qm::Session& s) {
       qm::installOneTimeCodes(s.backends);
       if (options->skype == "sip") installSip(s);
-      // A stop from outside is the node closing; the run ends after it.
+      // A stop from outside is the node closing; the run ends after it. The radio node takes the signals over on its
+      // own thread once it runs, so that it releases the transmitter even while the program's thread is busy.
       stop = std::make_unique<qm::SignalWatch>([&s, &stoppedBy](int signal) {
         stoppedBy = qm::signalName(signal);
         qm::runUntilEnded([&] { s.node.closing(); });
       });
+      if (!radio) return;
+      qm::installRadioNode(s, air.get());
+      // The voice speaks into the radio's transmitter.
+      if (espeak) radioVoice = makeEspeak(s.backends.scheduler, air.get(), false, &s);
+      if (radioVoice) s.useVoice(*radioVoice);
     };
     so.stopReason = [&stoppedBy] { return stoppedBy; };
     return qm::runScenario(so);

@@ -8,10 +8,12 @@ std::string usageText() {
   // The defaults as this machine resolves them now, so that a reader sees the very folders a start would use.
   const std::string home = Folders::defaultHome().string(), machine = Folders::defaultMachine().string();
   return "Usage: quillmere [--headless | --scenario FILE [--real-time]] [--home DIR] [--machine-dir DIR]\n"
-         "                 [--callsign CALL] [--node sim] [--skype sim|sip] [--voice espeak|estimate] [--air "
+         "                 [--callsign CALL] [--node sim|radio] [--skype sim|sip] [--voice espeak|estimate] [--air "
          "FILE.wav]\n"
          "                 [--report-url URL | --no-report] [--transcript FILE] [--screenshots DIR]\n"
          "                 [--help] [--version]\n"
+         "       quillmere --release-ptt [--home DIR]\n"
+         "       quillmere --check [--home DIR] [--machine-dir DIR]\n"
          "\n"
          "A DTMF-controlled telephone gateway and repeater controller for EchoLink nodes.\n"
          "\n"
@@ -27,8 +29,9 @@ std::string usageText() {
          "  --machine-dir DIR  the machine-wide settings folder (default " +
          machine +
          ")\n"
-         "  --callsign CALL    the simulated node's callsign (default N0CALL-L)\n"
-         "  --node sim         the EchoLink node backend\n"
+         "  --callsign CALL    the node's callsign (default: the radio node's settings, else N0CALL-L)\n"
+         "  --node NAME        the EchoLink node: sim (simulated) or radio (this machine's radio interface through\n"
+         "                     JACK, set up in quillmere_radio.ini; not in a virtual-time scenario)\n"
          "  --skype NAME       the Skype backend: sim (a simulated client) or sip (real calls through baresip,\n"
          "                     set up in quillmere_sip.ini; headless or --real-time)\n"
          "  --voice NAME       espeak (speaks aloud) or estimate (silent, takes the time speech would)\n"
@@ -36,14 +39,17 @@ std::string usageText() {
          "  --report-url URL   where the usage report goes; --no-report sends none\n"
          "  --transcript FILE  write the transcript there instead of standard output\n"
          "  --screenshots DIR  write a PNG of each window after start-up, then exit\n"
+         "  --release-ptt      release the PTT line quillmere_radio.ini names, then exit (after a crash)\n"
+         "  --check            check every settings file and the radio's devices, list the devices, then exit;\n"
+         "                     non-zero when the radio node could not go on the air\n"
          "  --help             this text; --version the program's version\n"
          "\n"
-         "Settings files: quillmere.ini, quillmere_buddy.ini, quillmere_language.ini, quillmere_sip.ini in the\n"
-         "program folder (" +
+         "Settings files: in the program folder (" +
          home +
-         "); quillmere_courtsey.ini, quillmere_history.ini in the machine-wide\n"
-         "folder (" +
-         machine + ").\n";
+         "): quillmere.ini, quillmere_buddy.ini,\n"
+         "quillmere_language.ini, quillmere_sip.ini, quillmere_radio.ini, quillmere_echolink.ini,\n"
+         "quillmere_dialrules.ini; in the machine-wide folder (" +
+         machine + "): quillmere_courtsey.ini, quillmere_history.ini.\n";
 }
 
 std::optional<Options> parseOptions(const std::vector<std::string>& args, std::string& error) {
@@ -84,10 +90,11 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
       if (!optionalValue(o.machineDir)) return std::nullopt;
     } else if (a == "--callsign") {
       if (!value(o.callsign)) return std::nullopt;
+      o.callsignGiven = true;
     } else if (a == "--node") {
       if (!value(o.node)) return std::nullopt;
-      if (o.node != "sim") {
-        error = "unknown node backend '" + o.node + "' (known: sim)";
+      if (o.node != "sim" && o.node != "radio") {
+        error = "unknown node backend '" + o.node + "' (known: sim, radio)";
         return std::nullopt;
       }
     } else if (a == "--skype") {
@@ -110,6 +117,10 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
       o.noReport = true;
     } else if (a == "--transcript") {
       if (!optionalValue(o.transcript)) return std::nullopt;
+    } else if (a == "--release-ptt") {
+      o.releasePtt = true;
+    } else if (a == "--check") {
+      o.check = true;
     } else if (a == "--screenshots") {
       if (!optionalValue(o.screenshots)) return std::nullopt;
     } else {
@@ -127,6 +138,15 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
   }
   if (o.skype == "sip" && scenario && !o.realTime) {
     error = "--skype sip places real calls, which take real time: add --real-time to the scenario run";
+    return std::nullopt;
+  }
+  if (o.node == "radio" && scenario && !o.realTime) {
+    error = "--node radio is a real radio, which runs in real time: add --real-time to the scenario run";
+    return std::nullopt;
+  }
+  if ((o.releasePtt || o.check) && (headless || scenario || o.screenshots || (o.releasePtt && o.check))) {
+    error = std::string(o.releasePtt ? "--release-ptt" : "--check") + " runs alone, with --home" +
+            (o.check ? " and --machine-dir" : "") + " at most";
     return std::nullopt;
   }
   if (o.reportUrl && o.noReport) {

@@ -1,8 +1,10 @@
 #pragma once
 // The command line:
 //   quillmere [--headless | --scenario FILE [--real-time]] [--home DIR] [--machine-dir DIR] [--callsign CALL]
-//             [--node sim] [--skype sim|sip] [--voice espeak|estimate] [--air FILE.wav]
+//             [--node sim|radio] [--skype sim|sip] [--voice espeak|estimate] [--air FILE.wav]
 //             [--report-url URL | --no-report] [--transcript FILE] [--help] [--version]
+//   quillmere --release-ptt [--home DIR]
+//   quillmere --check [--home DIR] [--machine-dir DIR]
 // Bad options get a one-line error and exit status 2.
 #include <optional>
 #include <string>
@@ -18,6 +20,7 @@ struct Options {
   bool realTime = false;  // a scenario on the wall clock with the real backends
   std::optional<std::string> home, machineDir;
   std::string callsign = "N0CALL-L";
+  bool callsignGiven = false;  // --callsign was on the command line
   std::string node = "sim", skype = "sim";
   std::optional<std::string> voice;  // default by mode: espeak, or estimate in a scenario
   std::optional<std::string> air;
@@ -26,6 +29,8 @@ struct Options {
   std::optional<std::string> transcript;
   std::optional<std::string> screenshots;
   bool help = false, version = false;
+  bool releasePtt = false;  // release the radio's PTT line and exit
+  bool check = false;       // check every settings file and the devices, then exit
 };
 
 // Parses argv; on a bad option returns nothing and sets `error` to one line.

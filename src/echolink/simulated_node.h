@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "echolink/echolink_app.h"
+#include "echolink/injectable_node.h"
 #include "platform/output_log.h"
 
 namespace qm {
 
-class SimulatedNode : public EchoLinkNode {
+class SimulatedNode : public InjectableNode {
  public:
   explicit SimulatedNode(OutputLog& log, std::string callsign = "N0CALL-L");
   ~SimulatedNode() override;
@@ -21,35 +21,29 @@ class SimulatedNode : public EchoLinkNode {
   std::unique_ptr<EchoLinkApp> createApp() override;
 
   // Node state.
-  const std::string& callsign() const { return callsign_; }
-  void setCallsign(std::string c) { callsign_ = std::move(c); }
-  bool carrier() const { return carrier_; }
-  bool rx() const { return rx_; }
+  const std::string& callsign() const override { return callsign_; }
+  void setCallsign(std::string c) override { callsign_ = std::move(c); }
+  bool carrier() const override { return carrier_; }
+  bool rx() const override { return rx_; }
   bool keyed() const { return keyed_; }
-  bool pttState() const { return keyed_ || rx_; }
-  bool busyA() const { return busyA_; }
-  bool busyB() const { return busyB_; }
+  bool pttState() const override { return keyed_ || rx_; }
+  bool busyA() const override { return busyA_; }
+  bool busyB() const override { return busyB_; }
 
   // Inputs: each changes the node's state and raises the matching event on every instance, oldest first.
-  void dtmf(const std::string& digits);
-  void setCarrier(bool on);
-  void setRx(bool on);
-  void setBusyA(bool on) { busyA_ = on; }
-  void setBusyB(bool on) { busyB_ = on; }
-  void connect(const std::string& call, const std::string& name, const std::string& addr);
-  void disconnect(const std::string& call);
-  void chat(const std::string& text);
-  void stationText(const std::string& text);
-  void closing();
+  void dtmf(const std::string& digits) override;
+  void setCarrier(bool on) override;
+  void setRx(bool on) override;
+  void setBusyA(bool on) override { busyA_ = on; }
+  void setBusyB(bool on) override { busyB_ = on; }
+  void connect(const std::string& call, const std::string& name, const std::string& addr) override;
+  void disconnect(const std::string& call) override;
+  void chat(const std::string& text) override;
+  void stationText(const std::string& text) override;
+  void closing() override;
 
-  // Faults for tests: while set, SetPTT fails as an application that does not answer.
-  void setFailPTT(bool on) { failPTT_ = on; }
-  // While set, node events are dropped (the program has ended).
-  void setDeaf(bool on) { deaf_ = on; }
-
-  // Called for everything keyed onto the air, for the air recording and live views.
-  std::function<void(const std::string& cwText)> onCW;
-  std::function<void(bool keyed)> onPTT;
+  void setFailPTT(bool on) override { failPTT_ = on; }
+  void setDeaf(bool on) override { deaf_ = on; }
 
   class Instance;
 

@@ -54,8 +54,12 @@ void EspeakVoice::speak(const std::string& text) {
   if (err != EE_OK) throw std::runtime_error("espeak-ng could not speak the text (error " + std::to_string(err) + ")");
   espeak_Synchronize();
 
-  if (air_) air_->append(samples_, sampleRate_);
-  if (settings_.playAloud) {
+  if (settings_.sink) {
+    settings_.sink(samples_, sampleRate_);
+  } else if (air_) {
+    air_->append(samples_, sampleRate_);
+  }
+  if (settings_.playAloud && !settings_.sink) {
     if (playback_.play(samples_, sampleRate_)) return;  // playing took the utterance's time
     if (!playbackReported_ && onProblem) onProblem(playback_.problem() + "; speaking silently");
     playbackReported_ = true;

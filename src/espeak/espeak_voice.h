@@ -9,6 +9,9 @@
 // Time: speaking holds the program's thread for the length of the speech. When the samples are played aloud, the
 // playing itself takes that long; otherwise (no sound device, or playing switched off as in scenario runs) the
 // scheduler is held for the length of the samples, so the transmitter stays keyed exactly as long either way.
+//
+// A sink (the radio node's transmitter) takes the samples instead of the sound device and the air recording: the
+// voice hands them over and holds the thread for their length, while the sink plays them on its own thread.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -27,6 +30,8 @@ class EspeakVoice : public Voice {
   struct Settings {
     bool playAloud = true;           // play on the sound device
     std::string device = "default";  // the ALSA device
+    // When set, every utterance's samples (at the engine's rate) go here instead of the device and the recording.
+    std::function<void(const std::vector<std::int16_t>& samples, int sampleRate)> sink;
   };
 
   // `air` may be null: no air recording.

@@ -1,6 +1,7 @@
 #include "gui/desktop.h"
 
 #include "launch/launch.h"
+#include "launch/radio_launch.h"
 
 #include <unistd.h>
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include "gui/node_simulator.h"
 #include "gui/paint_before_speech.h"
 #include "gui/problem_display.h"
+#include "gui/radio_view.h"
 #include "gui/screenshots.h"
 #include "gui/window_memory.h"
 #include "gui/window_placement.h"
@@ -136,12 +138,11 @@ int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv
   MessageBoxPrompter boxes;
   // Screenshots never wait for an answer: their boxes go to the transcript only.
   Session session(
-      scheduler, folders, &transcript,
-      [](Session& s) -> std::unique_ptr<ProgramExit> { return std::make_unique<RealExit>(s.transcript); },
-      std::move(lock), screenshots ? nullptr : &boxes);
+      scheduler, folders, &transcript, [](Session& s) { return makeRealExit(s); }, std::move(lock),
+      screenshots ? nullptr : &boxes, o.node == "radio" ? radioNodeFactory() : Session::NodeFactory{});
   boxes.setLog(&session.transcript);
   session.transcript.setKeeping(false);
-  session.node.setCallsign(o.callsign);
+  if (o.callsignGiven) session.node.setCallsign(o.callsign);
   if (setup) equipment = setup(session, scheduler);
   session.backends.screen = screenInTwips();
   std::unique_ptr<WindowViews> views;
@@ -169,6 +170,15 @@ int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv
   if (mainView) memory.watch(*mainView, QStringLiteral("frmMain"));
   memory.watch(simulator, QStringLiteral("NodeSimulator"));
   simulator.show();
+  // The radio node is watched, not played: its live view takes the simulator's place (which Ctrl+N still brings
+  // back; its inputs then act as if the radio had raised them).
+  std::unique_ptr<RadioView> radioView;
+  if (radio::RadioNode* radio = radioNodeOf(session)) {
+    radioView = std::make_unique<RadioView>(*radio);
+    radioView->move(simulator.pos());
+    radioView->show();
+    simulator.hide();
+  }
 
   int status = 0;
   if (screenshots) {
@@ -184,6 +194,7 @@ int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv
       for (const std::string& name : registry.windowNames())
         if (WindowView* v = views ? views->find(name) : nullptr) shots.emplace_back(QString::fromStdString(name), v);
       shots.emplace_back(QStringLiteral("NodeSimulator"), &simulator);
+      if (radioView) shots.emplace_back(QStringLiteral("RadioView"), radioView.get());
       QStringList failed = saveScreenshots(QString::fromStdString(*o.screenshots), shots);
       for (const QString& f : failed) std::cerr << "quillmere: cannot write " << f.toStdString() << "\n";
       if (!failed.isEmpty()) status = 1;

@@ -328,7 +328,7 @@ QString NodeSimulator::problems() const {
 }
 
 void NodeSimulator::refreshState() {
-  const SimulatedNode& node = session_.node;
+  const InjectableNode& node = session_.node;
   bool sip = false;
   if (session_.started())
     for (const std::string& name : session_.program().registry().windowNames()) sip = sip || name == "SipSettings";

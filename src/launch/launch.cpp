@@ -9,6 +9,8 @@
 
 #include "curl/curl_http_client.h"
 #include "espeak/espeak_voice.h"
+#include "launch/radio_launch.h"
+#include "radio/radio_node.h"
 #include "realtime/signal_watch.h"
 #include "scenario/session.h"
 #include "sip/sip_client.h"
@@ -59,8 +61,13 @@ void installSip(Session& session) {
 }
 
 // The espeak-ng voice, or none (the estimate voice stays) when espeak-ng cannot start.
-std::unique_ptr<EspeakVoice> makeEspeak(Scheduler& scheduler, AirRecording* air, bool playAloud) {
-  auto voice = std::make_unique<EspeakVoice>(scheduler, air, EspeakVoice::Settings{playAloud, "default"});
+std::unique_ptr<EspeakVoice> makeEspeak(Scheduler& scheduler, AirRecording* air, bool playAloud, Session* session) {
+  EspeakVoice::Settings settings{playAloud, "default", {}};
+  if (radio::RadioNode* node = session ? radioNodeOf(*session) : nullptr) {
+    settings.playAloud = false;
+    settings.sink = [node](const std::vector<std::int16_t>& samples, int rate) { node->transmitSpeech(samples, rate); };
+  }
+  auto voice = std::make_unique<EspeakVoice>(scheduler, air, std::move(settings));
   if (!voice->available()) {
     reportProblem(voice->problem() + "; the estimate voice speaks silently instead");
     return nullptr;
@@ -83,9 +90,11 @@ std::shared_ptr<void> equipSession(const Options& o, Session& session, Scheduler
   equipment->stop = std::make_unique<SignalWatch>([&session](int) { session.node.closing(); });
   session.backends.air = air;
   installOneTimeCodes(session.backends);
+  installRadioNode(session, air);
   // Pictures of the windows need neither a voice nor the report.
   bool screenshots = o.screenshots.has_value();
-  if (!screenshots && o.voice.value_or("espeak") == "espeak") equipment->espeak = makeEspeak(scheduler, air, true);
+  if (!screenshots && o.voice.value_or("espeak") == "espeak")
+    equipment->espeak = makeEspeak(scheduler, air, true, &session);
   if (equipment->espeak) session.useVoice(*equipment->espeak);
   if (o.noReport || screenshots) {
     session.backends.http = nullptr;

@@ -35,11 +35,13 @@ std::unique_ptr<Outputs> openOutputs(const Options& options);
 
 // The SIP client in place of the simulated Skype client: baresip as a child process on this event loop.
 void installSip(Session& session);
-// The espeak-ng voice, or none (the estimate voice stays) when espeak-ng cannot start.
-std::unique_ptr<EspeakVoice> makeEspeak(Scheduler& scheduler, AirRecording* air, bool playAloud);
+// The espeak-ng voice, or none (the estimate voice stays) when espeak-ng cannot start. With the radio node as the
+// session's node, it speaks into the node's transmitter instead of the sound card and the air recording.
+std::unique_ptr<EspeakVoice> makeEspeak(Scheduler& scheduler, AirRecording* air, bool playAloud,
+                                        Session* session = nullptr);
 // The real-time backends a new session gets: the espeak-ng voice, the usage report over the network, the air
-// recording, the SIP client, and SIGTERM, SIGINT and SIGHUP as the node closing. What it returns must outlive the
-// session.
+// recording, the SIP client, the radio node's start, and SIGTERM, SIGINT and SIGHUP as the node closing. What it
+// returns must outlive the session.
 std::shared_ptr<void> equipSession(const Options& o, Session& session, Scheduler& scheduler, AirRecording* air);
 
 // True when a window system is at hand: DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM is set.

@@ -8,7 +8,8 @@
 //   pty:PATH            a pseudo-terminal with a symlink at PATH: squelch reads O (carrier) and Z (no carrier),
 //                       PTT writes T (keyed) and R (released)
 //   none                (PTT only) a VOX-keyed radio: nothing to key
-// `!` before PIN or LINE inverts it. `vox` as Squelch is carrier detect from the audio, not a line (the node's).
+// `!` before PIN or LINE inverts it. `vox` as Squelch is carrier detect from the audio, not a line (the node's):
+// parseLineSpec takes it (kind "vox") so that a setting is checked in one place; openSquelchLine refuses it.
 //
 // Lines are opened and checked at once; a line that cannot be opened names the part that failed and the devices
 // that exist. Every open PTT line is released when it is destroyed, and releaseAllPttLinesNow() releases them all
@@ -20,7 +21,7 @@
 namespace qm::radio {
 
 struct LineSpec {
-  std::string kind;    // serial, cm108, gpio, pty, none
+  std::string kind;    // serial, cm108, gpio, pty, none (Ptt), vox (Squelch)
   std::string device;  // the device, chip or path
   std::string pin;     // the pin or line, upper case for serial and cm108
   bool inverted = false;
@@ -54,7 +55,16 @@ class SquelchLine {
 std::unique_ptr<PttLine> openPttLine(const LineSpec& spec, std::string& error);
 std::unique_ptr<SquelchLine> openSquelchLine(const LineSpec& spec, std::string& error);
 
+struct DeviceInventory;
+// What keeps the line from being opened, found without opening or driving it (opening a serial port raises RTS and
+// DTR, which could key a transmitter another process holds released); empty when it looks usable. For --check.
+std::string probeLine(const LineSpec& spec, const DeviceInventory& inventory);
+
 // Releases every open PTT line at once. Async-signal-safe: for fatal signals and std::terminate.
 void releaseAllPttLinesNow() noexcept;
+// Makes SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL and std::terminate release every open PTT line before the process
+// ends as it would have (the handler that was there before, the default or a sanitizer's, is given the signal). The
+// program calls it once, early; a PTY line's release waits up to 100 ms for the far side to read it.
+void installEmergencyRelease();
 
 }  // namespace qm::radio

@@ -87,11 +87,11 @@ class Run {
       : options_(o),
         virtual_(Scheduler::Clock::now()),
         scheduler_(o.realTime ? *o.realTime : static_cast<Scheduler&>(virtual_)),
-        session_(scheduler_, makeFolders(), o.transcript, makeExit(), makeLock()) {
+        session_(scheduler_, makeFolders(), o.transcript, makeExit(), makeLock(), nullptr, o.makeNode) {
     Scheduler::TimePoint start;
     parseLocalDateTime("2026-01-01 00:00:00", start);
     virtual_ = VirtualScheduler(start);
-    session_.node.setCallsign(o.callsign);
+    if (o.callsign) session_.node.setCallsign(*o.callsign);
     if (o.makeVoice) {
       voice_ = o.makeVoice(scheduler_);
       if (voice_) session_.useVoice(*voice_);

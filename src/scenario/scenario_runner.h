@@ -16,14 +16,16 @@ class Scheduler;
 class Voice;
 class AirRecording;
 class Session;
+class InjectableNode;
+class OutputLog;
 
 struct ScenarioOptions {
   std::filesystem::path script;
   std::optional<std::filesystem::path> home;     // kept after the run when given
   std::optional<std::filesystem::path> machine;  // likewise
-  std::string callsign = "N0CALL-L";
-  std::ostream* transcript = nullptr;  // where the transcript goes; null for none
-  std::ostream* errors = nullptr;      // where failures are explained
+  std::optional<std::string> callsign;           // the node's callsign; unset: the node's own (N0CALL-L when simulated)
+  std::ostream* transcript = nullptr;            // where the transcript goes; null for none
+  std::ostream* errors = nullptr;                // where failures are explained
   // The voice engine, made on the run's virtual scheduler; none means the estimate voice.
   std::function<std::unique_ptr<Voice>(Scheduler&)> makeVoice;
   AirRecording* air = nullptr;  // the air recording, if one is made
@@ -38,6 +40,8 @@ struct ScenarioOptions {
   // Asked after each line: why the run was stopped from outside (a signal), or empty. A stopped run ends there with
   // status 1, as the expectations after it were not checked.
   std::function<std::string()> stopReason;
+  // The node the program talks to (real time only); unset: the simulated node.
+  std::function<std::unique_ptr<InjectableNode>(Scheduler&, OutputLog&)> makeNode;
 };
 
 int runScenario(const ScenarioOptions& options);

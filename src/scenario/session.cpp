@@ -3,6 +3,7 @@
 #include "app/frm_main.h"
 #include "echolink/air_recording.h"
 #include "echolink/morse.h"
+#include "echolink/simulated_node.h"
 #include "platform/scheduler.h"
 #include "scenario/script.h"
 #include "scenario/skype_actions.h"
@@ -32,10 +33,11 @@ bool parseOnOff(const std::string& word) {
 }
 
 Session::Session(Scheduler& scheduler, Folders folders, std::ostream* out, const ExitFactory& makeExit,
-                 std::unique_ptr<InstanceLock> lock, Prompter* boxes)
+                 std::unique_ptr<InstanceLock> lock, Prompter* boxes, const NodeFactory& makeNode)
     : transcript(scheduler, out),
       prompter(transcript),
-      node(transcript),
+      ownedNode_(makeNode ? makeNode(scheduler, transcript) : std::make_unique<SimulatedNode>(transcript)),
+      node(*ownedNode_),
       instanceLock(std::move(lock)),
       exit(makeExit(*this)),
       skype(windowSystem, scheduler, transcript),
@@ -46,12 +48,14 @@ Session::Session(Scheduler& scheduler, Folders folders, std::ostream* out, const
   backends.http = &httpRecorder;
   backends.windowSystem = &windowSystem;
   backends.bell = &bell;
-  // Morse that the node sends goes into the air recording, when one is made, with a word space after it.
-  node.onCW = [this](const std::string& text) {
-    if (!backends.air) return;
-    backends.air->append(renderMorse(text, backends.air->sampleRate()));
-    backends.air->appendSilence(std::chrono::milliseconds(420));
-  };
+  // Morse that the simulated node sends goes into the air recording, when one is made, with a word space after it.
+  // A real node records what it sends itself.
+  if (dynamic_cast<SimulatedNode*>(&node))
+    node.onCW = [this](const std::string& text) {
+      if (!backends.air) return;
+      backends.air->append(renderMorse(text, backends.air->sampleRate()));
+      backends.air->appendSilence(std::chrono::milliseconds(420));
+    };
   extraActions.push_back([this](const std::vector<std::string>& w) { return skypeAction(*this, w); });
 }
 
@@ -63,7 +67,13 @@ void Session::start() {
   program_ = std::make_unique<Program>(backends);
   if (onProgramCreated) onProgramCreated(*program_);
   for (auto& extension : extensions_) extension->programCreated(*program_);
-  runUntilEnded([&] { program_->start(); });
+  bool goesOn = false;
+  runUntilEnded([&] {
+    program_->start();
+    goesOn = true;
+  });
+  if (goesOn)
+    for (auto& extension : extensions_) extension->programStarted();
 }
 
 void Session::programEnded() {

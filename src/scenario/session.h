@@ -1,6 +1,7 @@
 #pragma once
-// One run of the program with the simulated node and the recording backends, driven by the scenario language's
-// actions: the scenario runner drives it in virtual time, the headless console in real time.
+// One run of the program with the node it is handed (the simulated node unless told otherwise) and the recording
+// backends, driven by the scenario language's actions: the scenario runner drives it in virtual time, the headless
+// console in real time. The node actions (dtmf, carrier, ...) act on whichever node runs.
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -9,7 +10,7 @@
 
 #include "app/backends.h"
 #include "app/program.h"
-#include "echolink/simulated_node.h"
+#include "echolink/injectable_node.h"
 #include "platform/instance_lock.h"
 #include "platform/program_exit.h"
 #include "platform/window_system.h"
@@ -25,12 +26,15 @@ namespace qm {
 
 class Program;
 
-// A backend plugged into a session from outside (the SIP client): told when the program has been created (before
-// its load runs) and when it has ended. Owned by the session, destroyed before the program.
+// A backend plugged into a session from outside (the SIP client, the radio node): told when the program has been
+// created (before its load runs), when its load has passed, and when it has ended. Owned by the session, destroyed
+// before the program.
 class SessionExtension {
  public:
   virtual ~SessionExtension() = default;
   virtual void programCreated(Program&) {}
+  // The program's load has run and the program goes on (its start-up checks passed).
+  virtual void programStarted() {}
   virtual void programEnded() {}
 };
 
@@ -38,9 +42,12 @@ class Session {
  public:
   // `exit` ends the program; `lock` tells of another running copy; `boxes`, when given, shows the message boxes
   // instead of the recording prompter (the desktop's real boxes).
+  // `makeNode` gives the node the program talks to, on the program's scheduler, writing to the transcript; unset:
+  // the simulated node.
   using ExitFactory = std::function<std::unique_ptr<ProgramExit>(Session&)>;
+  using NodeFactory = std::function<std::unique_ptr<InjectableNode>(Scheduler&, OutputLog&)>;
   Session(Scheduler& scheduler, Folders folders, std::ostream* out, const ExitFactory& makeExit,
-          std::unique_ptr<InstanceLock> lock, Prompter* boxes = nullptr);
+          std::unique_ptr<InstanceLock> lock, Prompter* boxes = nullptr, const NodeFactory& makeNode = {});
   ~Session();
 
   void start();
@@ -55,7 +62,12 @@ class Session {
 
   Transcript transcript;
   RecordingPrompter prompter;
-  SimulatedNode node;
+
+ private:
+  std::unique_ptr<InjectableNode> ownedNode_;
+
+ public:
+  InjectableNode& node;
   std::unique_ptr<InstanceLock> instanceLock;
   std::unique_ptr<ProgramExit> exit;
   WindowSystem windowSystem;  // the desktop the program and the simulated Skype share
@@ -78,7 +90,7 @@ class Session {
   // False when another backend plays the Skype client: the simulated one is then never launched.
   bool simulatedSkype = true;
   void addExtension(std::unique_ptr<SessionExtension> extension) { extensions_.push_back(std::move(extension)); }
-  // The program has ended: the simulated node, the simulated Skype client and every extension fall silent.
+  // The program has ended: the node, the simulated Skype client and every extension fall silent.
   void programEnded();
 
  private:

@@ -20,7 +20,7 @@ namespace {
 
 // Another EchoLink instance, as a window of the program has one: it sees every event the node raises.
 struct Listener {
-  explicit Listener(SimulatedNode& node) : app(node.createApp()) {
+  explicit Listener(EchoLinkNode& node) : app(node.createApp()) {
     app->events.DTMFString = [this](const std::string& d) { dtmf.push_back(d); };
     app->events.CarrierDetect = [this](bool on) { carrier.push_back(on); };
     app->events.connected = [this](const std::string& c, const std::string& n, const std::string& a) {

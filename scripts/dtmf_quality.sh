@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Measures the DTMF decoder beside multimon-ng: builds bench/dtmf_quality, makes the talk-off material once into
+# build/dtmf_material (an hour of espeak-ng speech in eight languages, the speech samples of alsa-utils, music and
+# other sounds from Debian packages, all as 16-bit raw at 22050 Hz) and prints the table for the README.
+#   scripts/dtmf_quality.sh [dtmf_quality OPTIONS]   e.g. --min-tone 35 --min-level -45
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+for tool in espeak-ng sox msgunfmt multimon-ng; do
+  command -v "$tool" >/dev/null || { echo "dtmf_quality.sh: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
+done
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMERE_BENCH=ON >/dev/null
+nice cmake --build build --target dtmf_quality >/dev/null
+
+material=build/dtmf_material
+to_raw() {  # FILE OUT: mono, 22050 Hz, 16 bit, peaks at -3 dBFS as a hot receiver gives them
+  nice sox -q "$1" -r 22050 -c 1 -b 16 -e signed-integer -t raw "$2" gain -n -3
+}
+if [ ! -f "$material/.done" ]; then
+  rm -rf "$material"
+  mkdir -p "$material/speech" "$material/music" "$material/other"
+  tmp=$(mktemp -d)
+  trap 'rm -rf "$tmp"' EXIT
+  # Speech: the program messages Debian ships translated, spoken by several voices at several speeds, 8 minutes
+  # a language.
+  variants=(m1 f2 m3 f4 m7 f1)
+  speeds=(150 175 200 165 185 140)
+  for lang in en de fr es it pl ru nl; do
+    if [ "$lang" = en ]; then
+      cat /usr/share/common-licenses/GPL-3 /usr/share/common-licenses/Apache-2.0 >"$tmp/text"
+    else
+      : >"$tmp/text"
+      for mo in /usr/share/locale/"$lang"/LC_MESSAGES/*.mo; do
+        msgunfmt "$mo" 2>/dev/null | awk '/^msgid/ {s=0} /^msgstr/ {s=1} s' |
+          sed -n 's/^\(msgstr \)\?"\(.*\)"$/\2/p' | sed 's/%[-0-9.]*[a-zA-Z]//g; s/\\n/ /g; s/[\\<>{}|_$*&]//g' >>"$tmp/text"
+      done
+    fi
+    split -C 3000 "$tmp/text" "$tmp/part-$lang-"
+    seconds=0 i=0
+    for part in "$tmp"/part-"$lang"-*; do
+      [ "$seconds" -ge 480 ] && break
+      nice espeak-ng -v "$lang+${variants[i % 6]}" -s "${speeds[i % 6]}" -f "$part" -w "$tmp/speech.wav" 2>/dev/null ||
+        continue
+      to_raw "$tmp/speech.wav" "$material/speech/espeak_$lang-$i.raw"
+      seconds=$((seconds + $(stat -c %s "$material/speech/espeak_$lang-$i.raw") / 44100))
+      i=$((i + 1))
+    done
+  done
+  for f in /usr/share/sounds/alsa/*.wav; do
+    case $f in *Noise.wav) to_raw "$f" "$material/other/alsa_noise-$(basename "$f" .wav).raw" ;;
+    *) to_raw "$f" "$material/speech/alsa_samples-$(basename "$f" .wav).raw" ;; esac
+  done
+  for f in /usr/share/games/neverball/bgm/*.ogg; do to_raw "$f" "$material/music/neverball-$(basename "$f" .ogg).raw"; done
+  for f in /usr/share/sounds/freedesktop/stereo/*.oga; do
+    to_raw "$f" "$material/other/freedesktop_sounds-$(basename "$f" .oga).raw"
+  done
+  # baresip's call-progress tones (its key tones are DTMF and stay out).
+  for f in ring ringback busy callwaiting error message notfound; do
+    to_raw "/usr/share/baresip/$f.wav" "$material/other/baresip_tones-$f.raw"
+  done
+  touch "$material/.done"
+fi
+nice build/dtmf_quality --material "$material" "$@"

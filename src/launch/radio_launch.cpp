@@ -1,0 +1,90 @@
+#include "launch/radio_launch.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "launch/launch.h"
+#include "radio/jack_server_process.h"
+#include "radio/lines.h"
+#include "radio/radio_node.h"
+#include "radio/radio_settings.h"
+#include "realtime/real_exit.h"
+
+namespace qm {
+
+namespace {
+
+class RadioExtension : public SessionExtension {
+ public:
+  RadioExtension(Session& session, radio::RadioNode& node) : session_(session), node_(node) {}
+
+  void programCreated(Program&) override {
+    auto path = session_.backends.folders.home / radio::kRadioSettingsFile;
+    std::vector<std::string> problems;
+    radio::RadioSettings settings = radio::readRadioSettings(path, problems);
+    for (const auto& p : problems) reportProblem(p);
+    node_.configure(settings);
+  }
+
+  void programStarted() override {
+    std::string error;
+    if (node_.start(error)) return;
+    // A radio node that cannot reach its lines does not run: nothing is keyed, and a person hears why.
+    reportProblem(error);
+    radio::releaseAllPttLinesNow();
+    radio::endStartedJackServersNow();
+    std::cout.flush();
+    std::fflush(nullptr);
+    std::_Exit(1);
+  }
+
+  void programEnded() override {
+    node_.setDeaf(true);
+    node_.stop();
+  }
+
+ private:
+  Session& session_;
+  radio::RadioNode& node_;
+};
+
+class ReleasingExit : public ProgramExit {
+ public:
+  explicit ReleasingExit(OutputLog& log) : inner_(log) {}
+  [[noreturn]] void endNow() override {
+    radio::releaseAllPttLinesNow();
+    radio::endStartedJackServersNow();
+    inner_.endNow();
+  }
+
+ private:
+  RealExit inner_;
+};
+
+}  // namespace
+
+Session::NodeFactory radioNodeFactory() {
+  return [](Scheduler& scheduler, OutputLog& log) -> std::unique_ptr<InjectableNode> {
+    return std::make_unique<radio::RadioNode>(scheduler, log, radio::RadioSettings{});
+  };
+}
+
+radio::RadioNode* radioNodeOf(Session& session) {
+  return dynamic_cast<radio::RadioNode*>(&session.node);
+}
+
+void installRadioNode(Session& session, AirRecording* air) {
+  radio::RadioNode* node = radioNodeOf(session);
+  if (!node) return;
+  node->echo = [&session](const std::string& line) { session.transcript.input(line); };
+  node->onProblem = reportProblem;
+  node->air = air;
+  session.addExtension(std::make_unique<RadioExtension>(session, *node));
+}
+
+std::unique_ptr<ProgramExit> makeRealExit(Session& session) {
+  return std::make_unique<ReleasingExit>(session.transcript);
+}
+
+}  // namespace qm

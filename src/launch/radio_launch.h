@@ -1,0 +1,28 @@
+#pragma once
+// The radio node (--node radio) in a session: made with the session, its settings read from quillmere_radio.ini
+// when the program is created, started (its lines opened) only once the program's start-up checks have passed, so a
+// refused start never touches the transmitter. Every way the program ends releases the PTT line.
+#include <memory>
+#include <vector>
+
+#include "scenario/session.h"
+
+namespace qm {
+
+struct Options;
+class AirRecording;
+namespace radio {
+class RadioNode;
+}
+
+// Makes the radio node for a new session.
+Session::NodeFactory radioNodeFactory();
+// Reads the settings at the program's creation and starts the node after its load. `air` gets what goes out.
+void installRadioNode(Session& session, AirRecording* air);
+// The session's radio node, or null when another node runs.
+radio::RadioNode* radioNodeOf(Session& session);
+
+// Ending the program at once in real time, the PTT lines released and a JACK server the node started ended first.
+std::unique_ptr<ProgramExit> makeRealExit(Session& session);
+
+}  // namespace qm

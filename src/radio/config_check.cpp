@@ -1,0 +1,214 @@
+#include "radio/config_check.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <regex>
+#include <sstream>
+
+#include "platform/clock_format.h"
+#include "platform/virtual_scheduler.h"
+#include "radio/lines.h"
+#include "radio/radio_settings.h"
+#include "scenario/scenario_exit.h"
+#include "scenario/session.h"
+#include "sip/sip_settings.h"
+
+namespace qm::radio {
+namespace fs = std::filesystem;
+namespace {
+
+class NoOtherCopy : public InstanceLock {
+ public:
+  bool anotherCopyRunning() override { return false; }
+};
+
+// A temporary copy of a settings folder's files, removed when done.
+class FolderCopy {
+ public:
+  explicit FolderCopy(const fs::path& from) : from_(from) {
+    std::string pattern = (fs::temp_directory_path() / "quillmere-check-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
+    path_ = pattern;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(from, ec)) {
+      std::error_code copyError;
+      if (entry.is_regular_file(copyError)) fs::copy_file(entry.path(), path_ / entry.path().filename(), copyError);
+    }
+  }
+  ~FolderCopy() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  const fs::path& path() const { return path_; }
+  // The message with the copy's path turned back into the real one.
+  std::string real(std::string text) const {
+    const std::string copy = path_.string(), user = from_.string();
+    for (std::size_t at = text.find(copy); at != std::string::npos; at = text.find(copy, at + user.size()))
+      text.replace(at, copy.size(), user);
+    return text;
+  }
+
+ private:
+  fs::path from_, path_;
+};
+
+// A box's lines as one: CR LF, CR or LF each become a blank.
+std::string oneLine(const std::string& text) {
+  std::string line;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    line.push_back(text[i] == '\r' || text[i] == '\n' ? ' ' : text[i]);
+  }
+  return line;
+}
+
+// The boxes the program shows while it starts and while each settings window loads.
+std::vector<std::string> startProblems(const Folders& folders) {
+  FolderCopy home(folders.home), machine(folders.machine);
+  Scheduler::TimePoint start;
+  parseLocalDateTime("2026-01-01 00:00:00", start);
+  VirtualScheduler scheduler(start);
+  Session session(
+      scheduler, Folders{home.path(), machine.path()}, nullptr,
+      [&scheduler](Session& s) -> std::unique_ptr<ProgramExit> {
+        return std::make_unique<ScenarioExit>(s.transcript, [&scheduler, &s] {
+          scheduler.halt();
+          s.programEnded();
+        });
+      },
+      std::make_unique<NoOtherCopy>());
+  session.backends.http = nullptr;  // the usage report is not the check's business
+  bool ended = false;
+  runUntilEnded([&] {
+    session.start();
+    scheduler.runFor(std::chrono::seconds(3));
+    for (const char* window : {"Buddy", "Form1", "Form21", "FormHistory"}) session.window(window);
+    scheduler.runFor(std::chrono::seconds(1));
+  });
+  std::vector<std::string> problems;
+  // A settings problem comes in the load's error box; the box's heading says nothing here.
+  const std::string heading = "Internal Error: Form_Load ";
+  for (const auto& event : session.transcript.pending("box")) {
+    std::string text = home.real(machine.real(oneLine(event.arg)));
+    if (text.rfind(heading, 0) == 0) text.erase(0, heading.size());
+    problems.push_back(text);
+  }
+  ended = !session.transcript.pending("exit").empty();
+  if (ended) problems.push_back("the program ends at start with these settings");
+  return problems;
+}
+
+bool onPath(const std::string& program) {
+  if (program.find('/') != std::string::npos) return ::access(program.c_str(), X_OK) == 0;
+  const char* path = std::getenv("PATH");
+  std::stringstream folders(path != nullptr ? path : "/usr/bin:/bin");
+  std::string folder;
+  while (std::getline(folders, folder, ':'))
+    if (!folder.empty() && ::access((fs::path(folder) / program).c_str(), X_OK) == 0) return true;
+  return false;
+}
+
+// What would become of JACK at start: a server that runs, or the JackServer command.
+void checkJack(const RadioSettings& s, const DeviceInventory& inventory, CheckReport& report) {
+  if (inventory.jackPorts) {
+    report.radio.push_back("JACK: a server runs; quillmere joins it");
+    for (const auto& [key, port] :
+         {std::pair{"CapturePort", s.capturePort}, std::pair{"PlaybackPort", s.playbackPort}}) {
+      if (port.empty()) continue;
+      bool found = false;
+      for (const std::string& name : *inventory.jackPorts) found = found || name == port;
+      if (!found)
+        report.blockers.push_back(std::string(key) + " \"" + port + "\" is no port of the running JACK server; " +
+                                  describeJackPorts(inventory.jackPorts));
+    }
+    return;
+  }
+  if (s.jackServer.empty()) {
+    report.blockers.push_back("no JACK server runs and JackServer is empty, so none would be started");
+    return;
+  }
+  std::stringstream words(s.jackServer);
+  std::string program;
+  words >> program;
+  if (!onPath(program)) {
+    report.blockers.push_back("no JACK server runs, and JackServer's program \"" + program +
+                              "\" is not installed (Debian's jackd2 has jackd)");
+    return;
+  }
+  // The ALSA backend's card: "-d alsa ... -d hw:N" (or -dhw:N, --device hw:N).
+  static const std::regex alsa(R"((^|\s)-d\s*alsa(\s|$))");
+  static const std::regex card(R"((?:-d|--device)\s*(?:plug)?hw:([A-Za-z0-9_]+))");
+  std::smatch match;
+  if (std::regex_search(s.jackServer, alsa) && std::regex_search(s.jackServer, match, card)) {
+    const std::string wanted = match[1];
+    bool found = false;
+    for (const SoundCard& c : inventory.soundCards)
+      found = found || std::to_string(c.index) == wanted || c.id == wanted;
+    if (!found) {
+      report.blockers.push_back("no JACK server runs, and JackServer would start one on hw:" + wanted +
+                                ", which is no sound card here; " + describeSoundCards(inventory.soundCards));
+      return;
+    }
+  }
+  report.radio.push_back("JACK: no server runs; JackServer would start one: " + s.jackServer);
+  if (!s.capturePort.empty() || !s.playbackPort.empty())
+    report.radio.push_back("JACK: CapturePort and PlaybackPort are looked for once that server runs");
+}
+
+void checkLine(const char* key, const std::string& value, LineUse use, const DeviceInventory& inventory,
+               CheckReport& report) {
+  std::string error;
+  const auto spec = parseLineSpec(value, use, error);
+  if (!spec) return;  // already named among the problems
+  if (spec->kind == "vox") return report.radio.push_back("Squelch: carrier from the receive audio (vox)");
+  if (spec->kind == "none") return report.radio.push_back("Ptt: none (the radio keys itself on its audio)");
+  const std::string problem = probeLine(*spec, inventory);
+  if (!problem.empty()) return report.blockers.push_back(std::string(key) + " \"" + value + "\": " + problem);
+  report.radio.push_back(std::string(key) + ": " + value + (spec->kind == "pty" ? " (made at start)" : " is there"));
+}
+
+}  // namespace
+
+CheckReport checkConfiguration(const Folders& folders, const DeviceInventory& inventory) {
+  CheckReport report;
+  report.problems = startProblems(folders);
+  std::vector<std::string> sip;
+  if (fs::exists(folders.inProgramFolder(kSipSettingsFile)))
+    readSipSettings(folders.inProgramFolder(kSipSettingsFile), sip);
+  report.problems.insert(report.problems.end(), sip.begin(), sip.end());
+  std::vector<std::string> radio;
+  const RadioSettings settings = readRadioSettings(folders.inProgramFolder(kRadioSettingsFile), radio);
+  report.problems.insert(report.problems.end(), radio.begin(), radio.end());
+  // A line whose name cannot be read cannot be keyed: the node must not go on the air thinking it has none.
+  for (const std::string& problem : radio) {
+    if (problem.find(" of Ptt ") != std::string::npos) report.blockers.push_back("Ptt names no line that exists");
+    if (problem.find(" of Squelch ") != std::string::npos)
+      report.blockers.push_back("Squelch names no line that exists");
+  }
+  checkLine("Squelch", settings.squelch, LineUse::Squelch, inventory, report);
+  checkLine("Ptt", settings.ptt, LineUse::Ptt, inventory, report);
+  checkJack(settings, inventory, report);
+  report.devices = describeInventory(inventory);
+  return report;
+}
+
+int runConfigCheck(const Folders& folders, std::ostream& out) {
+  const CheckReport report = checkConfiguration(folders, takeInventory());
+  out << "Settings in " << folders.home.string() << " and " << folders.machine.string() << ":\n";
+  if (report.problems.empty()) out << "  no problems\n";
+  for (const std::string& line : report.problems) out << "  " << line << "\n";
+  out << "Radio node:\n";
+  for (const std::string& line : report.radio) out << "  " << line << "\n";
+  for (const std::string& line : report.blockers) out << "  cannot go on the air: " << line << "\n";
+  out << "Devices:\n";
+  for (const std::string& line : report.devices) out << "  " << line << "\n";
+  if (report.blockers.empty()) {
+    out << "The radio node can go on the air.\n";
+    return 0;
+  }
+  out << "The radio node could not go on the air.\n";
+  return 1;
+}
+
+}  // namespace qm::radio

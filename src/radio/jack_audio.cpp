@@ -1,0 +1,160 @@
+#include "radio/jack_audio.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace qm::radio {
+
+namespace {
+
+constexpr std::size_t kRingBytes = 1 << 18;  // 64k samples: over a second at 48 kHz each way
+
+std::string statusText(jack_status_t s) {
+  std::string out;
+  auto add = [&](const char* t) { out += (out.empty() ? "" : ", ") + std::string(t); };
+  if (s & JackServerFailed) add("no JACK server is running (or it cannot be reached)");
+  if (s & JackServerError) add("the JACK server refused the connection");
+  if (s & JackNameNotUnique) add("the client name is taken");
+  if (s & JackVersionError) add("the JACK server speaks another protocol version");
+  if (s & JackShmFailure) add("JACK's shared memory could not be used");
+  if (out.empty()) add("the JACK server could not be reached");
+  return out;
+}
+
+std::string listPorts(jack_client_t* client, unsigned long flags) {
+  const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_AUDIO_TYPE, flags);
+  std::string out;
+  for (const char** p = ports; p && *p; ++p) out += (out.empty() ? "" : ", ") + std::string(*p);
+  if (ports) jack_free(ports);
+  return out.empty() ? "none" : out;
+}
+
+}  // namespace
+
+JackAudio::JackAudio() {
+  rx_ = jack_ringbuffer_create(kRingBytes);
+  tx_ = jack_ringbuffer_create(kRingBytes);
+  goneFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
+
+JackAudio::~JackAudio() {
+  close();
+  jack_ringbuffer_free(rx_);
+  jack_ringbuffer_free(tx_);
+  if (goneFd_ >= 0) ::close(goneFd_);
+}
+
+bool JackAudio::open(const std::string& clientName, std::string& error) {
+  close();
+  jack_status_t status{};
+  client_ = jack_client_open(clientName.c_str(), JackOptions(JackNoStartServer | JackUseExactName), &status);
+  if (!client_) {
+    error = statusText(status);
+    return false;
+  }
+  rate_ = static_cast<int>(jack_get_sample_rate(client_));
+  period_ = jack_get_buffer_size(client_);
+  auto reg = [&](const char* name, unsigned long flags) {
+    return jack_port_register(client_, name, JACK_DEFAULT_AUDIO_TYPE, flags, 0);
+  };
+  radioIn_ = reg("radio_in", JackPortIsInput);
+  radioOut_ = reg("radio_out", JackPortIsOutput);
+  callIn_ = reg("call_in", JackPortIsInput);
+  callOut_ = reg("call_out", JackPortIsOutput);
+  if (!radioIn_ || !radioOut_ || !callIn_ || !callOut_) {
+    error = "JACK would not register the ports radio_in, radio_out, call_in and call_out";
+    close();
+    return false;
+  }
+  // Nobody reads or writes the rings while no client runs: they can start empty.
+  jack_ringbuffer_reset(rx_);
+  jack_ringbuffer_reset(tx_);
+  eventfd_t drop;
+  (void)::eventfd_read(goneFd_, &drop);
+  gone_ = false;
+  jack_set_process_callback(client_, &JackAudio::process, this);
+  jack_on_shutdown(client_, &JackAudio::shutdown, this);
+  if (jack_activate(client_) != 0) {
+    error = "JACK would not activate the client";
+    close();
+    return false;
+  }
+  return true;
+}
+
+void JackAudio::close() {
+  if (!client_) return;
+  if (!gone_) jack_deactivate(client_);
+  jack_client_close(client_);
+  client_ = nullptr;
+  radioIn_ = radioOut_ = callIn_ = callOut_ = nullptr;
+}
+
+bool JackAudio::connectRadio(const std::string& capture, const std::string& playback, std::string& error) {
+  std::string self = jack_get_client_name(client_);
+  auto link = [&](const std::string& from, const std::string& to, const std::string& key, unsigned long flags) {
+    int r = jack_connect(client_, from.c_str(), to.c_str());
+    if (r == 0 || r == EEXIST) return true;
+    error = "JACK could not connect " + from + " to " + to + " (" + key +
+            "); the ports that exist: " + listPorts(client_, flags);
+    return false;
+  };
+  if (!capture.empty() && !link(capture, self + ":radio_in", "CapturePort", JackPortIsOutput)) return false;
+  if (!playback.empty() && !link(self + ":radio_out", playback, "PlaybackPort", JackPortIsInput)) return false;
+  return true;
+}
+
+std::size_t JackAudio::readReceive(float* out, std::size_t max) {
+  std::size_t bytes = std::min(jack_ringbuffer_read_space(rx_), max * sizeof(float));
+  bytes -= bytes % sizeof(float);
+  return jack_ringbuffer_read(rx_, reinterpret_cast<char*>(out), bytes) / sizeof(float);
+}
+
+std::size_t JackAudio::writeTransmit(const float* samples, std::size_t count) {
+  std::size_t bytes = std::min(jack_ringbuffer_write_space(tx_), count * sizeof(float));
+  bytes -= bytes % sizeof(float);
+  return jack_ringbuffer_write(tx_, reinterpret_cast<const char*>(samples), bytes) / sizeof(float);
+}
+
+std::size_t JackAudio::transmitQueued() const {
+  return jack_ringbuffer_read_space(tx_) / sizeof(float);
+}
+
+jack_nframes_t JackAudio::framesUntilOutput() const {
+  if (!client_) return 0;
+  // What is queued now is taken at the start of the next cycle.
+  jack_nframes_t since = jack_frame_time(client_) - jack_last_frame_time(client_);
+  return since >= period_ ? 0 : period_ - since;
+}
+
+int JackAudio::process(jack_nframes_t frames, void* arg) {
+  auto* self = static_cast<JackAudio*>(arg);
+  auto* in = static_cast<const float*>(jack_port_get_buffer(self->radioIn_, frames));
+  std::size_t bytes = frames * sizeof(float);
+  if (jack_ringbuffer_write_space(self->rx_) >= bytes)
+    jack_ringbuffer_write(self->rx_, reinterpret_cast<const char*>(in), bytes);
+  else
+    self->overruns_.fetch_add(frames, std::memory_order_relaxed);
+
+  auto* out = static_cast<float*>(jack_port_get_buffer(self->radioOut_, frames));
+  std::size_t got = jack_ringbuffer_read(self->tx_, reinterpret_cast<char*>(out), bytes);
+  got -= got % sizeof(float);
+  std::memset(reinterpret_cast<char*>(out) + got, 0, bytes - got);
+
+  // The phone call's ports carry nothing yet: the far end hears silence.
+  auto* callOut = static_cast<float*>(jack_port_get_buffer(self->callOut_, frames));
+  std::memset(callOut, 0, bytes);
+  return 0;
+}
+
+void JackAudio::shutdown(void* arg) {
+  auto* self = static_cast<JackAudio*>(arg);
+  self->gone_ = true;
+  (void)::eventfd_write(self->goneFd_, 1);
+}
+
+}  // namespace qm::radio

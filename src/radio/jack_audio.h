@@ -1,0 +1,62 @@
+#pragma once
+// The node's JACK client: ports radio_in and radio_out (the radio), call_in and call_out (the phone call). JACK's
+// process callback only moves samples between the ports and lock-free ring buffers; everything else happens on the
+// node's thread, which empties and fills the rings every few tens of milliseconds.
+#include <jack/jack.h>
+#include <jack/ringbuffer.h>
+
+#include <atomic>
+#include <cstddef>
+#include <string>
+
+namespace qm::radio {
+
+class JackAudio {
+ public:
+  JackAudio();
+  ~JackAudio();
+  JackAudio(const JackAudio&) = delete;
+  JackAudio& operator=(const JackAudio&) = delete;
+
+  // Connects to a running server (never starting one) as `clientName` and activates; false with `error`.
+  bool open(const std::string& clientName, std::string& error);
+  void close();
+  bool isOpen() const { return client_ != nullptr; }
+  // Set from JACK's thread when the server went away; the node then closes and reconnects.
+  bool serverGone() const { return gone_.load(); }
+  // A descriptor that becomes readable when the server went away (an eventfd).
+  int goneFd() const { return goneFd_; }
+
+  int sampleRate() const { return rate_; }
+  jack_nframes_t period() const { return period_; }
+  // Connects `capture` to radio_in and radio_out to `playback` (either may be empty); false with `error` listing the
+  // ports that exist.
+  bool connectRadio(const std::string& capture, const std::string& playback, std::string& error);
+
+  // Receive audio that arrived since the last call, up to `max` samples.
+  std::size_t readReceive(float* out, std::size_t max);
+  // Queues transmit audio; returns how many samples fitted.
+  std::size_t writeTransmit(const float* samples, std::size_t count);
+  // Transmit samples queued and not yet handed to JACK.
+  std::size_t transmitQueued() const;
+  // Frames from now until samples queued now (behind an empty queue) reach radio_out.
+  jack_nframes_t framesUntilOutput() const;
+  // Receive samples dropped because the node did not keep up (a sign of an overloaded machine).
+  std::uint64_t receiveOverruns() const { return overruns_.load(); }
+
+ private:
+  static int process(jack_nframes_t frames, void* self);
+  static void shutdown(void* self);
+
+  jack_client_t* client_ = nullptr;
+  jack_port_t *radioIn_ = nullptr, *radioOut_ = nullptr, *callIn_ = nullptr, *callOut_ = nullptr;
+  jack_ringbuffer_t* rx_ = nullptr;
+  jack_ringbuffer_t* tx_ = nullptr;
+  int rate_ = 0;
+  jack_nframes_t period_ = 0;
+  int goneFd_ = -1;
+  std::atomic<bool> gone_{false};
+  std::atomic<std::uint64_t> overruns_{0};
+};
+
+}  // namespace qm::radio

@@ -1,0 +1,597 @@
+#include "radio/radio_node.h"
+
+#include <AsyncCppApplication.h>
+#include <AsyncFdWatch.h>
+#include <AsyncTimer.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <deque>
+#include <optional>
+
+#include "echolink/air_recording.h"
+#include "platform/output_log.h"
+#include "platform/scheduler.h"
+#include "radio/dtmf_collector.h"
+#include "radio/dtmf_decoder.h"
+#include "radio/jack_audio.h"
+#include "radio/jack_server_process.h"
+#include "radio/lines.h"
+#include "radio/transmitter.h"
+#include "radio/tx_audio.h"
+#include "radio/vox.h"
+#include "scenario/script.h"
+
+namespace qm::radio {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr milliseconds kPump{20};            // how often the thread moves audio
+constexpr milliseconds kTransmitAhead{100};  // transmit audio queued ahead of JACK, at most
+constexpr int kLongestBackoffSeconds = 60;
+constexpr milliseconds kAirGap{420};  // between transmissions in the air recording
+
+class Station : public EchoLinkStation {
+ public:
+  explicit Station(std::string call) : call_(std::move(call)) {}
+  std::string Callsign() override { return call_; }
+
+ private:
+  std::string call_;
+};
+
+void silent(const char*) {}
+
+}  // namespace
+
+// Everything the node's thread owns.
+struct RadioNode::Loop {
+  explicit Loop(RadioNode& n)
+      : node(n),
+        collector(std::chrono::seconds(n.settings_.dtmfTimeoutSeconds)),
+        transmitter({milliseconds(n.settings_.txTailMs), std::chrono::seconds(n.settings_.txLimitSeconds)}) {}
+
+  RadioNode& node;
+  std::unique_ptr<PttLine> ptt;
+  std::unique_ptr<SquelchLine> squelch;
+  JackAudio jack;
+  JackServerProcess server;
+  std::unique_ptr<DtmfDecoder> decoder;
+  std::unique_ptr<Vox> vox;
+  DtmfCollector collector;
+  Transmitter transmitter;
+  Async::Application* app = nullptr;
+  Async::Timer* retry = nullptr;
+
+  bool requested = false;  // the program asks for the transmitter
+  bool closing = false;    // the node is closing: it never keys again
+  std::deque<float> pending;
+  std::vector<float> airPending;
+  std::vector<float> scratch = std::vector<float>(4096);
+  int backoffSeconds = 1;
+  bool jackReported = false;  // a JACK problem was reported and not yet mended
+  bool squelchLost = false;
+  std::optional<Clock::time_point> serverWaitUntil;
+
+  void problem(const std::string& text) {
+    node.toProgram([n = &node, text] {
+      if (n->onProblem) n->onProblem(text);
+    });
+  }
+
+  // --- JACK ---------------------------------------------------------------------------------------------------
+  void connectJack() {
+    std::string why;
+    if (jack.open("quillmere", why)) return jackUp();
+    const std::string& command = node.settings_.jackServer;
+    if (!command.empty()) {
+      if (!server.running() && !serverWaitUntil) {
+        std::string startError;
+        if (server.start(command, startError)) {
+          serverWaitUntil = Clock::now() + std::chrono::seconds(10);
+          return retryIn(milliseconds(200));
+        }
+        return jackFailed("JACK: " + why + ", and JackServer could not be started: " + startError);
+      }
+      if (serverWaitUntil && server.running() && Clock::now() < *serverWaitUntil) return retryIn(milliseconds(200));
+      std::string words = server.lastWords();
+      serverWaitUntil.reset();
+      server.stop();
+      return jackFailed("JACK: " + why + "; the server started with JackServer \"" + command + "\" did not come up (" +
+                        words + ")");
+    }
+    jackFailed("JACK: " + why + ", and JackServer in " + std::string(kRadioSettingsFile) +
+               " is empty, so none is started");
+  }
+
+  void jackFailed(const std::string& text) {
+    if (!jackReported)
+      problem(text + "; the radio has no audio until it is reachable (trying again with back-off up to " +
+              std::to_string(kLongestBackoffSeconds) + " s)");
+    jackReported = true;
+    retryIn(std::chrono::seconds(backoffSeconds));
+    backoffSeconds = std::min(backoffSeconds * 2, kLongestBackoffSeconds);
+  }
+
+  void retryIn(milliseconds delay) {
+    retry->setTimeout(static_cast<int>(delay.count()));
+    retry->setEnable(true);
+  }
+
+  void jackUp() {
+    serverWaitUntil.reset();
+    backoffSeconds = 1;
+    int rate = jack.sampleRate();
+    const RadioSettings& s = node.settings_;
+    DtmfSettings d{s.dtmfMinLevelDbfs, s.dtmfMaxTwistDb, s.dtmfMaxReverseTwistDb, s.dtmfMinToneMs, s.dtmfMinGapMs};
+    decoder = std::make_unique<DtmfDecoder>(rate, d);
+    decoder->onDigit = [this](char digit) { heardDigit(digit); };
+    if (s.squelch == "vox")
+      vox = std::make_unique<Vox>(rate, VoxSettings{s.voxThresholdDbfs, s.voxAttackMs, s.voxHangMs});
+    std::string error;
+    if (!jack.connectRadio(s.capturePort, s.playbackPort, error)) problem(error);
+    if (jackReported) problem("JACK: connected again (" + std::to_string(rate) + " Hz)");
+    jackReported = false;
+  }
+
+  void jackGone() {
+    if (!jack.isOpen()) return;
+    jack.close();
+    pending.clear();
+    problem("JACK: the server went away; the radio has no audio until it is back (reconnecting)");
+    jackReported = true;
+    backoffSeconds = 1;
+    serviceTransmitter();
+    retryIn(std::chrono::seconds(backoffSeconds));
+    backoffSeconds = 2;
+  }
+
+  // --- receive ------------------------------------------------------------------------------------------------
+  void receive() {
+    if (!jack.isOpen()) return;
+    double sum = 0;
+    std::size_t total = 0;
+    for (;;) {
+      std::size_t n = jack.readReceive(scratch.data(), scratch.size());
+      if (n == 0) break;
+      decoder->feed(scratch.data(), n);
+      if (vox) {
+        bool was = vox->on();
+        bool now = vox->feed(scratch.data(), n);
+        if (now != was) carrierFromRadio(now);
+      }
+      for (std::size_t i = 0; i < n; ++i) sum += static_cast<double>(scratch[i]) * scratch[i];
+      total += n;
+    }
+    if (total > 0) {
+      double rms = std::sqrt(sum / static_cast<double>(total));
+      node.rxLevel_ = rms <= 1e-6 ? -120.0 : std::max(-120.0, 20 * std::log10(rms));
+    }
+  }
+
+  void heardDigit(char digit) {
+    collector.digit(digit, Clock::now());
+    node.toProgram([n = &node, digit] {
+      if (n->onDigit) n->onDigit(digit);
+    });
+  }
+
+  void carrierFromRadio(bool on) {
+    if (on == node.carrier_.load() && on == collector.carrierUp()) return;
+    // The last tones may still wait in the ring: they belong to this carrier.
+    if (!on && !vox) receive();
+    node.carrier_ = on;
+    auto digits = collector.carrier(on, Clock::now());
+    node.toProgram([n = &node, on] {
+      if (n->echo) n->echo(std::string("carrier ") + (on ? "on" : "off"));
+      n->raise([on](EchoLinkEvents& e) {
+        if (e.CarrierDetect) e.CarrierDetect(on);
+      });
+    });
+    if (digits) raiseDigits(*digits);
+  }
+
+  void raiseDigits(const std::string& digits) {
+    node.toProgram([n = &node, digits] {
+      if (n->echo) n->echo("dtmf " + quote(digits));
+      n->raise([&digits](EchoLinkEvents& e) {
+        if (e.DTMFString) e.DTMFString(digits);
+      });
+    });
+  }
+
+  void readSquelch() {
+    if (!squelch || squelchLost) return;
+    std::string error;
+    auto on = squelch->carrier(error);
+    if (!on) {
+      squelchLost = true;
+      problem("squelch line " + node.settings_.squelch + ": " + error + "; the carrier counts as gone");
+      carrierFromRadio(false);
+      return;
+    }
+    carrierFromRadio(*on);
+  }
+
+  // --- transmit -----------------------------------------------------------------------------------------------
+  void keyLine(bool on) {
+    if (on == node.keyed_.load()) return;
+    if (ptt) {
+      std::string error;
+      if (!ptt->key(on, error))
+        problem("PTT line " + node.settings_.ptt + ": " + error + (on ? "" : " (the transmitter may still be keyed)"));
+    }
+    node.keyed_ = on;
+  }
+
+  void serviceTransmitter() {
+    if (!jack.isOpen()) pending.clear();  // audio cannot go anywhere
+    bool audioLeft = !pending.empty() || (jack.isOpen() && jack.transmitQueued() > 0);
+    auto step = transmitter.update(requested && !closing, audioLeft && !closing, Clock::now());
+    if (step.keyedNow) {
+      keyLine(true);
+      // The radio settles for TxDelay before audio: silence up to that instant at radio_out.
+      if (jack.isOpen()) {
+        long frames = static_cast<long>(node.settings_.txDelayMs) * jack.sampleRate() / 1000 -
+                      static_cast<long>(jack.framesUntilOutput());
+        if (frames > 0) pending.insert(pending.begin(), static_cast<std::size_t>(frames), 0.0f);
+      }
+    }
+    if (step.limitReached) {
+      if (node.air && jack.isOpen())
+        airPending.insert(airPending.end(), kAirGap.count() * jack.sampleRate() / 1000, 0.0f);
+      keyLine(false);
+      pending.clear();
+      problem("the transmitter was keyed for TxLimit (" + std::to_string(node.settings_.txLimitSeconds) +
+              " s) and has been released; it keys again once it is no longer asked for");
+    }
+    if (!step.keyed && node.keyed_.load()) {
+      keyLine(false);
+      // The air recording keeps transmissions apart by a word space, so a Morse decoder reads them as words.
+      if (node.air && jack.isOpen())
+        airPending.insert(airPending.end(), kAirGap.count() * jack.sampleRate() / 1000, 0.0f);
+    }
+    if (step.keyed) feedTransmit();
+  }
+
+  void feedTransmit() {
+    if (!jack.isOpen() || pending.empty()) {
+      node.txLevel_ = -120.0;
+      return;
+    }
+    std::size_t ahead =
+        static_cast<std::size_t>(kTransmitAhead.count()) * static_cast<std::size_t>(jack.sampleRate()) / 1000;
+    std::size_t queued = jack.transmitQueued();
+    if (queued >= ahead) return;
+    std::size_t n = std::min(ahead - queued, pending.size());
+    n = std::min(n, scratch.size());
+    std::copy_n(pending.begin(), n, scratch.begin());
+    std::size_t put = jack.writeTransmit(scratch.data(), n);
+    pending.erase(pending.begin(), pending.begin() + static_cast<long>(put));
+    node.txLevel_ = levelDbfs(scratch.data(), put);
+    if (node.air) airPending.insert(airPending.end(), scratch.begin(), scratch.begin() + static_cast<long>(put));
+  }
+
+  void flushAir() {
+    if (airPending.empty()) return;
+    std::vector<std::int16_t> pcm(airPending.size());
+    for (std::size_t i = 0; i < pcm.size(); ++i)
+      pcm[i] = static_cast<std::int16_t>(std::lround(std::clamp(airPending[i], -1.0f, 1.0f) * 32767));
+    airPending.clear();
+    int rate = jack.sampleRate();
+    node.toProgram([n = &node, pcm = std::move(pcm), rate] {
+      if (n->air) n->air->append(pcm, rate);
+    });
+  }
+
+  void pump() {
+    receive();
+    if (squelch && squelch->fd() < 0) readSquelch();
+    if (auto digits = collector.poll(Clock::now())) raiseDigits(*digits);
+    server.drain();
+    serviceTransmitter();
+    flushAir();
+  }
+
+  void closeNow(int signum) {
+    // The transmitter goes first; then the program hears of the closing and ends.
+    closing = true;
+    pending.clear();
+    serviceTransmitter();
+    keyLine(false);
+    node.toProgram([n = &node] {
+      if (n->echo) n->echo("closing");
+      n->raise([](EchoLinkEvents& e) {
+        if (e.Closing) e.Closing();
+      });
+    });
+    (void)signum;
+  }
+};
+
+// One automation instance, as each window of the program holds one.
+class RadioNode::Instance : public EchoLinkApp {
+ public:
+  explicit Instance(RadioNode& node) : node_(&node) { node.instances_.push_back(this); }
+  ~Instance() override {
+    if (node_) std::erase(node_->instances_, this);
+  }
+  void detach() { node_ = nullptr; }
+
+  void SetPTT(bool on) override {
+    RadioNode& n = node();
+    if (n.failPTT_) throw AutomationError("EchoLink did not answer SetPTT");
+    n.log_.record({"ptt", on ? "on" : "off", false, ""});
+    n.programSetPTT(on);
+    if (n.onPTT) n.onPTT(on);
+  }
+  bool BusyStateA() override { return node().busyA_; }
+  bool BusyStateB() override { return node().busyB_; }
+  bool PTTState() override { return node().pttState(); }
+  bool CarrierState() override { return node().carrier_.load(); }
+  void PlayCW(std::int32_t, const std::string& text) override {
+    RadioNode& n = node();
+    n.log_.record({"cw", text, true, ""});
+    if (n.onCW) n.onCW(text);
+    n.command([&n, text] {
+      Loop& l = *n.loop_;
+      if (!l.jack.isOpen()) return l.problem("JACK is not connected: the Morse \"" + text + "\" was not sent");
+      const RadioSettings& s = n.settings_;
+      auto audio = renderCw(text, l.jack.sampleRate(), s.cwToneHz, s.cwSpeedWpm, s.cwLevelDbfs);
+      l.pending.insert(l.pending.end(), audio.begin(), audio.end());
+      l.serviceTransmitter();
+    });
+  }
+  std::unique_ptr<EchoLinkStation> LocalStation() override { return std::make_unique<Station>(node().callsign_); }
+  void SendChatText(const std::string& text) override { node().log_.record({"chat", text, true, ""}); }
+
+ private:
+  RadioNode& node() {
+    if (!node_) throw AutomationError("EchoLink is not running");
+    return *node_;
+  }
+  RadioNode* node_;
+};
+
+RadioNode::RadioNode(Scheduler& program, OutputLog& log, RadioSettings settings) : program_(program), log_(log) {
+  wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  configure(std::move(settings));
+}
+
+void RadioNode::configure(RadioSettings settings) {
+  if (thread_.joinable()) return;
+  settings_ = std::move(settings);
+  if (!callsignSet_ && !settings_.callsign.empty()) callsign_ = settings_.callsign;
+}
+
+RadioNode::~RadioNode() {
+  stop();
+  *alive_ = false;
+  for (Instance* i : instances_) i->detach();
+  if (wakeFd_ >= 0) ::close(wakeFd_);
+}
+
+bool RadioNode::start(std::string& error) {
+  if (thread_.joinable()) return true;
+  ::signal(SIGPIPE, SIG_IGN);       // a reader that went away (a pty, a pipe) never ends the program
+  jack_set_error_function(silent);  // JACK's own complaints: the node reports what failed in its words
+  jack_set_info_function(silent);
+  loop_ = std::make_unique<Loop>(*this);
+  Loop& l = *loop_;
+  if (settings_.ptt != "none") {
+    auto spec = parseLineSpec(settings_.ptt, LineUse::Ptt, error);
+    if (!spec) {
+      loop_.reset();
+      return error = std::string(kRadioSettingsFile) + ", Ptt=" + settings_.ptt + ": " + error, false;
+    }
+    l.ptt = openPttLine(*spec, error);
+    if (!l.ptt) {
+      loop_.reset();
+      return error = std::string(kRadioSettingsFile) + ", Ptt=" + settings_.ptt + ": " + error, false;
+    }
+  }
+  if (settings_.squelch != "vox") {
+    auto spec = parseLineSpec(settings_.squelch, LineUse::Squelch, error);
+    if (!spec) {
+      loop_.reset();
+      return error = std::string(kRadioSettingsFile) + ", Squelch=" + settings_.squelch + ": " + error, false;
+    }
+    l.squelch = openSquelchLine(*spec, error);
+    if (!l.squelch) {
+      loop_.reset();  // the PTT line is released and closed
+      return error = std::string(kRadioSettingsFile) + ", Squelch=" + settings_.squelch + ": " + error, false;
+    }
+  }
+  // What the program asked before the node ran (an announcement at load) never goes on the air late: the node starts
+  // from the program's present request.
+  {
+    std::lock_guard lock(queueLock_);
+    queue_.clear();
+  }
+  l.requested = requested_;
+  thread_ = std::thread([this] { run(); });
+  pthread_setname_np(thread_.native_handle(), "radio-node");  // so it can be told apart in top and /proc
+  return true;
+}
+
+void RadioNode::stop() {
+  if (!thread_.joinable()) return;
+  command([this] {
+    Loop& l = *loop_;
+    l.closing = true;
+    l.pending.clear();
+    l.serviceTransmitter();
+    l.keyLine(false);
+    l.app->quit();
+  });
+  thread_.join();
+  Loop& l = *loop_;
+  l.jack.close();
+  l.server.stop();
+  l.ptt.reset();  // released as it goes
+  l.squelch.reset();
+}
+
+void RadioNode::run() {
+  // Keying and the carrier's drop must not wait behind the rest of a busy machine: real-time priority when this user
+  // may have it (the audio group's rtprio on a JACK system), below JACK's own threads; otherwise the normal one.
+  sched_param priority{};
+  priority.sched_priority = 10;
+  realTime_ = pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority) == 0;
+  Async::CppApplication app;
+  Loop& l = *loop_;
+  l.app = &app;
+  Async::Timer retry(1000, Async::Timer::TYPE_ONESHOT, false);
+  l.retry = &retry;
+  retry.expired.connect([&l](Async::Timer*) {
+    l.retry->setEnable(false);
+    l.connectJack();
+  });
+  Async::FdWatch wake(wakeFd_, Async::FdWatch::FD_WATCH_RD);
+  wake.activity.connect([this](Async::FdWatch*) {
+    eventfd_t count;
+    (void)::eventfd_read(wakeFd_, &count);
+    std::vector<std::function<void()>> work;
+    {
+      std::lock_guard lock(queueLock_);
+      work.swap(queue_);
+    }
+    for (auto& f : work) f();
+  });
+  Async::FdWatch gone(l.jack.goneFd(), Async::FdWatch::FD_WATCH_RD);
+  gone.activity.connect([&l](Async::FdWatch*) {
+    eventfd_t count;
+    (void)::eventfd_read(l.jack.goneFd(), &count);
+    l.jackGone();
+  });
+  std::unique_ptr<Async::FdWatch> squelchWatch;
+  if (l.squelch && l.squelch->fd() >= 0) {
+    squelchWatch = std::make_unique<Async::FdWatch>(l.squelch->fd(), Async::FdWatch::FD_WATCH_RD);
+    squelchWatch->activity.connect([&l, &squelchWatch](Async::FdWatch*) {
+      l.readSquelch();
+      if (l.squelchLost) squelchWatch->setEnabled(false);
+    });
+    l.readSquelch();
+  }
+  Async::Timer pump(static_cast<int>(kPump.count()), Async::Timer::TYPE_PERIODIC);
+  pump.expired.connect([&l](Async::Timer*) { l.pump(); });
+  if (catchSignals) {
+    for (int s : {SIGTERM, SIGINT, SIGHUP}) app.catchUnixSignal(s);
+    app.unixSignalCaught.connect([&l](int s) { l.closeNow(s); });
+  }
+  l.connectJack();
+  app.exec();
+  if (catchSignals)
+    for (int s : {SIGTERM, SIGINT, SIGHUP}) app.uncatchUnixSignal(s);
+  l.retry = nullptr;
+  l.app = nullptr;
+}
+
+void RadioNode::command(std::function<void()> f) {
+  {
+    std::lock_guard lock(queueLock_);
+    queue_.push_back(std::move(f));
+  }
+  (void)::eventfd_write(wakeFd_, 1);
+}
+
+void RadioNode::toProgram(std::function<void()> f) {
+  program_.post([alive = alive_, f = std::move(f)] {
+    if (*alive) f();
+  });
+}
+
+void RadioNode::programSetPTT(bool on) {
+  requested_ = on;
+  command([this, on] {
+    loop_->requested = on;
+    loop_->serviceTransmitter();
+  });
+}
+
+void RadioNode::transmitSpeech(const std::vector<std::int16_t>& samples, int sampleRate) {
+  command([this, samples, sampleRate] {
+    Loop& l = *loop_;
+    if (!l.jack.isOpen()) return;
+    auto audio = prepareSpeech(samples, sampleRate, l.jack.sampleRate(), settings_.speechLevelDbfs);
+    l.pending.insert(l.pending.end(), audio.begin(), audio.end());
+    l.serviceTransmitter();
+  });
+}
+
+std::unique_ptr<EchoLinkApp> RadioNode::createApp() {
+  return std::make_unique<Instance>(*this);
+}
+
+template <typename F>
+void RadioNode::raise(F&& f) {
+  if (deaf_) return;
+  // A handler may create or destroy instances (a window loading or unloading): deliver to those alive throughout.
+  std::vector<Instance*> snapshot = instances_;
+  for (Instance* i : snapshot) {
+    if (deaf_) return;
+    if (std::find(instances_.begin(), instances_.end(), i) == instances_.end()) continue;
+    f(i->events);
+  }
+}
+
+// Inputs injected on the program's thread (a real-time scenario, the console): raised as if the radio had raised
+// them.
+void RadioNode::dtmf(const std::string& digits) {
+  raise([&](EchoLinkEvents& e) {
+    if (e.DTMFString) e.DTMFString(digits);
+  });
+}
+
+void RadioNode::setCarrier(bool on) {
+  carrier_ = on;
+  raise([&](EchoLinkEvents& e) {
+    if (e.CarrierDetect) e.CarrierDetect(on);
+  });
+}
+
+void RadioNode::setRx(bool on) {
+  raise([&](EchoLinkEvents& e) {
+    if (e.RX) e.RX(on);
+  });
+}
+
+void RadioNode::connect(const std::string& call, const std::string& name, const std::string& addr) {
+  raise([&](EchoLinkEvents& e) {
+    if (e.connected) e.connected(call, name, addr);
+  });
+}
+
+void RadioNode::disconnect(const std::string& call) {
+  raise([&](EchoLinkEvents& e) {
+    if (e.Disconnected) e.Disconnected(call);
+  });
+}
+
+void RadioNode::chat(const std::string& text) {
+  raise([&](EchoLinkEvents& e) {
+    if (e.ChatTextReceived) e.ChatTextReceived(text);
+  });
+}
+
+void RadioNode::stationText(const std::string& text) {
+  raise([&](EchoLinkEvents& e) {
+    if (e.StationTextReceived) e.StationTextReceived(text);
+  });
+}
+
+void RadioNode::closing() {
+  raise([](EchoLinkEvents& e) {
+    if (e.Closing) e.Closing();
+  });
+}
+
+}  // namespace qm::radio

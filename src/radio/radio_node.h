@@ -1,0 +1,138 @@
+#pragma once
+// The radio node (--node radio): this machine's own radio interface, in the place the EchoLink application held on
+// Windows. It runs beside the program on a thread of its own with SvxLink's Async event loop (so that libecholib can
+// run there too):
+//   - receive: quillmere:radio_in through JACK -> the DTMF decoder, the VOX (Squelch=vox) and a level meter; the
+//     carrier from the squelch line or the VOX;
+//   - transmit: the PTT line, keyed at once on SetPTT; speech and Morse go to quillmere:radio_out after TxDelay; the
+//     line stays keyed TxTail after the last audio; TxLimit is enforced here, whatever asks.
+// The program's calls reach the thread as queued commands (an eventfd wakes the loop); the node's events reach the
+// program through its Scheduler's post, raised on every instance in creation order; CarrierState and PTTState are
+// snapshots the thread publishes. A hold on the program's thread (speech) never stalls audio, decoding or the line.
+//
+// The scenario language's node inputs (dtmf, carrier, ...) act on this node too: they are injected on the program's
+// thread as if the radio had raised them.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "echolink/injectable_node.h"
+#include "radio/radio_settings.h"
+
+namespace qm {
+class Scheduler;
+class OutputLog;
+class AirRecording;
+}  // namespace qm
+
+namespace qm::radio {
+
+class RadioNode : public InjectableNode {
+ public:
+  RadioNode(Scheduler& program, OutputLog& log, RadioSettings settings);
+  ~RadioNode() override;  // stops the node: the transmitter is released
+
+  // New settings, before start. The settings' Callsign is taken unless a callsign was set (--callsign, a scenario).
+  void configure(RadioSettings settings);
+
+  // Opens the lines (the transmitter released) and starts the node's thread, which then connects to JACK, starting
+  // JackServer when no server runs. False, with `error` naming the line, what failed and what exists, when a line
+  // cannot be opened. JACK trouble is reported through onProblem and retried with back-off.
+  bool start(std::string& error);
+  // Releases the transmitter, ends the thread, the JACK client and any server it started.
+  void stop();
+  bool running() const { return thread_.joinable(); }
+
+  // Told on the program's thread. Set before start.
+  std::function<void(const std::string& commandLine)> echo;  // each event raised, as the scenario input it equals
+  std::function<void(const std::string& problem)> onProblem;
+  std::function<void(char digit)> onDigit;  // each digit as it is decoded (the live view)
+  AirRecording* air = nullptr;              // what goes out on radio_out is appended here
+  // SIGTERM, SIGINT and SIGHUP are caught on the node's thread: the transmitter is released at once and Closing is
+  // raised, so the program ends as on EchoLink's closing. Off when the program watches the signals itself.
+  bool catchSignals = true;
+
+  // Speech for the transmitter, from the program's thread: queued at SpeechLevel and sent after TxDelay.
+  void transmitSpeech(const std::vector<std::int16_t>& samples, int sampleRate);
+
+  // Live state, readable from any thread.
+  double receiveLevelDbfs() const { return rxLevel_.load(); }
+  double transmitLevelDbfs() const { return txLevel_.load(); }
+  bool lineKeyed() const { return keyed_.load(); }
+  const RadioSettings& settings() const { return settings_; }
+  // True when the node's thread runs at real-time priority (see run).
+  bool realTime() const { return realTime_.load(); }
+
+  std::unique_ptr<EchoLinkApp> createApp() override;
+
+  const std::string& callsign() const override { return callsign_; }
+  void setCallsign(std::string c) override {
+    callsign_ = std::move(c);
+    callsignSet_ = true;
+  }
+  bool carrier() const override { return carrier_.load(); }
+  bool rx() const override { return false; }
+  bool pttState() const override { return requested_ || keyed_.load(); }
+  bool busyA() const override { return busyA_; }
+  bool busyB() const override { return busyB_; }
+
+  void dtmf(const std::string& digits) override;
+  void setCarrier(bool on) override;
+  void setRx(bool on) override;
+  void setBusyA(bool on) override { busyA_ = on; }
+  void setBusyB(bool on) override { busyB_ = on; }
+  void connect(const std::string& call, const std::string& name, const std::string& addr) override;
+  void disconnect(const std::string& call) override;
+  void chat(const std::string& text) override;
+  void stationText(const std::string& text) override;
+  void closing() override;
+  void setFailPTT(bool on) override { failPTT_ = on; }
+  void setDeaf(bool on) override { deaf_ = on; }
+
+  class Instance;
+  struct Loop;
+
+ private:
+  friend class Instance;
+  friend struct Loop;
+  template <typename F>
+  void raise(F&& f);
+  // Runs `f` on the program's thread, unless the node has gone by then.
+  void toProgram(std::function<void()> f);
+  // Runs `f` on the node's thread.
+  void command(std::function<void()> f);
+  void programSetPTT(bool on);
+  void run();
+
+  Scheduler& program_;
+  OutputLog& log_;
+  RadioSettings settings_;
+  std::string callsign_ = "N0CALL-L";
+  bool callsignSet_ = false;
+
+  // The program's thread only.
+  std::vector<Instance*> instances_;
+  bool requested_ = false;
+  bool busyA_ = false, busyB_ = false, failPTT_ = false, deaf_ = false;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+
+  // Published by the node's thread.
+  std::atomic<bool> carrier_{false}, keyed_{false};
+  std::atomic<double> rxLevel_{-120}, txLevel_{-120};
+  std::atomic<bool> realTime_{false};
+
+  // The command queue: filled on the program's thread, emptied on the node's.
+  std::mutex queueLock_;
+  std::vector<std::function<void()>> queue_;
+  int wakeFd_ = -1;
+
+  std::unique_ptr<Loop> loop_;  // the node thread's state
+  std::thread thread_;
+};
+
+}  // namespace qm::radio

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# SIGTERM, SIGINT and SIGHUP while the node is keyed (speaking): the transmitter is released (R on the PTT line), the
+# program closes as on EchoLink's closing, and the process ends.
+#   signals_release_ptt.sh QUILLMERE RADIO_PEER TESTS_RADIO_DIR
+set -u
+quillmere=$1 peer=$2 here=$3
+source "$here/radio_rig.bash"
+need jackd
+rig_start
+
+cat > "$work/home/quillmere_radio.ini" <<INI
+[SETTINGS]
+JackServer=
+Squelch=pty:$work/squelch
+Ptt=pty:$work/ptt
+INI
+long="This is a long announcement that keeps the transmitter keyed for many seconds while the test sends a signal."
+
+for signal in TERM INT HUP; do
+  rm -f "$work/ptt" "$work/squelch" "$work/console"
+  mkfifo "$work/console"
+  "$quillmere" --headless --node radio --voice espeak --no-report --home "$work/home" --machine-dir "$work/machine" \
+    <"$work/console" >"$work/transcript.txt" 2>"$work/stderr.txt" &
+  qm_pid=$!
+  exec {console}>"$work/console"
+  rig_wait_node
+  echo "speak \"$long\"" >&$console
+  for _ in $(seq 100); do
+    grep -q T "$work/ptt.log" && break
+    sleep 0.05
+  done
+  grep -q T "$work/ptt.log" || fail "SIG$signal: the node never keyed for the announcement"
+  sleep 0.5
+  kill -s "$signal" "$qm_pid"
+  for _ in $(seq 100); do
+    kill -0 "$qm_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  kill -0 "$qm_pid" 2>/dev/null && fail "SIG$signal: the program did not end within five seconds"
+  wait "$qm_pid"
+  exec {console}>&-
+  kill "$cat_pid" 2>/dev/null
+  keys=$(rig_ptt_log)
+  [[ "$keys" =~ ^TR+$ ]] || fail "SIG$signal: the PTT line wrote '$keys', not T then R"
+  grep -q '> closing$' "$work/transcript.txt" || fail "SIG$signal: the node raised no Closing"
+  echo "SIG$signal: PTT line $keys"
+done
+echo "PASS"
