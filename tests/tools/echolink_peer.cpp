@@ -213,7 +213,7 @@ int main(int argc, char** argv) {
     say("error the UDP ports cannot be opened");
     return 1;
   }
-  Peer peer(argv[1], argc == 6 ? argv[4] : "", argc == 6 ? argv[5] : "", bind);
+  auto peer = std::make_unique<Peer>(argv[1], argc == 6 ? argv[4] : "", argc == 6 ? argv[5] : "", bind);
   std::string pending;
   Async::FdWatch input(STDIN_FILENO, Async::FdWatch::FD_WATCH_RD);
   input.activity.connect([&](Async::FdWatch*) {
@@ -227,11 +227,12 @@ int main(int argc, char** argv) {
     for (auto nl = pending.find('\n'); nl != std::string::npos; nl = pending.find('\n')) {
       std::string line = pending.substr(0, nl);
       pending.erase(0, nl + 1);
-      peer.command(line);
+      peer->command(line);
     }
   });
   say("ready");
   app.exec();
+  peer.reset();  // its connection leaves the dispatcher before the dispatcher goes
   EchoLink::Dispatcher::deleteInstance();
   return 0;
 }
