@@ -184,30 +184,41 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
                       : "The EchoLink directory cannot be reached (" + lastLibraryError +
                             "). The node goes on without it and tries again.");
     }
-    if (s != confirmed) {
-      confirmed = s;
-      out.directoryStatus(s);
-    }
+    confirm(s);
   }
 
   void onDirectoryError(const std::string& message) {
     std::string text = trimmed(message);
     if (text.find("INCORRECT PASSWORD") != std::string::npos) {
-      awaitingLogin = false;
-      if (confirmed != DirectoryStatus::Unknown) {
-        confirmed = DirectoryStatus::Unknown;
-        out.directoryStatus(confirmed);
-      }
-      loginFailed("The EchoLink directory refused the login of " + callsign +
-                  ": incorrect password. Check Password in quillmere_echolink.ini; the node tries again.");
+      passwordRefused();
       return;
     }
     lastLibraryError = text;
     out.remark("EchoLink directory: " + text);
   }
 
+  // The directory takes every login with "OK" and tells of a wrong password in the station list that follows, as a
+  // message: libecholib 19.09 hands it over as the list's message, later versions as an error.
+  void passwordRefused() {
+    awaitingLogin = false;
+    confirm(DirectoryStatus::Unknown);
+    loginFailed("The EchoLink directory refused the login of " + callsign +
+                ": incorrect password. Check Password in quillmere_echolink.ini; the node tries again.");
+  }
+
+  void confirm(DirectoryStatus s) {
+    if (s == confirmed) return;
+    confirmed = s;
+    out.directoryStatus(s);
+  }
+
   void onStationList() {
+    if (directory->message().find("INCORRECT PASSWORD") != std::string::npos) {
+      passwordRefused();
+      return;
+    }
     listFetched = true;
+    confirm(fromLibrary(directory->status()));
     if (loginFailing || !loggedIn) out.remark("Logged in to the EchoLink directory as " + callsign + ".");
     loggedIn = true;
     loginFailing = false;

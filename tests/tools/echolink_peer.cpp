@@ -132,7 +132,14 @@ class Peer : public sigc::trackable {
     qso_->registerSink(&meter_);
     qso_->stateChange.connect([this](EchoLink::Qso::State s) {
       if (s == EchoLink::Qso::STATE_CONNECTED) say("connected " + qso_->remoteCallsign());
-      if (s == EchoLink::Qso::STATE_DISCONNECTED) say("disconnected");
+      if (s == EchoLink::Qso::STATE_DISCONNECTED) {
+        say("disconnected");
+        // Gone, so that the dispatcher hands the next call from that address to a new connection.
+        Async::Application::app().runTask([this] {
+          pacer_.reset();
+          qso_.reset();
+        });
+      }
     });
     qso_->chatMsgReceived.connect([](const std::string& m) { say("chat " + oneLine(m)); });
     qso_->infoMsgReceived.connect([](const std::string& m) { say("info " + oneLine(m)); });
