@@ -100,7 +100,7 @@ TEST(EchoLinkAccess, DeniedFirstThenAllowedThenRoomBusyAndDirectory) {
 TEST(EchoLinkText, ChatAndStationTextAsEchoLinkShowsThem) {
   // The library turns the packet's CR LF into two line feeds.
   EXPECT_EQ(chatLine("PE1ER>hello /ver/\n\n"), "PE1ER>hello /ver/");
-  EXPECT_EQ(chatLine("PE1ER>a\tb\x01c"), "PE1ER>a b c");
+  EXPECT_EQ(chatLine("PE1ER>a\tb\x01" "c"), "PE1ER>a b c");
   EXPECT_EQ(stationText("PE1ER -> N0QM-L\nsecond line\n"), "PE1ER -> N0QM-L\rsecond line\r");
   EXPECT_EQ(stationText("one line"), "one line\r");
   EXPECT_EQ(stationText(std::string(10000, 'x'), 4096).size(), 4096u);
