@@ -51,8 +51,7 @@ AccessDecision decideIncoming(const IncomingCall& caller, const AccessContext& c
   if (settings.requireDirectory) {
     if (context.listedAddress && *context.listedAddress == caller.address) return {true, false, ""};
     if (!finalCheck) return {false, true, ""};
-    if (!context.directoryAvailable)
-      return {false, false, "the directory cannot be reached to check " + caller.call};
+    if (!context.directoryAvailable) return {false, false, "the directory cannot be reached to check " + caller.call};
     if (context.listedAddress)
       return {false, false,
               caller.call + " is listed in the directory at " + *context.listedAddress + ", not at " + caller.address};

@@ -24,10 +24,14 @@ using EchoLink::StationData;
 
 const char* directoryStatusName(DirectoryStatus status) {
   switch (status) {
-    case DirectoryStatus::Offline: return "offline";
-    case DirectoryStatus::Online: return "online";
-    case DirectoryStatus::Busy: return "busy";
-    case DirectoryStatus::Unknown: break;
+    case DirectoryStatus::Offline:
+      return "offline";
+    case DirectoryStatus::Online:
+      return "online";
+    case DirectoryStatus::Busy:
+      return "busy";
+    case DirectoryStatus::Unknown:
+      break;
   }
   return "unknown";
 }
@@ -35,8 +39,8 @@ const char* directoryStatusName(DirectoryStatus status) {
 namespace {
 
 constexpr int kMaxLoginRetrySeconds = 30 * 60;
-constexpr int kListWaitMs = 10000;      // how long a caller waits for a fresh directory list
-constexpr int kRefusalHoldMs = 1000;    // a refused caller stays long enough to read why
+constexpr int kListWaitMs = 10000;    // how long a caller waits for a fresh directory list
+constexpr int kRefusalHoldMs = 1000;  // a refused caller stays long enough to read why
 constexpr int kLogoffWaitMs = 3000;
 
 std::string upper(std::string s) {
@@ -51,10 +55,14 @@ std::string trimmed(std::string s) {
 
 DirectoryStatus fromLibrary(StationData::Status s) {
   switch (s) {
-    case StationData::STAT_OFFLINE: return DirectoryStatus::Offline;
-    case StationData::STAT_ONLINE: return DirectoryStatus::Online;
-    case StationData::STAT_BUSY: return DirectoryStatus::Busy;
-    default: return DirectoryStatus::Unknown;
+    case StationData::STAT_OFFLINE:
+      return DirectoryStatus::Offline;
+    case StationData::STAT_ONLINE:
+      return DirectoryStatus::Online;
+    case StationData::STAT_BUSY:
+      return DirectoryStatus::Busy;
+    default:
+      return DirectoryStatus::Unknown;
   }
 }
 
@@ -135,8 +143,8 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
       out.remark("No directory servers are set: the node is not listed in the EchoLink directory.");
       return;
     }
-    directory = std::make_unique<EchoLink::Directory>(settings.servers, callsign, settings.password,
-                                                      settings.location, bindIp());
+    directory = std::make_unique<EchoLink::Directory>(settings.servers, callsign, settings.password, settings.location,
+                                                      bindIp());
     directory->statusChanged.connect(sigc::mem_fun(*this, &Impl::onDirectoryStatus));
     directory->error.connect(sigc::mem_fun(*this, &Impl::onDirectoryError));
     directory->stationListUpdated.connect(sigc::mem_fun(*this, &Impl::onStationList));
@@ -178,11 +186,10 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
       directory->getCalls();  // fetches the list the callers are checked against, and proves the password
     } else if (s == DirectoryStatus::Unknown && !shutdownDone) {
       awaitingLogin = false;
-      loginFailed(lastLibraryError.empty()
-                      ? "The EchoLink directory did not accept the login of " + callsign +
-                            ". Check the callsign and the Password in quillmere_echolink.ini."
-                      : "The EchoLink directory cannot be reached (" + lastLibraryError +
-                            "). The node goes on without it and tries again.");
+      loginFailed(lastLibraryError.empty() ? "The EchoLink directory did not accept the login of " + callsign +
+                                                 ". Check the callsign and the Password in quillmere_echolink.ini."
+                                           : "The EchoLink directory cannot be reached (" + lastLibraryError +
+                                                 "). The node goes on without it and tries again.");
     }
     confirm(s);
   }
@@ -587,11 +594,21 @@ bool EchoLinkNetwork::handleDtmf(const std::string& digits,
   if (!command || !ready()) return false;
   using Kind = NodeCommand::Kind;
   switch (command->kind) {
-    case Kind::DisconnectLast: disconnectLast(); break;
-    case Kind::DisconnectAll: disconnectAll(); break;
-    case Kind::Reconnect: reconnect(); break;
-    case Kind::Status: impl_->out.announce(status()); break;
-    case Kind::ConnectNode: connectNode(std::stoi(command->argument)); break;
+    case Kind::DisconnectLast:
+      disconnectLast();
+      break;
+    case Kind::DisconnectAll:
+      disconnectAll();
+      break;
+    case Kind::Reconnect:
+      reconnect();
+      break;
+    case Kind::Status:
+      impl_->out.announce(status());
+      break;
+    case Kind::ConnectNode:
+      connectNode(std::stoi(command->argument));
+      break;
     case Kind::ConnectCall: {
       auto& i = *impl_;
       if (!i.directoryUsable()) {

@@ -57,8 +57,8 @@ class NetworkListener {
 
 struct StationState {
   std::string call, name, address;
-  bool talking = false;       // holds the floor
-  bool outgoing = false;      // the node called it
+  bool talking = false;   // holds the floor
+  bool outgoing = false;  // the node called it
 };
 
 class EchoLinkNetwork {
@@ -86,8 +86,8 @@ class EchoLinkNetwork {
   bool connectNode(int nodeNumber);
   void disconnectLast();
   void disconnectAll();
-  bool reconnect();        // the last station that left
-  std::string status();    // "N0CALL-L connected, ..." or "No stations connected", and the directory's status
+  bool reconnect();      // the last station that left
+  std::string status();  // "N0CALL-L connected, ..." or "No stations connected", and the directory's status
 
   // A DTMF string heard on the radio: true when it was one of the node's own functions (and it ran).
   bool handleDtmf(const std::string& digits, const std::function<bool(const std::string&)>& isProgramCode);

@@ -53,7 +53,8 @@ std::vector<EchoLinkDirectoryServer::Login> EchoLinkDirectoryServer::logins() co
 
 int EchoLinkDirectoryServer::loginCount(const std::string& call) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return static_cast<int>(std::count_if(logins_.begin(), logins_.end(), [&](const Login& l) { return l.call == call; }));
+  return static_cast<int>(
+      std::count_if(logins_.begin(), logins_.end(), [&](const Login& l) { return l.call == call; }));
 }
 
 int EchoLinkDirectoryServer::nodeNumber(const std::string& call) const {

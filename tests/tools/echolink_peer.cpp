@@ -73,9 +73,8 @@ class Peer : public sigc::trackable {
     if (!directory.empty()) {
       directory_ = std::make_unique<EchoLink::Directory>(std::vector<std::string>{directory}, call_, password,
                                                          "Test peer", bind);
-      directory_->statusChanged.connect([](EchoLink::StationData::Status s) {
-        say("status " + EchoLink::StationData::statusStr(s));
-      });
+      directory_->statusChanged.connect(
+          [](EchoLink::StationData::Status s) { say("status " + EchoLink::StationData::statusStr(s)); });
       directory_->error.connect([](const std::string& e) { say("directory-error " + oneLine(e)); });
     }
     EchoLink::Dispatcher::instance()->incomingConnection.connect(

@@ -154,8 +154,10 @@ class RecordingListener : public qm::echolink_net::NetworkListener {
       squares += static_cast<double>(s[i]) * s[i];
       bool isLoud = std::fabs(s[i]) > 0.1f;
       if (isLoud && !loud) burstArrivals.push_back(now);
-      if (isLoud) quietRun = 0;
-      else if (++quietRun > 400) loud = false;  // 50 ms of quiet ends a burst
+      if (isLoud)
+        quietRun = 0;
+      else if (++quietRun > 400)
+        loud = false;  // 50 ms of quiet ends a burst
       if (isLoud) loud = true;
     }
     samples += static_cast<long>(n);

@@ -5,9 +5,9 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <cstring>
 #include <iostream>
 #include <memory>
-#include <cstring>
 #include <random>
 
 #include "echolink_directory_server.h"
@@ -59,7 +59,8 @@ class Loopback : public ::testing::Test {
     ASSERT_TRUE(loop().call([&] { return net_->ready(); }));
   }
   void stopNode() {
-    if (net_) loop().call([&] {
+    if (net_)
+      loop().call([&] {
         net_.reset();
         return 0;
       });
@@ -286,7 +287,7 @@ TEST_F(Loopback, GarbagePacketsToTheNodesPortsAreSurvived) {
   auto station = peer("PE1ER", false);
   station->send("connect 127.0.0.1");
   ASSERT_FALSE(listener_.events.take("connect").empty());
-  spray(1500);  // now the packets reach the station's connection
+  spray(1500);                         // now the packets reach the station's connection
   std::this_thread::sleep_for(300ms);  // what the socket's buffer could not hold is lost, the chat must not be
   station->send("chat still here");
   EXPECT_FALSE(listener_.events.take("chat PE1ER>still here").empty());
@@ -305,7 +306,9 @@ TEST_F(Loopback, TheNodesDtmfFunctionsConnectDisconnectAndReconnect) {
   });
   EXPECT_EQ(listener_.events.take("announce"), "announce NOBODY is not in the directory");
   auto isProgramCode = [](const std::string& d) { return d == "DD" || d.starts_with("*#"); };
-  auto dtmf = [&](const std::string& digits) { return onLoop([&] { return net_->handleDtmf(digits, isProgramCode); }); };
+  auto dtmf = [&](const std::string& digits) {
+    return onLoop([&] { return net_->handleDtmf(digits, isProgramCode); });
+  };
 
   // A fresh list: the node fetches one when a station calls; here the peer calls in and leaves first.
   station->send("connect 127.0.0.1");

@@ -42,17 +42,18 @@ TEST(EchoLinkSettings, ValuesAreReadAndBadOnesNamedWithWhatIsUsed) {
   EXPECT_EQ(s.bindAddress, "");
   EXPECT_EQ(s.password, "");
   EXPECT_EQ(s.codes.status, "08");
-  EXPECT_EQ(problems, (std::vector<std::string>{
-                          "quillmere_echolink.ini: the value (hidden) of Password cannot hold line breaks or the byte "
-                          "0xAC; using \"\" instead.",
-                          "quillmere_echolink.ini: the Location \"Somewhere far away, on a hill top\" is longer than 27 "
-                          "characters; the directory shows \"Somewhere far away, on a hi\".",
-                          "quillmere_echolink.ini: the value \"localhost\" of BindAddress is not an IPv4 address; using "
-                          "\"\" instead.",
-                          "quillmere_echolink.ini: the value \"0\" of MaxStations is not a number from 1 to 100; using "
-                          "\"4\" instead.",
-                          "quillmere_echolink.ini: the value \"9E\" of CodeStatus is not a DTMF code (0-9, A-D, * and "
-                          "#, up to 8); using \"08\" instead."}));
+  EXPECT_EQ(problems,
+            (std::vector<std::string>{
+                "quillmere_echolink.ini: the value (hidden) of Password cannot hold line breaks or the byte "
+                "0xAC; using \"\" instead.",
+                "quillmere_echolink.ini: the Location \"Somewhere far away, on a hill top\" is longer than 27 "
+                "characters; the directory shows \"Somewhere far away, on a hi\".",
+                "quillmere_echolink.ini: the value \"localhost\" of BindAddress is not an IPv4 address; using "
+                "\"\" instead.",
+                "quillmere_echolink.ini: the value \"0\" of MaxStations is not a number from 1 to 100; using "
+                "\"4\" instead.",
+                "quillmere_echolink.ini: the value \"9E\" of CodeStatus is not a DTMF code (0-9, A-D, * and "
+                "#, up to 8); using \"08\" instead."}));
 }
 
 TEST(EchoLinkAccess, CallsignPatterns) {
@@ -89,8 +90,7 @@ TEST(EchoLinkAccess, DeniedFirstThenAllowedThenRoomBusyAndDirectory) {
   EXPECT_FALSE(first.accept);
   EXPECT_TRUE(first.askDirectory);
   EXPECT_EQ(decide("K1ABC", {0, false, true, std::nullopt}).reason, "K1ABC is not listed in the directory");
-  EXPECT_EQ(decide("K1ABC", {0, false, false, std::nullopt}).reason,
-            "the directory cannot be reached to check K1ABC");
+  EXPECT_EQ(decide("K1ABC", {0, false, false, std::nullopt}).reason, "the directory cannot be reached to check K1ABC");
   s.requireDirectory = false;
   EXPECT_TRUE(decide("K1ABC", {0, false, false, std::nullopt}).accept);
   s.refuseWhileBusy = false;
@@ -100,7 +100,9 @@ TEST(EchoLinkAccess, DeniedFirstThenAllowedThenRoomBusyAndDirectory) {
 TEST(EchoLinkText, ChatAndStationTextAsEchoLinkShowsThem) {
   // The library turns the packet's CR LF into two line feeds.
   EXPECT_EQ(chatLine("PE1ER>hello /ver/\n\n"), "PE1ER>hello /ver/");
-  EXPECT_EQ(chatLine("PE1ER>a\tb\x01" "c"), "PE1ER>a b c");
+  EXPECT_EQ(chatLine("PE1ER>a\tb\x01"
+                     "c"),
+            "PE1ER>a b c");
   EXPECT_EQ(stationText("PE1ER -> N0QM-L\nsecond line\n"), "PE1ER -> N0QM-L\rsecond line\r");
   EXPECT_EQ(stationText("one line"), "one line\r");
   EXPECT_EQ(stationText(std::string(10000, 'x'), 4096).size(), 4096u);
