@@ -165,6 +165,15 @@ TEST_F(Loopback, AStationConnectsTalksChatsAndLeaves) {
   EXPECT_EQ(listener_.events.take("disconnect"), "disconnect PE1ER");
   EXPECT_FALSE(onLoop([&] { return net_->BusyStateA(); }));
   EXPECT_EQ(listener_.events.count("problem"), 0);
+
+  // The program ends: the node logs off at the directory first.
+  onLoop([&] {
+    net_->shutdown([&] { listener_.events.add("logged off"); });
+    return 0;
+  });
+  EXPECT_EQ(listener_.events.take("logged off", 5s), "logged off");
+  ASSERT_EQ(directory.loginCount(kNode), 2);
+  EXPECT_TRUE(directory.logins().back().status.starts_with("OFF")) << directory.logins().back().status;
 }
 
 TEST_F(Loopback, CallersAreRefusedByTheSysopsRules) {
