@@ -72,6 +72,7 @@ const std::vector<EchoLinkSettingKey>& echoLinkSettingKeys() {
       {"RequireDirectory", "1", "Caller listed (0/1)"},
       {"MaxStations", "4", "Most stations"},
       {"RefuseWhileBusy", "0", "Refuse if busy (0/1)"},
+      {"RxHang", "300", "RX hang (ms)"},
       {"LoginRetry", "60", "Login retry (s)"},
       {"NodeCommands", "1", "Node DTMF (0/1)"},
       {"CodeDisconnectLast", "#", "Disconnect last"},
@@ -102,6 +103,7 @@ std::string echoLinkSettingProblem(const std::string& key, const std::string& v)
   if (key == "AllowCalls" || key == "DenyCalls")
     return patternText(v) ? "" : "is not a comma-separated list of callsign patterns (letters, digits, -, * and ?)";
   if (key == "MaxStations") return intIn(v, 1, 100) ? "" : "is not a number from 1 to 100";
+  if (key == "RxHang") return intIn(v, 0, 2000) ? "" : "is not a number of milliseconds from 0 to 2000";
   if (key == "LoginRetry") return intIn(v, 1, 3600) ? "" : "is not a number of seconds from 1 to 3600";
   if (key == "CodeConnectNode") return dtmfCode(v, true) ? "" : "is not a DTMF code (0-9, A-D, * and #, up to 8)";
   if (key.starts_with("Code")) return dtmfCode(v, false) ? "" : "is not a DTMF code (0-9, A-D, * and #, up to 8)";
@@ -143,6 +145,7 @@ EchoLinkNetSettings readEchoLinkSettings(const ProfileFile& file, const std::str
   s.requireDirectory = value("RequireDirectory") == "1";
   s.maxStations = std::stoi(value("MaxStations"));
   s.refuseWhileBusy = value("RefuseWhileBusy") == "1";
+  s.rxHangMs = std::stoi(value("RxHang"));
   s.loginRetrySeconds = std::stoi(value("LoginRetry"));
   s.nodeCommands = value("NodeCommands") == "1";
   s.codes.disconnectLast = value("CodeDisconnectLast");

@@ -14,6 +14,8 @@
 //   RequireDirectory   1 (default): a caller must be listed in the directory at the address it calls from
 //   MaxStations        stations connected at once, 1 to 100; default 4
 //   RefuseWhileBusy    1: a station calling while the radio is busy (carrier or transmitter) is refused; default 0
+//   RxHang             milliseconds a station's receive is held after its audio stops, so that a late packet does
+//                      not unkey the transmitter (0 to 2000); default 300
 //   LoginRetry         seconds before a failed directory login is tried again (doubling up to 30 minutes); default 60
 //   NodeCommands       1 (default): the node's own DTMF functions are on; 0: off
 //   CodeDisconnectLast, CodeDisconnectAll, CodeReconnect, CodeStatus, CodeConnectCall  their DTMF codes: "#", "##",
@@ -54,6 +56,7 @@ struct EchoLinkNetSettings {
   bool requireDirectory = true;
   int maxStations = 4;
   bool refuseWhileBusy = false;
+  int rxHangMs = 300;
   int loginRetrySeconds = 60;
   bool nodeCommands = true;
   NodeCodes codes;

@@ -106,6 +106,7 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
   std::unique_ptr<EchoLink::Directory> directory;
   std::vector<std::unique_ptr<Station>> stations;  // in the order they came
   Station* floor = nullptr;
+  std::unique_ptr<Async::Timer> rxHang;  // the floor's holder has gone quiet
   bool radioBusy = false;
 
   DirectoryStatus wanted = DirectoryStatus::Online;
@@ -385,18 +386,33 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
     if (it != stations.end()) stations.erase(it);
   }
 
+  // The library ends a station's receive 180 ms after its last packet; a late packet on a real link would then
+  // unkey and key the transmitter again. The floor is kept for RxHang more, and a station that goes on within it
+  // keeps it without a break.
   void onReceiving(bool on, Station* s) {
     if (s->refused || !s->announced) return;
-    if (on && floor == nullptr) {
+    if (on && floor == s) {
+      rxHang.reset();
+    } else if (on && floor == nullptr) {
       takeFloor(s);
     } else if (!on && floor == s) {
-      releaseFloor();
-      for (auto& other : stations)
-        if (other.get() != s && !other->gone && !other->refused && other->announced && other->qso->receivingAudio()) {
-          takeFloor(other.get());
-          break;
-        }
+      if (settings.rxHangMs <= 0) {
+        floorEnded(s);
+        return;
+      }
+      rxHang = std::make_unique<Async::Timer>(settings.rxHangMs);
+      rxHang->expired.connect(sigc::hide(sigc::bind(sigc::mem_fun(*this, &Impl::floorEnded), s)));
     }
+  }
+
+  void floorEnded(Station* s) {
+    if (floor != s) return;
+    releaseFloor();
+    for (auto& other : stations)
+      if (other.get() != s && !other->gone && !other->refused && other->announced && other->qso->receivingAudio()) {
+        takeFloor(other.get());
+        break;
+      }
   }
 
   void takeFloor(Station* s) {
@@ -407,6 +423,7 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
   }
 
   void releaseFloor() {
+    Async::Application::app().runTask([timer = std::shared_ptr<Async::Timer>(std::move(rxHang))] {});
     floor->state.talking = false;
     floor = nullptr;
     out.RX(false);

@@ -15,8 +15,8 @@ using echolink_net::kEchoLinkSettingsFile;
 
 // Which frame each key's box is in; the keys keep the file's order within a frame.
 const char* frameOf(const std::string& key) {
-  if (key == "AllowCalls" || key == "DenyCalls" || key == "RequireDirectory" || key == "MaxStations" ||
-      key == "RefuseWhileBusy")
+  if (key == "AllowCalls" || key == "RxHang" || key == "DenyCalls" || key == "RequireDirectory" ||
+      key == "MaxStations" || key == "RefuseWhileBusy")
     return "fraCallers";
   if (key == "NodeCommands" || key.starts_with("Code")) return "fraCommands";
   return "fraDirectory";

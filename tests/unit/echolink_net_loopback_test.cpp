@@ -152,6 +152,17 @@ TEST_F(Loopback, AStationConnectsTalksChatsAndLeaves) {
   EXPECT_GE(listener_.samples, 7680);  // a second, less one packet at most
   EXPECT_NEAR(listener_.frequency(), 1000, 30);
 
+  ASSERT_EQ(station->lines.take("tone done", 5s), "tone done");
+  // A pause shorter than the RX hang keeps the receive (and the transmitter) on; a longer one ends it.
+  station->send("tone 1000 400");
+  EXPECT_EQ(listener_.events.take("rx"), "rx on");
+  EXPECT_EQ(station->lines.take("tone done", 5s), "tone done");
+  std::this_thread::sleep_for(150ms);
+  station->send("tone 1000 400");
+  EXPECT_EQ(station->lines.take("tone done", 5s), "tone done");
+  EXPECT_EQ(listener_.events.take("rx", 3s), "rx off");
+  EXPECT_EQ(listener_.events.count("rx"), 0);
+
   // The radio talks: the station hears it.
   nodeTalks(600, 1000);
   std::string heard = station->lines.take("rx off", 5s);
