@@ -127,7 +127,15 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
   std::function<void()> shutdownDone;
   std::unique_ptr<Async::Timer> shutdownTimer;
 
+  // libecholib's dispatcher is one per process, and setting its ports while it exists aborts the program.
+  static inline Impl* running = nullptr;
+
   void start() {
+    if (running != nullptr) {
+      raiseProblem("Only one EchoLink network can run in the program: this one stays off.");
+      return;
+    }
+    running = this;
     EchoLink::Dispatcher::setPortBase(settings.portBase);
     EchoLink::Dispatcher::setBindAddr(bindIp());
     dispatcher = EchoLink::Dispatcher::instance();
@@ -479,7 +487,10 @@ EchoLinkNetwork::~EchoLinkNetwork() {
   }
   impl_->stations.clear();
   impl_->directory.reset();
-  if (impl_->dispatcher) EchoLink::Dispatcher::deleteInstance();
+  if (Impl::running == impl_.get()) {
+    EchoLink::Dispatcher::deleteInstance();
+    Impl::running = nullptr;
+  }
 }
 
 bool EchoLinkNetwork::ready() const {

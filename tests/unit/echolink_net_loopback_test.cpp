@@ -360,3 +360,37 @@ TEST_F(Loopback, TheNodesDtmfFunctionsConnectDisconnectAndReconnect) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Loopback, PortsThatCannotBeOpenedAreNamedAndTheNodeGoesOnWithout) {
+  // Another EchoLink program holds the ports.
+  PeerProcess other({"PE1ER", "127.0.0.1", "35180"});
+  ASSERT_EQ(other.lines.take("ready", 5s), "ready");
+  auto s = settingsFor(35180);
+  s.servers.clear();
+  loop().call([&] {
+    net_ = std::make_unique<EchoLinkNetwork>(s, kNode, listener_);
+    return 0;
+  });
+  EXPECT_FALSE(onLoop([&] { return net_->ready(); }));
+  EXPECT_EQ(listener_.events.take("problem"),
+            "problem The EchoLink ports (UDP 35180 and 35181 on 127.0.0.1) cannot be opened: another EchoLink program "
+            "may be using them, or BindAddress is not an address of this machine. The node runs without the network.");
+  EXPECT_FALSE(onLoop([&] { return net_->handleDtmf("##", nullptr); }));
+  stopNode();
+
+  // One network at a time in a process: a second one says so instead of aborting in the library.
+  startNode(settingsFor(35190));
+  RecordingListener second;
+  bool secondReady = loop().call([&] {
+    EchoLinkNetwork another(settingsFor(35200), kNode, second);
+    return another.ready();
+  });
+  EXPECT_FALSE(secondReady);
+  EXPECT_EQ(second.events.take("problem"),
+            "problem Only one EchoLink network can run in the program: this one stays off.");
+  EXPECT_TRUE(onLoop([&] { return net_->ready(); }));
+}
+
+}  // namespace
