@@ -241,13 +241,13 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
     shownProblem.clear();
     retrySeconds = settings.loginRetrySeconds;
     retryTimer.reset();
-    resolveWaiting(true);
+    resolveWaiting();
   }
 
   void loginFailed(const std::string& text) {
     loginFailing = true;
     if (text != shownProblem) raiseProblem(text);
-    resolveWaiting(true);
+    resolveWaiting();
     retryTimer = std::make_unique<Async::Timer>(retrySeconds * 1000);
     retryTimer->expired.connect(sigc::hide(sigc::mem_fun(*this, &Impl::login)));
     out.remark("Directory login tried again in " + std::to_string(retrySeconds) + " s.");
@@ -302,11 +302,16 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
     AccessContext context{connectedCount(), radioBusy, directoryUsable(), listedAddress(c.call)};
     AccessDecision d = decideIncoming({c.call, c.ip.toString()}, context, settings, finalCheck);
     if (d.askDirectory) {
+      bool loggedInNow = confirmed == DirectoryStatus::Online || confirmed == DirectoryStatus::Busy;
+      if (!loggedInNow && !awaitingLogin) {
+        decide(c, true);
+        return;
+      }
       waiting.push_back(c);
-      directory->getCalls();
+      if (loggedInNow) directory->getCalls();  // else the list that follows the login decides
       if (!waitTimer) {
         waitTimer = std::make_unique<Async::Timer>(kListWaitMs);
-        waitTimer->expired.connect(sigc::hide(sigc::bind(sigc::mem_fun(*this, &Impl::resolveWaiting), true)));
+        waitTimer->expired.connect(sigc::hide(sigc::mem_fun(*this, &Impl::resolveWaiting)));
       }
       return;
     }
@@ -316,7 +321,7 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
       addStation(c, false, true, d.reason);
   }
 
-  void resolveWaiting(bool) {
+  void resolveWaiting() {
     waitTimer.reset();
     auto callers = std::move(waiting);
     waiting.clear();
