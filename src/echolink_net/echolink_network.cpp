@@ -66,6 +66,12 @@ DirectoryStatus fromLibrary(StationData::Status s) {
   }
 }
 
+// Deletes a timer once the loop is back: deleting it inside its own expiry leaks with sigc++ (and libecholib's own
+// timers do that), so our timers are retired this way.
+void retire(std::unique_ptr<Async::Timer>& timer) {
+  if (timer) Async::Application::app().runTask([t = std::shared_ptr<Async::Timer>(std::move(timer))] {});
+}
+
 // Takes a station's decoded audio (the library pushes it) and hands it on while the station holds the floor.
 class StationSink : public Async::AudioSink {
  public:
@@ -271,7 +277,7 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
   void finishShutdown() {
     auto done = std::move(shutdownDone);
     shutdownDone = nullptr;
-    shutdownTimer.reset();
+    retire(shutdownTimer);
     if (done) done();
   }
 
@@ -322,7 +328,7 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
   }
 
   void resolveWaiting() {
-    waitTimer.reset();
+    retire(waitTimer);
     auto callers = std::move(waiting);
     waiting.clear();
     for (const Caller& c : callers)
@@ -436,7 +442,7 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
   }
 
   void releaseFloor() {
-    Async::Application::app().runTask([timer = std::shared_ptr<Async::Timer>(std::move(rxHang))] {});
+    retire(rxHang);
     floor->state.talking = false;
     floor = nullptr;
     out.RX(false);

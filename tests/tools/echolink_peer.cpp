@@ -174,7 +174,8 @@ class Peer : public sigc::trackable {
       int burst = static_cast<int>(t / periodMs_);
       if (burst >= bursts_) {
         qso_->flushSamples();
-        pacer_.reset();
+        // Not deleted inside its own expiry (sigc++ would leak a slot): once the loop is back.
+        Async::Application::app().runTask([t = std::shared_ptr<Async::Timer>(std::move(pacer_))] {});
         say("tone done");
         return;
       }
