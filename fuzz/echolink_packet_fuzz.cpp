@@ -38,8 +38,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   AccessDecision d = decideIncoming({part[1], part[2]}, context, settings, size % 2 == 1);
   check(!(d.accept && d.askDirectory));
   check(d.accept || d.askDirectory || !d.reason.empty());
+  if (d.accept || d.askDirectory) check(plausibleCallsign(part[1]));
+  std::string name = stationName(part[1]);
+  check(name.size() <= 64 && name.find_first_of("\r\n") == std::string::npos);
 
   std::string chat = chatLine(part[3]);
+  check(chat.size() <= 1024);
   for (char c : chat) check(static_cast<unsigned char>(c) >= ' ');
   check(chat.empty() || chat.back() != '\n');
   std::string sent = chatToSend(part[3]);

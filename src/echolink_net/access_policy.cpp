@@ -39,8 +39,16 @@ bool callsignMatches(const std::string& pattern, const std::string& call) {
   return matchFrom(pattern, 0, call, 0);
 }
 
+bool plausibleCallsign(const std::string& call) {
+  if (call.empty() || call.size() > 15) return false;
+  for (char c : call)
+    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '/' || c == '*')) return false;
+  return true;
+}
+
 AccessDecision decideIncoming(const IncomingCall& caller, const AccessContext& context,
                               const EchoLinkNetSettings& settings, bool finalCheck) {
+  if (!plausibleCallsign(caller.call)) return {false, false, "that is not a callsign"};
   if (anyMatches(settings.denyCalls, caller.call) || !anyMatches(settings.allowCalls, caller.call))
     return {false, false, caller.call + " is not allowed on this node"};
   if (context.stationsConnected >= settings.maxStations)

@@ -13,6 +13,10 @@ namespace qm::echolink_net {
 // Callsign patterns: * any run of characters, ? one character; case does not matter.
 bool callsignMatches(const std::string& pattern, const std::string& call);
 
+// Letters, digits, "-", "/" and "*" (conferences), 1 to 15 characters: what EchoLink callsigns are made of. Anything
+// else in a call's packet is refused before it reaches the program's windows and transcript.
+bool plausibleCallsign(const std::string& call);
+
 struct IncomingCall {
   std::string call;
   std::string address;  // dotted IPv4, as the packets came from

@@ -301,7 +301,8 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
     if (stationAt(ip) != nullptr) return;
     for (const Caller& c : waiting)
       if (c.ip == ip) return;  // its next heartbeat while the list is fetched
-    decide(Caller{ip, call, name, priv}, !directory || confirmed == DirectoryStatus::Unknown || loginFailing);
+    decide(Caller{ip, call, stationName(name), priv},
+           !directory || confirmed == DirectoryStatus::Unknown || loginFailing);
   }
 
   void decide(const Caller& c, bool finalCheck) {
@@ -365,7 +366,7 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
     s->qso->infoMsgReceived.connect(sigc::bind(sigc::mem_fun(*this, &Impl::onInfo), s));
     stations.push_back(std::move(owned));
     if (refuse) {
-      out.remark("Refused " + c.call + " (" + c.ip.toString() + "): " + reason + ".");
+      out.remark("Refused " + stationName(c.call) + " (" + c.ip.toString() + "): " + reason + ".");
       s->qso->accept();  // so that the caller reads why, then goodbye
       s->qso->sendChatData("Sorry, " + reason + ".");
       s->refusalTimer = std::make_unique<Async::Timer>(kRefusalHoldMs);
@@ -384,7 +385,7 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
     if (state == Qso::STATE_CONNECTED && !s->refused && !s->announced) {
       s->announced = true;
       if (s->qso->remoteCallsign() != "?") s->state.call = s->qso->remoteCallsign();
-      if (s->qso->remoteName() != "?") s->state.name = s->qso->remoteName();
+      if (s->qso->remoteName() != "?") s->state.name = stationName(s->qso->remoteName());
       out.connected(s->state.call, s->state.name, s->state.address);
     } else if (state == Qso::STATE_DISCONNECTED && !s->gone) {
       s->gone = true;

@@ -2,11 +2,19 @@
 
 namespace qm::echolink_net {
 
-std::string chatLine(const std::string& received) {
-  std::string out = received;
+std::string chatLine(const std::string& received, std::size_t limit) {
+  std::string out = received.substr(0, received.size() > limit + 2 ? limit + 2 : received.size());
   while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '\0')) out.pop_back();
   for (char& c : out)
     if (static_cast<unsigned char>(c) < ' ') c = ' ';
+  if (out.size() > limit) out.resize(limit);
+  return out;
+}
+
+std::string stationName(const std::string& received) {
+  std::string out = received.substr(0, 64);
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < ' ' || c == 0x7F) c = ' ';
   return out;
 }
 

@@ -5,8 +5,11 @@
 namespace qm::echolink_net {
 
 // A chat packet's text ("CALL>text" with line breaks after it) as EchoLink shows the line: "CALL>text", without the
-// trailing line breaks and with other control characters made blanks.
-std::string chatLine(const std::string& received);
+// trailing line breaks and with other control characters made blanks; cut to `limit` characters.
+std::string chatLine(const std::string& received, std::size_t limit = 1024);
+
+// A station's name from its packets: control characters made blanks, cut to 64 characters.
+std::string stationName(const std::string& received);
 
 // A station's info text (lines separated by line feeds, as the library gives them) as EchoLink's station text: each
 // line ended by a carriage return; NULs dropped. Cut to `limit` characters.

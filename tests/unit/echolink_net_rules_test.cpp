@@ -79,6 +79,9 @@ TEST(EchoLinkAccess, DeniedFirstThenAllowedThenRoomBusyAndDirectory) {
     return decideIncoming({call, "10.0.0.5"}, c, s, final);
   };
   EXPECT_TRUE(decide("N0GOOD", listed).accept);
+  EXPECT_TRUE(decide("N0GOOD-L", listed).accept);
+  EXPECT_EQ(decide("N0\x1b[2J", listed).reason, "that is not a callsign");
+  EXPECT_EQ(decide(std::string(16, 'N'), listed).reason, "that is not a callsign");
   EXPECT_EQ(decide("N0BADX", listed).reason, "N0BADX is not allowed on this node");
   EXPECT_EQ(decide("W1AW", listed).reason, "W1AW is not allowed on this node");
   EXPECT_EQ(decide("K1ABC", {2, false, true, "10.0.0.5"}).reason, "the node is full (2 stations connected)");
@@ -107,6 +110,9 @@ TEST(EchoLinkText, ChatAndStationTextAsEchoLinkShowsThem) {
   EXPECT_EQ(stationText("one line"), "one line\r");
   EXPECT_EQ(stationText(std::string(10000, 'x'), 4096).size(), 4096u);
   EXPECT_EQ(chatToSend("two\r\nlines"), "two  lines");
+  EXPECT_EQ(chatLine("PE1ER>" + std::string(70000, 'x') + "\n\n").size(), 1024u);
+  EXPECT_EQ(stationName("Jan\r\nDoe"), "Jan  Doe");
+  EXPECT_EQ(stationName(std::string(300, 'n')).size(), 64u);
   EXPECT_EQ(chatToSend(std::string(5000, 'x')).size(), 1000u);
 }
 
