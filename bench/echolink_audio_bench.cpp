@@ -4,7 +4,8 @@
 // packet the library fills before sending), drop-outs (audio lost, gaps in the stream, RX dropping mid-talk), and
 // the CPU this process (the node's side) used meanwhile.
 //
-// Usage: echolink_audio_bench [SECONDS] (default 180)
+// Usage: echolink_audio_bench [SECONDS [gsm]] (default 180 s; gsm: the peer speaks GSM only, as EchoLink's own
+// programs do, instead of the Speex two libecholib stations agree on)
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -61,6 +62,8 @@ int main(int argc, char** argv) {
     }
     echolink_rig::PeerProcess peer({"PE1ER", "127.0.0.2", std::to_string(kPortBase)});
     if (peer.lines.take("ready", 5s).empty()) return 1;
+    bool gsm = argc > 2 && std::string(argv[2]) == "gsm";
+    if (gsm) peer.send("gsm");
     peer.send("connect 127.0.0.1");
     if (listener.events.take("connect", 10s).empty()) {
       std::fprintf(stderr, "the peer did not connect\n");
@@ -106,6 +109,7 @@ int main(int argc, char** argv) {
                  : latencies[std::min(latencies.size() - 1, static_cast<std::size_t>(p * latencies.size()))];
     };
     long expected = static_cast<long>(seconds) * 8000;
+    std::printf("codec: %s\n", gsm ? "GSM" : "Speex");
     std::printf("talk: %d s, bursts sent %zu, bursts heard %zu\n", seconds, sent.size(), listener.burstArrivals.size());
     std::printf("latency first sample, ms: median %.1f  p95 %.1f  max %.1f  min %.1f\n", pct(0.5), pct(0.95),
                 latencies.empty() ? 0 : latencies.back(), latencies.empty() ? 0 : latencies.front());

@@ -1,6 +1,8 @@
 // A second EchoLink station for the tests and the benchmark, on libecholib: it binds its own address (127.0.0.2),
 // may log in to a directory, calls or takes one station, and is driven by lines on its standard input:
 //   login                      log in to the directory (when one was given)
+//   gsm                        speak GSM only from the next connection on, as EchoLink's own programs do (libecholib
+//                              otherwise agrees on Speex with another libecholib station)
 //   connect ADDRESS            call the station at ADDRESS
 //   disconnect                 say goodbye
 //   chat TEXT / info TEXT      send a chat line / set and send the station info (| stands for a line break)
@@ -97,6 +99,8 @@ class Peer : public sigc::trackable {
     if (!rest.empty() && rest.front() == ' ') rest.erase(0, 1);
     if (word == "login" && directory_) {
       directory_->makeOnline();
+    } else if (word == "gsm") {
+      gsmOnly_ = true;
     } else if (word == "connect") {
       if (qso_) qso_.reset();
       make(Async::IpAddress(rest));
@@ -128,6 +132,10 @@ class Peer : public sigc::trackable {
  private:
   void make(const Async::IpAddress& ip) {
     qso_ = std::make_unique<EchoLink::Qso>(ip, call_, "Peer", "Test peer");
+    if (gsmOnly_) {
+      qso_->setUseGsmOnly();
+      qso_->setLocalName("Peer");  // its SDES packet no longer offers Speex
+    }
     qso_->registerSink(&meter_);
     qso_->stateChange.connect([this](EchoLink::Qso::State s) {
       if (s == EchoLink::Qso::STATE_CONNECTED) say("connected " + qso_->remoteCallsign());
@@ -199,6 +207,7 @@ class Peer : public sigc::trackable {
   Meter meter_;
   std::unique_ptr<EchoLink::Qso> qso_;
   std::unique_ptr<Async::Timer> pacer_;
+  bool gsmOnly_ = false;
   double hz_ = 1000, phase_ = 0;
   long long toneMs_ = 0, periodMs_ = 1;
   int bursts_ = 0, burstIndex_ = -1;

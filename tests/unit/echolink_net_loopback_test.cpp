@@ -187,6 +187,28 @@ TEST_F(Loopback, AStationConnectsTalksChatsAndLeaves) {
   EXPECT_TRUE(directory.logins().back().status.starts_with("OFF")) << directory.logins().back().status;
 }
 
+TEST_F(Loopback, AStationSpeakingGsmOnlyIsHeardAndHears) {
+  auto s = settingsFor(35105);
+  s.servers.clear();
+  s.requireDirectory = false;
+  startNode(s);
+  auto station = peer("PE1ER", false);
+  station->send("gsm");
+  station->send("connect 127.0.0.1");
+  ASSERT_EQ(listener_.events.take("connect"), "connect PE1ER Peer 127.0.0.2");
+  station->send("tone 1000 800");
+  ASSERT_EQ(listener_.events.take("rx"), "rx on");
+  EXPECT_EQ(listener_.events.take("rx", 5s), "rx off");
+  EXPECT_GE(listener_.samples, 5760);
+  EXPECT_NEAR(listener_.frequency(), 1000, 30);
+  nodeTalks(600, 800);
+  std::string heard = station->lines.take("rx off", 5s);
+  long samples = 0, hz = 0;
+  ASSERT_EQ(std::sscanf(heard.c_str(), "rx off %ld %ld", &samples, &hz), 2) << heard;
+  EXPECT_GE(samples, 5760);
+  EXPECT_NEAR(hz, 600, 20);
+}
+
 TEST_F(Loopback, CallersAreRefusedByTheSysopsRules) {
   EchoLinkDirectoryServer directory;
   directory.addStation("SP0OF", "127.0.0.1", 4242);  // listed, but elsewhere than it calls from
