@@ -9,7 +9,7 @@
 // Audio is 8 kHz mono float (-1..1; int16 accepted too). The radio's receive audio goes to every connected station
 // with sendAudio() while the carrier is present, and flushAudio() when it drops; the network's audio comes out of
 // NetworkListener::networkAudio between RX(true) and RX(false). One station talks at a time: the first whose audio
-// arrives holds the floor until its audio stops, and the others' audio is not passed on meanwhile.
+// arrives holds the floor until its audio has stopped for RxHang, and the others' audio is not passed on meanwhile.
 //
 // Busy states, for the program's CW identifier: BusyStateA is true while at least one station is connected,
 // BusyStateB while a station's audio is arriving (RX on).
@@ -18,7 +18,10 @@
 // one network per process (its dispatcher is a singleton and its ports are fixed once it exists), the directory on
 // TCP port 5200 only, a station that vanishes is dropped only after 50 s without heartbeats, audio leaves in packets
 // of 80 ms (GSM), and a login the directory answers with anything but OK is only printed by the library, so it shows
-// here as a failed login without the server's words.
+// here as a failed login without the server's words; a wrong password is told only as the message of the station list
+// that follows the login; the name of a station that calls is cut at its first blank (the library's dispatcher splits
+// it there); and every malformed packet is printed to standard error. Two libecholib stations agree on Speex;
+// EchoLink's own programs speak GSM.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
