@@ -6,8 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+scripts/install-deps.sh --bench
 for tool in espeak-ng sox msgunfmt multimon-ng; do
-  command -v "$tool" >/dev/null || { echo "dtmf_quality.sh: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
+  command -v "$tool" >/dev/null || { echo "dtmf_quality.sh: $tool is missing (scripts/install-deps.sh --bench)" >&2; exit 1; }
 done
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMERE_BENCH=ON >/dev/null
 nice cmake --build build --target dtmf_quality >/dev/null

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-5}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(profile_file scenario_parser dtmf skype_message station_text)
+[ ${#targets[@]} -eq 0 ] && targets=(profile_file scenario_parser dtmf skype_message station_text echolink_packet)
 
 scripts/install-deps.sh --fuzz
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMERE_FUZZ=ON -DQUILLMERE_WERROR=ON \

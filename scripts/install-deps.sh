@@ -19,6 +19,10 @@ packages=(
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang-14 libfuzzer-14-dev)
 fi
+# --bench: sound material for the DTMF quality table (scripts/dtmf_quality.sh): speech samples, music, other sounds.
+if [ "${1:-}" = "--bench" ]; then
+  packages+=(alsa-utils sound-theme-freedesktop neverball-data gettext)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
