@@ -5,7 +5,7 @@
 # radio does not reach the far end (its echo would key the transmitter and be heard); "DD" ends the call.
 #   call_echo.sh QUILLMERE RADIO_PEER TESTS_RADIO_DIR
 set -u
-quillmere=$1 peer=$2 here=$3
+quillmere=$1 peer=$2 here=$(cd "$3" && pwd)
 source "$here/radio_rig.bash"
 source "$here/call_rig.bash"
 need jackd baresip sipp sox multimon-ng python3

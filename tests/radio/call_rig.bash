@@ -22,7 +22,7 @@ call_far_end() {  # BASE_PORT SIPP_ARGS...
   local port=$1
   shift
   (cd "$work" && exec sipp -i 127.0.0.1 -p "$port" -mp $(((port - 5000) * 10 + 6000)) -cp $((port + 3000)) \
-    -nostdin -timeout 60s -m 1 "$@") >"$work/sipp.log" 2>&1 &
+    -nostdin -timeout 60s -m 1 ${SIPP_TRACE:-} "$@") >"$work/sipp.log" 2>&1 &
   sipp_pid=$!
 }
 
