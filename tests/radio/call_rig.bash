@@ -13,6 +13,8 @@ TxDelay=150
 TxTail=100
 CallVoxHang=${CALL_VOX_HANG:-500}
 INI
+  # No courtesy letters: they would sound on radio_out between the tests' own sounds.
+  printf '[SETTINGS]\r\nCHECK1=0\r\n' >"$work/machine/quillmere_courtsey.ini"
   printf '[SETTINGS]\r\nAccount=sip:quillmere@127.0.0.1\r\nRegister=0\r\nDialPattern=sip:{number}@127.0.0.1:%s\r\nListenAddress=127.0.0.1:%s\r\n' \
     "$far" $((far + 1)) >"$work/home/quillmere_sip.ini"
 }
