@@ -62,7 +62,8 @@ int runHeadless(const qm::Options& o, std::ostream& transcript, qm::AirRecording
   QCoreApplication app(argc, argv);
   qm::QtScheduler scheduler;
   qm::Folders folders{o.home ? std::filesystem::path(*o.home) : qm::Folders::defaultHome(),
-                      o.machineDir ? std::filesystem::path(*o.machineDir) : qm::Folders::defaultMachine()};
+                      o.machineDir ? std::filesystem::path(*o.machineDir) : qm::Folders::defaultMachine(),
+                      qm::Folders::defaultState()};
   std::error_code ec;
   std::filesystem::create_directories(folders.home, ec);
   auto lock = std::make_unique<qm::FileInstanceLock>(qm::FileInstanceLock::defaultPath(folders.home));

@@ -21,11 +21,13 @@ namespace qm {
 
 frmMain::frmMain(Program& program)
     : Window(program.registry(), "frmMain", "Form1"),
-      DateTime(*this, "DateTime", program.backends().scheduler, 1000, true),
-      Timer1(*this, "Timer1", program.backends().scheduler, 1000, true),
-      Timer2(*this, "Timer2", program.backends().scheduler, 1000, true),
-      Timer4(*this, "Timer4", program.backends().scheduler, 1000, true),
-      Timer3(*this, "Timer3", program.backends().scheduler, 0, true),
+      // The timers that run from the start are started by the load once it may run (startTimers), so a refused
+      // start never ticks, keys or attaches while its box is up.
+      DateTime(*this, "DateTime", program.backends().scheduler, 1000, false),
+      Timer1(*this, "Timer1", program.backends().scheduler, 1000, false),
+      Timer2(*this, "Timer2", program.backends().scheduler, 1000, false),
+      Timer4(*this, "Timer4", program.backends().scheduler, 1000, false),
+      Timer3(*this, "Timer3", program.backends().scheduler, 0, false),
       Timer5(*this, "Timer5", program.backends().scheduler, 1000, false),
       Timer7(*this, "Timer7", program.backends().scheduler, 3000, false),
       program_(program) {
@@ -65,7 +67,7 @@ void frmMain::Form_Load() {
   std::string callsign;
   try {
     EchoLink = b.node.createApp();
-    EchoLink->events = mainEvents;
+    // Until the checks below have passed only the node's closing is heard: a refused start acts on nothing.
     EchoLink->events.Closing = [this] {
       try {
         EchoLink->SetPTT(false);
@@ -90,6 +92,10 @@ void frmMain::Form_Load() {
     b.prompter.show("Program is already running.", "", BoxIcon::None, BoxButtons::Ok);
     program_.end();
   }
+  startTimers();
+  EchoLinkEvents events = mainEvents;
+  events.Closing = EchoLink->events.Closing;
+  EchoLink->events = events;
 
   program_.trap("Form_Load", [&] {
     modMain_->prepare();
@@ -115,6 +121,10 @@ void frmMain::Form_Load() {
     Ver.setText(versionText());
     SaveUserData();
   });
+}
+
+void frmMain::startTimers() {
+  for (Timer* t : {&DateTime, &Timer1, &Timer2, &Timer4, &Timer3}) t->setEnabled(true);
 }
 
 void frmMain::SplitCall() {

@@ -156,6 +156,7 @@ class frmMain : public Window {
   void wireTimeout();       // src/control/transmit_timeout.cpp
   void wireTextServices();  // src/report/: usage report, chat answer, station text
   void loadSettings();
+  void startTimers();  // the timers that run from the start, in their design order
   void DateTime_Timer();
   void showAbout();
 

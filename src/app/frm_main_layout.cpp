@@ -87,6 +87,7 @@ void frmMain::layOut() {
       {TempCallHold, "", {6720, 7800, 2055, 285}},
   });
   for (TextBox* status : {&PTT1, &RFUser, &PTT}) status->setBackColor(kButtonFace);
+  for (TextBox* shown : {&PTT1, &RFUser, &PTT, &Text1, &txtData, &Text111}) shown->locked = true;
 }
 
 }  // namespace qm

@@ -9,6 +9,7 @@
 #include "directory/buddy.h"
 #include "echolink/echolink_app.h"
 #include "history/form_history.h"
+#include "history/history_log.h"
 #include "platform/program_exit.h"
 #include "platform/prompter.h"
 #include "speech/form1.h"
@@ -16,6 +17,7 @@
 namespace qm {
 
 Program::Program(Backends& backends) : backends_(backends) {
+  historyLog_ = std::make_unique<HistoryLog>(backends);
   main_ = std::make_unique<frmMain>(*this);
   registry_.setLoader("frmMain", [this]() -> Window* { return main_.get(); });
   registry_.setLoader("Buddy", [this]() -> Window* { return &buddy(); });
@@ -28,6 +30,7 @@ Program::~Program() = default;
 
 void Program::start() {
   main_->Form_Load();
+  historyLog_->open();  // a history that cannot be kept is told at start, not at the first event
   registry_.loaded(*main_);
   main_->Show();
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The running program: every window, reached by one another through it
-// (the counterpart of the original's global window names). Showing or touching a window that is not loaded loads it.
+// The running program: every window, reached by one another through it, so that a window names another by a
+// function of this one and needs no global. Showing or touching a window that is not loaded loads it.
 #include <functional>
 #include <map>
 #include <memory>
@@ -18,6 +18,7 @@ class Form1;
 class Form21;
 class FormHistory;
 class EchoLinkApp;
+class HistoryLog;
 
 class Program {
  public:
@@ -37,6 +38,8 @@ class Program {
   Form1& form1();
   Form21& form21();
   FormHistory& history();
+  // The history log file: every history line and phone call, kept across runs (src/history/history_log.h).
+  HistoryLog& historyLog() { return *historyLog_; }
   bool buddyLoaded() const { return buddy_ != nullptr; }
   bool historyLoaded() const { return history_ != nullptr; }
   // Closing with the close box discards these two windows; the next touch loads them afresh.
@@ -57,7 +60,7 @@ class Program {
   // Ends the program at once: nothing is unloaded or saved.
   [[noreturn]] void end();
 
-  // The node's callsign, read from a fresh LocalStation as the original does each time.
+  // The node's callsign, read from a fresh LocalStation each time, so a callsign the node changes is seen at once.
   static std::string localCallsign(EchoLinkApp& app);
   // Product, four spaces, callsign, three spaces, "v" and the version: the start of several captions.
   static std::string titleFor(const std::string& callsign);
@@ -73,6 +76,7 @@ class Program {
   std::unique_ptr<Form1> form1_;
   std::unique_ptr<Form21> form21_;
   std::unique_ptr<FormHistory> history_;
+  std::unique_ptr<HistoryLog> historyLog_;
   std::map<std::string, std::unique_ptr<EchoLinkApp>> keptSubscriptions_;
   std::map<std::string, std::unique_ptr<Window>> addedWindows_;
 };

@@ -2,6 +2,10 @@
 // the configured minutes, and every idle second reloads it. When it runs out the pending Skype command is sent
 // (during a call, its hang-up), "Time Out" shows in red, the time-out is announced a second later and counting
 // resumes after three seconds. Also the two digits-only setting boxes.
+//
+// Mins 0 turns the time-out off: the counter reads 0 and never counts, beeps or times out. Counting down from
+// nothing would time out on every tick, keying an unattended transmitter and announcing every four seconds on an
+// idle channel, forever.
 #include "app/frm_main.h"
 #include "app/program.h"
 #include "control/announce.h"
@@ -28,6 +32,10 @@ double frmMain::timeoutSeconds() const {
 }
 
 void frmMain::Timer2_Timer() {
+  if (timeoutSeconds() <= 0) {
+    Counter.setCaption(formatNumber(0));
+    return;
+  }
   bool busy = PTT1.Text() == "IP  TX  ON" || PTT.Text() == "PTT ON" || RFUser.Text() == "Receiving  RF";
   double count;
   if (busy) {

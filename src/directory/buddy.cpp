@@ -42,10 +42,16 @@ Buddy::Buddy(Program& program) : Window(program.registry(), "Buddy", "Buddy Phon
   setGeometry({0, 0, 9360, 5220});
   Frame1.setGeometry({120, 120, 4455, 4080});
   Frame2.setGeometry({4680, 120, 4455, 4080});
-  Label1.setGeometry({120, 240, 4215, 225});
+  // The headings end where the name column does; the call buttons have a column and a heading of their own, wide
+  // enough to see and hit.
+  Label1.setGeometry({120, 240, 3615, 225});
   Label1.setContainer("Frame1");
-  Label2.setGeometry({120, 240, 4215, 225});
+  Label2.setGeometry({120, 240, 3615, 225});
   Label2.setContainer("Frame2");
+  Label4.setGeometry({3825, 240, 510, 225});
+  Label4.setContainer("Frame1");
+  Label5.setGeometry({3825, 240, 510, 225});
+  Label5.setContainer("Frame2");
   Label3.setGeometry({120, 4260, 4455, 255});
   for (int i = 0; i < kEntries; ++i) {
     bool page2 = i >= kRows;
@@ -61,8 +67,8 @@ Buddy::Buddy(Program& program) : Window(program.registry(), "Buddy", "Buddy Phon
     int top = 480 + (r - 1) * 240;
     row.dtmf->setGeometry({120, top, 735, 240});
     row.number->setGeometry({840, top, 1695, 240});
-    row.name->setGeometry({2520, top, 1575, 240});
-    row.call->setGeometry({4080, top + 52, 135, 135});
+    row.name->setGeometry({2520, top, 1215, 240});
+    row.call->setGeometry({3780, top, 555, 240});
     row.dtmf->setToolTip("DTMF");
     row.number->setToolTip("Phone Number inc Country, Area and Phone Number.");
     row.call->setToolTip("Call Number");

@@ -46,6 +46,9 @@ class Buddy : public Window {
   Label Label1{*this, "Label1", "DTMF       Phone/Skype Name      Name / Call Sign"};
   Label Label2{*this, "Label2", "DTMF       Phone/Skype Name      Name / Call Sign"};
   Label Label3{*this, "Label3", "Send DTMF to call Buddy Phone or Skype Name"};
+  // Headings of the two columns of "Call Number" buttons.
+  Label Label4{*this, "Label4", "Call"};
+  Label Label5{*this, "Label5", "Call"};
   std::array<Row, kEntries> rows_;
   CommandButton Command111{*this, "Command111", "Save"};
   CommandButton Command16{*this, "Command16", "Hide"};

@@ -1,5 +1,8 @@
 #include "gui/colours.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace qm {
 
 std::optional<QPalette::ColorRole> systemColourRole(Colour c) {
@@ -46,6 +49,18 @@ QColor resolveColour(Colour c, const QPalette& palette) {
     return palette.color(QPalette::Active, role.value_or(QPalette::Window));
   }
   return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>((c >> 16) & 0xFF));
+}
+
+namespace {
+double luminance(const QColor& c) {
+  auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+  return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+}  // namespace
+
+double contrastRatio(const QColor& a, const QColor& b) {
+  double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 }  // namespace qm

@@ -13,5 +13,7 @@ namespace qm {
 std::optional<QPalette::ColorRole> systemColourRole(Colour c);
 // The colour to paint: a plain colour as it is, a system colour from `palette`.
 QColor resolveColour(Colour c, const QPalette& palette);
+// The contrast ratio of two colours as the web's accessibility guidelines define it: 1 (none) to 21 (black on white).
+double contrastRatio(const QColor& a, const QColor& b);
 
 }  // namespace qm

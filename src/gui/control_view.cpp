@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTimer>
@@ -62,6 +64,10 @@ class LineView : public ControlView {
   LineView(TextBox& box, QWidget* parent) : ControlView(box, new QLineEdit(parent)), box_(box) {
     auto* edit = static_cast<QLineEdit*>(widget());
     if (box.password) edit->setEchoMode(QLineEdit::Password);
+    if (box.locked) {
+      edit->setReadOnly(true);
+      edit->setFocusPolicy(Qt::ClickFocus);
+    }
     keep(QObject::connect(edit, &QLineEdit::textEdited, [this](const QString& text) {
       operatorAction([this, text] { box_.operatorEdit(text.toStdString()); });
     }));
@@ -70,6 +76,11 @@ class LineView : public ControlView {
  protected:
   void refreshContent() override {
     auto* edit = static_cast<QLineEdit*>(widget());
+    // The digits-only style: the box itself refuses any other key, and a paste holding anything else changes nothing.
+    if (box_.digitsOnly() && !edit->validator())
+      edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+    else if (!box_.digitsOnly() && edit->validator())
+      edit->setValidator(nullptr);
     QString text = fromModel(box_.Text());
     if (edit->text() != text) {
       int caret = edit->cursorPosition();
@@ -93,6 +104,11 @@ class AreaView : public ControlView {
     auto* edit = static_cast<QPlainTextEdit*>(widget());
     edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    edit->setTabChangesFocus(true);  // Tab moves on to the next control, as in a single-line box
+    if (box.locked) {
+      edit->setReadOnly(true);
+      edit->setFocusPolicy(Qt::ClickFocus);
+    }
     if (box.fixedPitch) {
       // The fixed-pitch face at the size of the window's own.
       QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -156,6 +172,7 @@ class LabelView : public ControlView {
  protected:
   void refreshContent() override {
     auto* l = static_cast<QLabel*>(widget());
+    emphasiseWhenFaint(*l);
     QFontMetrics metrics(l->font());
     int width = toPixels(label_.geometry().width);
     l->setWordWrap(toPixels(label_.geometry().height) >= 2 * metrics.height());
@@ -163,6 +180,22 @@ class LabelView : public ControlView {
   }
 
  private:
+  // Colours with little contrast (the time-out's dark grey on red) keep their colours but get bold, larger text, as
+  // far as the label's height allows, so the words read at a glance.
+  void emphasiseWhenFaint(QLabel& l) const {
+    QPalette inherited = QApplication::palette(&l);
+    double contrast =
+        contrastRatio(resolveColour(label_.ForeColor(), inherited), resolveColour(label_.BackColor(), inherited));
+    QFont font = l.parentWidget() ? l.parentWidget()->font() : l.font();
+    if (contrast < kLegibleContrast) {
+      int size = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+      font.setBold(true);
+      font.setPixelSize(std::max(size, std::min(size * 4 / 3 + 1, toPixels(label_.geometry().height) - 3)));
+    }
+    if (l.font() != font) l.setFont(font);
+  }
+  static constexpr double kLegibleContrast = 4.5;
+
   static QString spread(const QString& text, const QFont& font, int width) {
     static const QRegularExpression gap(QStringLiteral(" {3,}"));
     QStringList words = text.split(gap);

@@ -1,6 +1,7 @@
 #include "gui/desktop.h"
 
 #include "launch/launch.h"
+#include "launch/radio_launch.h"
 
 #include <unistd.h>
 #include <QApplication>
@@ -18,7 +19,12 @@
 #include "app/program.h"
 #include "gui/message_box_prompter.h"
 #include "gui/node_simulator.h"
+#include "gui/paint_before_speech.h"
+#include "gui/problem_display.h"
+#include "gui/radio_view.h"
 #include "gui/screenshots.h"
+#include "gui/window_memory.h"
+#include "gui/window_placement.h"
 #include "gui/window_view.h"
 #include "options.h"
 #include "platform/instance_lock.h"
@@ -71,18 +77,30 @@ Rect screenInTwips() {
   return {toTwips(g.x()), toTwips(g.y()), toTwips(g.width()), toTwips(g.height())};
 }
 
-// The node simulator goes beside the main window where the screen has room for it.
-void placeBeside(QWidget& simulator, QWidget* main) {
-  QScreen* screen = QGuiApplication::primaryScreen();
-  if (!main || !screen) return;
-  simulator.adjustSize();
-  QRect room = screen->availableGeometry();
-  QRect m = main->frameGeometry();
-  int width = simulator.frameGeometry().width() + 8;
-  if (m.right() + width <= room.right())
-    simulator.move(m.right() + 8, m.top());
-  else if (m.left() - width >= room.left())
-    simulator.move(m.left() - width, m.top());
+// The main window and the node simulator where the operator last put them, or side by side (see placeSideBySide).
+void placeWindows(WindowView* main, NodeSimulator& simulator, const WindowMemory& memory) {
+  QRect room = availableArea(main);
+  QSize simulatorFrame = simulator.preferredSize() + frameAllowance(simulator);
+  QSize minimum = simulator.comfortableMinimum() + frameAllowance(simulator);
+  QSize mainFrame = main ? main->size() + frameAllowance(*main) : QSize();
+  WindowPair pair = placeSideBySide(mainFrame, simulatorFrame, minimum, room);
+  if (auto remembered = memory.recall(QStringLiteral("frmMain")))
+    pair.main.moveTopLeft(keepInside(*remembered, room).topLeft());
+  QRect sim = pair.simulator;
+  if (auto remembered = memory.recall(QStringLiteral("NodeSimulator")))
+    sim = keepInside(QRect(remembered->topLeft(), remembered->size().boundedTo(room.size())), room);
+  if (main) {
+    Window* model = main->model();
+    QPoint at = pair.main.topLeft();
+    runGuarded("move", [model, at] {
+      Rect g = model->geometry();
+      g.left = toTwips(at.x());
+      g.top = toTwips(at.y());
+      model->setGeometry(g);
+    });
+  }
+  simulator.resize(sim.size() - frameAllowance(simulator));
+  simulator.move(sim.topLeft());
 }
 
 }  // namespace
@@ -104,7 +122,8 @@ int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv
     return fallback;
   };
   Folders folders{folder(o.home, "home", Folders::defaultHome()),
-                  folder(o.machineDir, "machine", Folders::defaultMachine())};
+                  folder(o.machineDir, "machine", Folders::defaultMachine()),
+                  folder(std::nullopt, "state", Folders::defaultState())};
   std::error_code ec;
   std::filesystem::create_directories(folders.home, ec);
   if (scratch) std::filesystem::create_directories(folders.machine, ec);
@@ -119,12 +138,11 @@ int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv
   MessageBoxPrompter boxes;
   // Screenshots never wait for an answer: their boxes go to the transcript only.
   Session session(
-      scheduler, folders, &transcript,
-      [](Session& s) -> std::unique_ptr<ProgramExit> { return std::make_unique<RealExit>(s.transcript); },
-      std::move(lock), screenshots ? nullptr : &boxes);
+      scheduler, folders, &transcript, [](Session& s) { return makeRealExit(s); }, std::move(lock),
+      screenshots ? nullptr : &boxes, o.node == "radio" ? radioNodeFactory() : Session::NodeFactory{});
   boxes.setLog(&session.transcript);
   session.transcript.setKeeping(false);
-  session.node.setCallsign(o.callsign);
+  if (o.callsignGiven) session.node.setCallsign(o.callsign);
   if (setup) equipment = setup(session, scheduler);
   session.backends.screen = screenInTwips();
   std::unique_ptr<WindowViews> views;
@@ -138,9 +156,29 @@ int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv
     console = std::make_unique<HeadlessConsole>(session);
     console->begin();
   }
+  paintBeforeSpeech(session);
+  // Problems the operator must hear of go where the operator looks.
+  showProblemsIn(simulator);
+  WindowMemory memory(screenshots || folders.state.empty()
+                          ? QString()
+                          : QString::fromStdString((folders.state / "quillmere_desktop.ini").string()));
   session.start();
-  placeBeside(simulator, views ? views->find("frmMain") : nullptr);
+  simulator.refresh();
+  WindowView* mainView = views ? views->find("frmMain") : nullptr;
+  placeWindows(mainView, simulator, memory);
+  if (mainView) offerNodeSimulator(*mainView, simulator);
+  if (mainView) memory.watch(*mainView, QStringLiteral("frmMain"));
+  memory.watch(simulator, QStringLiteral("NodeSimulator"));
   simulator.show();
+  // The radio node is watched, not played: its live view takes the simulator's place (which Ctrl+N still brings
+  // back; its inputs then act as if the radio had raised them).
+  std::unique_ptr<RadioView> radioView;
+  if (radio::RadioNode* radio = radioNodeOf(session)) {
+    radioView = std::make_unique<RadioView>(*radio);
+    radioView->move(simulator.pos());
+    radioView->show();
+    simulator.hide();
+  }
 
   int status = 0;
   if (screenshots) {
@@ -156,6 +194,7 @@ int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv
       for (const std::string& name : registry.windowNames())
         if (WindowView* v = views ? views->find(name) : nullptr) shots.emplace_back(QString::fromStdString(name), v);
       shots.emplace_back(QStringLiteral("NodeSimulator"), &simulator);
+      if (radioView) shots.emplace_back(QStringLiteral("RadioView"), radioView.get());
       QStringList failed = saveScreenshots(QString::fromStdString(*o.screenshots), shots);
       for (const QString& f : failed) std::cerr << "quillmere: cannot write " << f.toStdString() << "\n";
       if (!failed.isEmpty()) status = 1;
@@ -163,6 +202,8 @@ int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv
     });
   }
   int code = app.exec();
+  stopShowingProblems();
+  memory.flush();
   return status ? status : code;
 }
 

@@ -42,7 +42,7 @@ BoxAnswer MessageBoxPrompter::show(const std::string& text, const std::string& t
   box.setTextFormat(Qt::PlainText);
   if (buttons == BoxButtons::YesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(QMessageBox::Yes);  // the first button is the default, as the original boxes have it
+    box.setDefaultButton(QMessageBox::Yes);  // the first button is the default: Enter answers Yes
   } else {
     box.setStandardButtons(QMessageBox::Ok);
   }

@@ -1,5 +1,6 @@
 #include "gui/node_simulator.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDateTime>
@@ -12,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "scenario/script.h"
@@ -40,6 +42,20 @@ QPushButton* button(const QString& text, const QString& name, QWidget* parent) {
 
 }  // namespace
 
+void offerNodeSimulator(QWidget& main, NodeSimulator& simulator) {
+  auto* action = new QAction(QStringLiteral("&Node simulator"), &main);
+  action->setObjectName(QStringLiteral("showNodeSimulator"));
+  action->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
+  action->setShortcutContext(Qt::ApplicationShortcut);
+  QObject::connect(action, &QAction::triggered, &simulator, [&simulator] {
+    simulator.showNormal();
+    simulator.raise();
+    simulator.activateWindow();
+  });
+  main.addAction(action);
+  main.setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
 std::string commandLine(const std::vector<std::string>& words) {
   std::string line;
   for (std::size_t i = 0; i < words.size(); ++i) {
@@ -52,19 +68,42 @@ std::string commandLine(const std::vector<std::string>& words) {
 NodeSimulator::NodeSimulator(Session& session, QWidget* parent) : QWidget(parent), session_(session) {
   setObjectName(QStringLiteral("NodeSimulator"));
   setWindowTitle(QStringLiteral("Node simulator — %1").arg(QString::fromStdString(session.node.callsign())));
-  auto* grid = new QGridLayout(this);
+  // The controls sit in a scroll area, so that on a small screen (or at a high scale) the window can be made smaller
+  // than its controls and still stay on the screen.
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  scroll_ = new QScrollArea(this);
+  scroll_->setObjectName(QStringLiteral("scroll"));
+  scroll_->setFrameShape(QFrame::NoFrame);
+  scroll_->setWidgetResizable(true);
+  outer->addWidget(scroll_);
+  content_ = new QWidget(scroll_);
+  auto* grid = new QGridLayout(content_);
   grid->addWidget(buildDtmf(), 0, 0, 2, 1);
   grid->addWidget(buildRadio(), 0, 1);
   grid->addWidget(buildSkype(), 1, 1);
   grid->addWidget(buildStation(), 2, 0, 1, 2);
   grid->addWidget(buildTexts(), 3, 0, 1, 2);
   grid->addWidget(buildAir(), 4, 0, 1, 2);
+  problem_ = new QLabel(this);
+  problem_->setObjectName(QStringLiteral("problem"));
+  problem_->setTextFormat(Qt::PlainText);
+  problem_->setWordWrap(true);
+  problem_->setVisible(false);
+  QPalette warn = problem_->palette();
+  warn.setColor(QPalette::WindowText, QColor(170, 0, 0));
+  problem_->setPalette(warn);
+  QFont bold = problem_->font();
+  bold.setBold(true);
+  problem_->setFont(bold);
+  grid->addWidget(problem_, 5, 0, 1, 2);
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("status"));
   status_->setTextFormat(Qt::PlainText);
   status_->setWordWrap(true);
-  grid->addWidget(status_, 5, 0, 1, 2);
+  grid->addWidget(status_, 6, 0, 1, 2);
   grid->setRowStretch(4, 1);
+  scroll_->setWidget(content_);
 
   session_.transcript.onRecord = [this](const OutputEvent& e) { airEvent(e); };
   refreshState();
@@ -132,6 +171,10 @@ QWidget* NodeSimulator::buildRadio() {
 QWidget* NodeSimulator::buildSkype() {
   auto* box = new QGroupBox(QStringLiteral("Skype far end"), this);
   auto* layout = new QHBoxLayout(box);
+  simulatedSkype_ = new QWidget(box);
+  auto* farEnd = new QHBoxLayout(simulatedSkype_);
+  farEnd->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(simulatedSkype_);
   struct Action {
     const char* text;
     const char* name;
@@ -139,15 +182,17 @@ QWidget* NodeSimulator::buildSkype() {
   };
   for (const Action& a : {Action{"Ans&wer", "skypeAnswer", "answer"}, Action{"B&usy", "skypeBusy", "busy"},
                           Action{"&Hang up", "skypeHangup", "hangup"}}) {
-    auto* b = button(QString::fromLatin1(a.text), QString::fromLatin1(a.name), box);
+    auto* b = button(QString::fromLatin1(a.text), QString::fromLatin1(a.name), simulatedSkype_);
     std::string word = a.word;
     QObject::connect(b, &QPushButton::clicked, this, [this, word] { run({"skype", word}); });
-    layout->addWidget(b);
+    farEnd->addWidget(b);
   }
-  // With --skype sip the far end is real; its settings window has no button on the main window.
+  // With --skype sip the far end is real; its settings window has no button on the main window. The button is
+  // there only while such a window is.
   auto* sip = button(QStringLiteral("&SIP settings"), QStringLiteral("sipSettings"), box);
   QObject::connect(sip, &QPushButton::clicked, this, [this] { run({"show", "SipSettings"}); });
   layout->addWidget(sip);
+  sipSettings_ = sip;
   return box;
 }
 
@@ -245,14 +290,23 @@ void NodeSimulator::run(const std::vector<std::string>& words) {
   refreshState();
 }
 
+QSize NodeSimulator::preferredSize() const {
+  return content_->sizeHint() + QSize(2, 2);
+}
+
+QSize NodeSimulator::comfortableMinimum() const {
+  return content_->minimumSizeHint() + QSize(2, 2);
+}
+
 QString NodeSimulator::status() const {
   return status_->text();
 }
 
 void NodeSimulator::closeEvent(QCloseEvent* event) {
-  // The simulated node stays in use as long as the program runs: the window can be minimised, not closed.
+  // The simulated node stays in use as long as the program runs: closing only hides the window, and Ctrl+N (or the
+  // main window's context menu) brings it back.
   event->ignore();
-  showMinimized();
+  hide();
 }
 
 void NodeSimulator::airEvent(const OutputEvent& event) {
@@ -261,8 +315,25 @@ void NodeSimulator::airEvent(const OutputEvent& event) {
   if (event.kind == "ptt") refreshState();
 }
 
+void NodeSimulator::showProblem(const QString& problem) {
+  problemsSoFar_.push_back(problem);
+  while (problemsSoFar_.size() > 10) problemsSoFar_.pop_front();
+  problem_->setText(problem);
+  problem_->setToolTip(problemsSoFar_.join(QLatin1Char('\n')));
+  problem_->setVisible(true);
+}
+
+QString NodeSimulator::problems() const {
+  return problemsSoFar_.join(QLatin1Char('\n'));
+}
+
 void NodeSimulator::refreshState() {
   const InjectableNode& node = session_.node;
+  bool sip = false;
+  if (session_.started())
+    for (const std::string& name : session_.program().registry().windowNames()) sip = sip || name == "SipSettings";
+  sipSettings_->setVisible(sip);
+  simulatedSkype_->setVisible(session_.simulatedSkype);
   carrier_->setChecked(node.carrier());
   rx_->setChecked(node.rx());
   busyA_->setChecked(node.busyA());

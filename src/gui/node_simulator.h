@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 
+#include <QStringList>
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QScrollArea;
 
 namespace qm {
 
@@ -26,6 +29,15 @@ class NodeSimulator : public QWidget {
   // Runs one scenario action as the operator's input; the status line tells when it was refused.
   void run(const std::vector<std::string>& words);
   QString status() const;
+  // A problem the operator must see (no sound device, a voice or server that did not start): shown in red above the
+  // status line until the next one; every one so far in its tooltip.
+  void showProblem(const QString& problem);
+  QString problems() const;
+  // Shows again what the session offers once the program has started (the SIP settings window, the Skype buttons).
+  void refresh() { refreshState(); }
+  // The size that shows every control, and the smallest that shows them without scrolling.
+  QSize preferredSize() const;
+  QSize comfortableMinimum() const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -55,7 +67,17 @@ class NodeSimulator : public QWidget {
   QLabel* ptt_ = nullptr;
   QPlainTextEdit* air_ = nullptr;
   QLabel* status_ = nullptr;
+  QLabel* problem_ = nullptr;
+  QScrollArea* scroll_ = nullptr;
+  QWidget* content_ = nullptr;
+  QWidget* simulatedSkype_ = nullptr;  // the far end's buttons, for the simulated Skype client only
+  QWidget* sipSettings_ = nullptr;
+  QStringList problemsSoFar_;
 };
+
+// A way back to the node simulator once it is closed: Ctrl+N anywhere in the program, and "Node simulator" in the
+// context menu of `main` (the main window).
+void offerNodeSimulator(QWidget& main, NodeSimulator& simulator);
 
 // A scenario command line for the words, quoting what needs quotes (as the transcript echoes inputs).
 std::string commandLine(const std::vector<std::string>& words);

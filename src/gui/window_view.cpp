@@ -2,16 +2,33 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <algorithm>
 
+#include "gui/window_placement.h"
 #include "realtime/qt_scheduler.h"
 
 namespace qm {
 
 namespace {
 constexpr int kCanvasMargin = 120;  // twips left free beyond the outermost control
+// What a window manager adds around the client area before the window has been shown and its frame is known.
+const QSize kFrameAllowance(10, 36);
 }  // namespace
+
+QRect availableArea(const QWidget* near) {
+  QScreen* screen = near && near->screen() ? near->screen() : QGuiApplication::primaryScreen();
+  return screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
+}
+
+QSize frameAllowance(const QWidget& window) {
+  if (window.isVisible()) {
+    QSize extra = window.frameGeometry().size() - window.geometry().size();
+    if (extra.width() > 0 || extra.height() > 0) return extra;
+  }
+  return kFrameAllowance;
+}
 
 QFont designFont() {
   // The layouts in twips were made for a narrow 8-point sans-serif face: 11 pixels at 96 dpi. A condensed face
@@ -85,12 +102,16 @@ void WindowView::build() {
 
   // The tab order is the order in which the window registered its controls.
   QWidget* previous = nullptr;
+  QWidget* first = nullptr;
   for (Control* c : window_->controls()) {
     QWidget* w = widgetFor(c->name());
     if (!w || w->focusPolicy() == Qt::NoFocus) continue;
     if (previous) QWidget::setTabOrder(previous, w);
     previous = w;
+    if (!first && (w->focusPolicy() & Qt::TabFocus)) first = w;
   }
+  // The focus starts on the first control the operator uses, never on a box that only shows something.
+  if (first) first->setFocus();
 
   layOutClient();
 }
@@ -111,8 +132,15 @@ void WindowView::layOutClient() {
   int canvasWidth = std::max(clientWidth, right + kCanvasMargin);
   int canvasHeight = std::max(clientHeight, bottom + kCanvasMargin);
   canvas_->resize(toPixels(canvasWidth), toPixels(canvasHeight));
-  viewport_->setGeometry(0, 0, client_.width(), client_.height());
-  setFixedSize(client_);
+  // A window larger than the screen (a high scale, a small screen) shows what fits, with scroll bars for the rest.
+  QSize room = availableArea(this).size() - frameAllowance(*this);
+  QSize shown = client_.boundedTo(room.expandedTo(QSize(160, 120)));
+  fitsScreen_ = shown == client_;
+  Qt::ScrollBarPolicy bars = fitsScreen_ ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
+  viewport_->setHorizontalScrollBarPolicy(bars);
+  viewport_->setVerticalScrollBarPolicy(bars);
+  viewport_->setGeometry(0, 0, shown.width(), shown.height());
+  setFixedSize(shown);
   laidOutFor_ = QSize(outer.width, outer.height);
 }
 
@@ -122,7 +150,9 @@ void WindowView::refreshWindow() {
   if (windowTitle() != title) setWindowTitle(title);
   const Rect& g = window_->geometry();
   if (laidOutFor_ != QSize(g.width, g.height)) layOutClient();  // the model changed the window's size
+  // The model's position, kept on the screen whatever the screen's size and scale.
   QPoint position(toPixels(g.left), toPixels(g.top));
+  position = keepInside(QRect(position, size() + frameAllowance(*this)), availableArea(this)).topLeft();
   if (pos() != position) move(position);
   bool minimised = window_->state() == WindowState::Minimized;
   if (window_->Visible()) {
@@ -165,7 +195,7 @@ void WindowView::moveEvent(QMoveEvent* event) {
 
 bool WindowView::eventFilter(QObject* watched, QEvent* event) {
   // The mouse wheel does not move the viewport off the client area; only the keyboard focus does.
-  if (watched == viewport_->viewport() && event->type() == QEvent::Wheel) return true;
+  if (watched == viewport_->viewport() && event->type() == QEvent::Wheel && fitsScreen_) return true;
   return QWidget::eventFilter(watched, event);
 }
 
@@ -174,7 +204,7 @@ void WindowView::follow(QWidget* focused) {
   QWidget* outermost = focused;
   while (outermost->parentWidget() != canvas_) outermost = outermost->parentWidget();
   QRect shown(QPoint(0, 0), client_);
-  if (shown.contains(outermost->geometry())) {
+  if (fitsScreen_ && shown.contains(outermost->geometry())) {
     viewport_->horizontalScrollBar()->setValue(0);
     viewport_->verticalScrollBar()->setValue(0);
     return;

@@ -21,6 +21,10 @@ namespace qm {
 
 // The font the windows' controls are shown in.
 QFont designFont();
+// The screen area windows may use (without panels and docks), of the screen `near` is on or the primary one.
+QRect availableArea(const QWidget* near = nullptr);
+// What the window manager adds around a window's contents (an estimate until the window has been shown).
+QSize frameAllowance(const QWidget& window);
 
 class WindowView : public QWidget {
  public:
@@ -56,7 +60,9 @@ class WindowView : public QWidget {
   QScrollArea* viewport_;
   QWidget* canvas_;
   QSize client_;
-  QSize laidOutFor_;  // the outer size, in twips, the client area was computed for
+  QSize laidOutFor_;
+  bool fitsScreen_ =
+      true;  // the whole client area is shown  // the outer size, in twips, the client area was computed for
   std::vector<std::unique_ptr<ControlView>> views_;
   std::map<std::string, ControlView*> byName_;
   QMetaObject::Connection focusWatch_;

@@ -3,6 +3,7 @@
 #include "app/program.h"
 #include "app/settings_file.h"
 #include "echolink/echolink_app.h"
+#include "history/history_log.h"
 #include "platform/clock_format.h"
 #include "platform/scheduler.h"
 
@@ -74,8 +75,8 @@ void FormHistory::SaveData() {
 }
 
 void FormHistory::closeRequest() {
-  // The window goes, its subscription stays (as an object's event sink outlives the unloaded window in the original
-  // platform): while the window is discarded, the next event it logs loads it again and is logged there. The reloaded
+  // The window goes, its subscription stays (an event sink outlives the window that set it up): while the window is
+  // discarded, the next event it logs loads it again and is logged there. The reloaded
   // window has a subscription of its own, so the kept one does nothing while the window is loaded.
   Program& program = program_;
   std::unique_ptr<EchoLinkApp> kept = std::move(EchoLink);
@@ -118,6 +119,7 @@ void FormHistory::appendLine(const std::string& line) {
     CallHistory.setText(end == std::string::npos ? std::string() : log.substr(end + 2));
   }
   CallHistory.appendText(entry);
+  program_.historyLog().append(line);
 }
 
 void FormHistory::EchoLink_connected(const std::string& sCallConnected, const std::string&, const std::string& sAddr) {

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <mutex>
+#include <vector>
 
 #include "curl/curl_http_client.h"
 #include "espeak/espeak_voice.h"
@@ -13,8 +15,34 @@
 
 namespace qm {
 
+namespace {
+std::mutex problemsMutex;
+std::function<void(const std::string&)> problemListener;
+std::vector<std::string> earlyProblems;  // reported before anyone listened; the first few are kept
+constexpr std::size_t kEarlyProblems = 20;
+}  // namespace
+
 void reportProblem(const std::string& problem) {
   std::cerr << "quillmere: " << problem << std::endl;
+  std::function<void(const std::string&)> listener;
+  {
+    std::lock_guard<std::mutex> hold(problemsMutex);
+    if (problemListener)
+      listener = problemListener;
+    else if (earlyProblems.size() < kEarlyProblems)
+      earlyProblems.push_back(problem);
+  }
+  if (listener) listener(problem);
+}
+
+void listenForProblems(std::function<void(const std::string&)> listener) {
+  std::vector<std::string> early;
+  {
+    std::lock_guard<std::mutex> hold(problemsMutex);
+    problemListener = listener;
+    if (listener) early.swap(earlyProblems);
+  }
+  for (const std::string& p : early) listener(p);
 }
 
 // The SIP client in place of the simulated Skype client: baresip as a child process on this event loop, its
@@ -22,7 +50,11 @@ void reportProblem(const std::string& problem) {
 // With the radio node the call's audio goes through the node's JACK server, its ports followed by the node.
 void installSip(Session& session) {
   SipClient& sip = installSipClient(session, std::make_unique<QtAgentIo>(), [](const std::string& text) {
-    std::cerr << "quillmere: sip: " << text << std::endl;
+    // baresip failing to start or stopping is a problem for the operator; the other steps are details.
+    if (text.rfind("baresip is down", 0) == 0)
+      reportProblem("sip: " + text);
+    else
+      std::cerr << "quillmere: sip: " << text << std::endl;
   });
   if (radio::RadioNode* node = radioNodeOf(session)) {
     sip.useJack(node->callPeer, [node] { return node->jackSampleRate(); });

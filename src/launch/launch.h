@@ -2,6 +2,7 @@
 // What the real-time modes (desktop and headless) share: the outputs the command line asks for, and the real
 // backends a new session gets. Used by the quillmere executable and by the desktop module alike.
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -16,7 +17,12 @@ class Session;
 class Scheduler;
 class EspeakVoice;
 
+// A problem the operator must hear of (a voice, a sound device, a server that cannot start): a "quillmere: ..." line
+// on standard error, and told to the listener, if one listens (the desktop shows it where the operator looks).
+// Safe from any thread; the listener is called on the reporting thread.
 void reportProblem(const std::string& problem);
+// Sets (or, with nullptr, removes) the listener; problems reported before it listened are told to it at once.
+void listenForProblems(std::function<void(const std::string&)> listener);
 
 // The transcript file (or standard output) and the air recording, opened as the options say.
 struct Outputs {

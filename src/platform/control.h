@@ -1,5 +1,5 @@
 #pragma once
-// Controls of the windows: small value objects with the semantics of the original window system. A change or click
+// Controls of the windows: small value objects that behave as a desktop's controls do. A change or click
 // behaviour runs whenever the value changes, whoever changes it; setting the value it already has runs nothing.
 // Every control registers itself with its window under its name, so the GUI and the scenario language find it.
 #include <cstdint>
@@ -105,8 +105,14 @@ class TextBox : public Control {
 
   // The digits-only edit style: the operator cannot type anything but digits (code can still set any text).
   bool digitsOnly() const { return digitsOnly_; }
-  void setDigitsOnly(bool on) { digitsOnly_ = on; }
+  void setDigitsOnly(bool on) {
+    if (on == digitsOnly_) return;
+    digitsOnly_ = on;
+    changed();  // a view refuses other keys from now on
+  }
   bool multiLine = false;
+  // Shows what the program writes there; the operator cannot edit it, and Tab passes it by.
+  bool locked = false;
   bool fixedPitch = false;  // shown in a fixed-pitch font (the data panel)
   bool password = false;    // the text is shown as bullets (a view's business; the value is the real text)
   // Where the caret stands after the last change, in characters (the GUI scrolls to it).

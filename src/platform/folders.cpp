@@ -19,4 +19,10 @@ std::filesystem::path Folders::defaultHome() {
   return std::filesystem::current_path() / "quillmere";
 }
 
+std::filesystem::path Folders::defaultState() {
+  if (const char* x = std::getenv("XDG_STATE_HOME"); x && *x) return std::filesystem::path(x) / "quillmere";
+  if (const char* h = std::getenv("HOME"); h && *h) return std::filesystem::path(h) / ".local" / "state" / "quillmere";
+  return std::filesystem::current_path() / "quillmere-state";
+}
+
 }  // namespace qm

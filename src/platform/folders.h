@@ -1,6 +1,7 @@
 #pragma once
 // Where settings files live: the program folder (--home) for the files the program opens by folder and name, and
 // the machine-wide folder (--machine-dir) for the files it opens by bare name, which stand for the whole machine.
+// What the program keeps of its own between runs (the history log file) goes into the state folder.
 #include <filesystem>
 #include <string>
 
@@ -9,6 +10,7 @@ namespace qm {
 struct Folders {
   std::filesystem::path home;     // the program folder
   std::filesystem::path machine;  // the machine-wide folder
+  std::filesystem::path state{};  // the state folder; empty: nothing is kept between runs
 
   std::filesystem::path inProgramFolder(const std::string& name) const { return home / name; }
   std::filesystem::path machineWide(const std::string& name) const { return machine / name; }
@@ -18,6 +20,8 @@ struct Folders {
   // $XDG_CONFIG_HOME/quillmere (~/.config/quillmere) and /etc/quillmere.
   static std::filesystem::path defaultHome();
   static std::filesystem::path defaultMachine() { return "/etc/quillmere"; }
+  // $XDG_STATE_HOME/quillmere (~/.local/state/quillmere).
+  static std::filesystem::path defaultState();
 };
 
 }  // namespace qm

@@ -88,7 +88,7 @@ class Window {
   Observer observer_;
 };
 
-// All windows by name. A window that is not loaded is loaded by `open`, as touching it does in the original program.
+// All windows by name. A window that is not loaded is loaded by `open`: touching a window loads it.
 class Registry {
  public:
   void add(Window& w);

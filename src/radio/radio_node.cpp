@@ -496,6 +496,11 @@ void RadioNode::stop() {
 }
 
 void RadioNode::run() {
+  // Keying and the carrier's drop must not wait behind the rest of a busy machine: real-time priority when this user
+  // may have it (the audio group's rtprio on a JACK system), below JACK's own threads; otherwise the normal one.
+  sched_param priority{};
+  priority.sched_priority = 10;
+  realTime_ = pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority) == 0;
   Async::CppApplication app;
   Loop& l = *loop_;
   l.app = &app;

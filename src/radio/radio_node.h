@@ -78,6 +78,8 @@ class RadioNode : public InjectableNode {
   double callReceiveLevelDbfs() const { return callRxLevel_.load(); }
   double callTransmitLevelDbfs() const { return callTxLevel_.load(); }
   const RadioSettings& settings() const { return settings_; }
+  // True when the node's thread runs at real-time priority (see run).
+  bool realTime() const { return realTime_.load(); }
 
   std::unique_ptr<EchoLinkApp> createApp() override;
 
@@ -136,6 +138,7 @@ class RadioNode : public InjectableNode {
   std::atomic<bool> carrier_{false}, keyed_{false};
   std::atomic<int> jackRate_{0};
   std::atomic<double> rxLevel_{-120}, txLevel_{-120}, callRxLevel_{-120}, callTxLevel_{-120};
+  std::atomic<bool> realTime_{false};
 
   // The command queue: filled on the program's thread, emptied on the node's.
   std::mutex queueLock_;

@@ -6,6 +6,7 @@ BoxAnswer RecordingPrompter::show(const std::string& text, const std::string& ti
   std::string extra = iconName(icon);
   if (!title.empty()) extra += " title \"" + title + "\"";
   log_.record({"box", text, true, extra});
+  if (whileShown) whileShown();
   if (buttons == BoxButtons::Ok) return BoxAnswer::Ok;
   if (!answers_.empty()) {
     BoxAnswer a = answers_.front();

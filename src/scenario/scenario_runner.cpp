@@ -98,7 +98,7 @@ class Run {
         options_.passTime(d);  // the program's end stops the event loop early
       return;
     }
-    if (cmd == "callsign" || cmd == "running-copy" || cmd == "clock") return setUp(w);
+    if (cmd == "callsign" || cmd == "running-copy" || cmd == "clock" || cmd == "box-wait") return setUp(w);
     if (cmd == "skype" && w.size() == 2 && SimulatedSkype::parseAttachMode(w[1])) return setUp(w);
     if (cmd == "file") {
       if (w.size() != 3) throw ScriptError("'file' takes a name and a content");
@@ -116,7 +116,9 @@ class Run {
   Folders makeFolders() {
     std::filesystem::create_directories(options_.home.value_or(home_.path()));
     std::filesystem::create_directories(options_.machine.value_or(machine_.path()));
-    return folders(options_, home_.path(), machine_.path());
+    Folders f = folders(options_, home_.path(), machine_.path());
+    f.state = state_.path();
+    return f;
   }
   Session::ExitFactory makeExit() {
     return [this](Session& s) -> std::unique_ptr<ProgramExit> {
@@ -141,6 +143,12 @@ class Run {
     } else if (w[0] == "running-copy") {
       if (w.size() != 1) throw ScriptError("'running-copy' takes no argument");
       lock_->otherRunning = true;
+    } else if (w[0] == "box-wait") {
+      // Each message box stays up this long before it is answered; the loop runs meanwhile, as under a real box.
+      if (w.size() != 2) throw ScriptError("'box-wait' takes one time");
+      if (options_.realTime) throw ScriptError("'box-wait' runs the virtual clock: it has no place in a real-time run");
+      auto d = parseDuration(w[1]);
+      session_.prompter.whileShown = [this, d] { virtual_.runFor(d); };
     } else if (w[0] == "skype") {
       if (!session_.simulatedSkype) throw ScriptError("'skype " + w[1] + "' sets up the simulated Skype client only");
       session_.skype.setAttachMode(*SimulatedSkype::parseAttachMode(w[1]));
@@ -249,7 +257,7 @@ class Run {
   }
 
   const ScenarioOptions& options_;
-  TempFolder home_, machine_;
+  TempFolder home_, machine_, state_;  // a scenario keeps its history log file in a state folder of its own
   ScenarioLock* lock_ = nullptr;
   VirtualScheduler virtual_;
   Scheduler& scheduler_;  // the virtual one, or the wall clock's

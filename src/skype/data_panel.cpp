@@ -1,6 +1,7 @@
 // The data panel: the log of the Skype traffic, capped at its last 10000 characters.
 #include "app/frm_main.h"
 #include "app/program.h"
+#include "history/history_log.h"
 #include "platform/vb_text.h"
 #include "skype/call_control.h"
 
@@ -22,6 +23,7 @@ void frmMain::AddText(const std::string& Data) {
     text = lastCharacters(text, kPanelCharacters);
     txtData.setText(text);
     txtData.setSelStart(characterCount(text));  // the newest line in view
+    program().historyLog().callTraffic(Data);
   });
 }
 

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -188,7 +189,9 @@ class MainWindowTest : public QObject {
     GuiSession g;
     frmMain& m = g.main();
     auto* data = widget<QPlainTextEdit>(g, "txtData");
-    QVERIFY(QFontInfo(data->font()).fixedPitch());
+    // Every character as wide as every other (some monospaced faces do not declare themselves fixed-pitch).
+    QFontMetrics metrics(data->font());
+    QCOMPARE(metrics.horizontalAdvance(QLatin1Char('i')), metrics.horizontalAdvance(QLatin1Char('W')));
     QCOMPARE(data->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     std::string text;
     for (int i = 0; i < 60; ++i) {

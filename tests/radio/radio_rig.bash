@@ -22,11 +22,16 @@ rig_cleanup() {
   if [ -n "${keep_work:-}" ]; then echo "the test's files are in $work" >&2; else rm -rf "$work"; fi
 }
 
-rig_start() {
+# The test's folders and server name, no server yet.
+rig_start_bare() {
   work=$(mktemp -d /tmp/quillmere-radio-XXXXXX)
   mkdir -p "$work/home" "$work/machine"
   export JACK_DEFAULT_SERVER="quillmere-test-$$-$RANDOM"
   trap rig_cleanup EXIT
+}
+
+rig_start() {
+  rig_start_bare
   jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 1024 >"$work/jackd.log" 2>&1 &
   jack_pid=$!
   for _ in $(seq 50); do

@@ -28,7 +28,7 @@ class EspeakVoiceTest : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
   // Silent: nothing is played on this machine's speakers while the tests run.
-  static EspeakVoice::Settings silent() { return {false, "default"}; }
+  static EspeakVoice::Settings silent() { return {false, "default", {}}; }
   milliseconds elapsed() const {
     return std::chrono::duration_cast<milliseconds>(scheduler_.now() - Scheduler::TimePoint{});
   }
@@ -99,7 +99,7 @@ TEST_F(EspeakVoiceTest, TheAirRecordingHoldsTheSpeech) {
 }
 
 TEST_F(EspeakVoiceTest, AMissingSoundDeviceIsReportedOnceAndSpeechGoesOnSilently) {
-  EspeakVoice voice(scheduler_, nullptr, {true, "quillmere_no_such_device"});
+  EspeakVoice voice(scheduler_, nullptr, {true, "quillmere_no_such_device", {}});
   ASSERT_TRUE(voice.available()) << voice.problem();
   std::vector<std::string> problems;
   voice.onProblem = [&](const std::string& p) { problems.push_back(p); };
@@ -111,6 +111,27 @@ TEST_F(EspeakVoiceTest, AMissingSoundDeviceIsReportedOnceAndSpeechGoesOnSilently
   // Without a device the utterance still takes its time, on the program's clock.
   EXPECT_GT(first, milliseconds(200));
   EXPECT_EQ(elapsed(), 2 * first);
+}
+
+TEST_F(EspeakVoiceTest, ASinkTakesTheSamplesInsteadOfTheRecordingAndTheThreadIsHeldForThem) {
+  AirRecording air(dir_ / "air.wav");
+  std::vector<std::int16_t> handed;
+  int handedRate = 0;
+  EspeakVoice::Settings settings{true, "quillmere_no_such_device", {}};  // a sink: the sound device is not used
+  settings.sink = [&](const std::vector<std::int16_t>& samples, int rate) {
+    handed = samples;
+    handedRate = rate;
+  };
+  EspeakVoice voice(scheduler_, &air, settings);
+  ASSERT_TRUE(voice.available()) << voice.problem();
+  std::string problem;
+  voice.onProblem = [&](const std::string& p) { problem = p; };
+  voice.speak(kSentence);
+  EXPECT_EQ(handed, voice.lastUtterance());
+  EXPECT_EQ(handedRate, voice.sampleRate());
+  EXPECT_EQ(air.sampleCount(), 0u);  // the sink's owner records what it sends itself
+  EXPECT_EQ(problem, "");
+  EXPECT_EQ(elapsed().count(), static_cast<long long>(handed.size()) * 1000 / handedRate);
 }
 
 TEST(AlsaPlayback, AnUnknownDeviceFailsAtOnce) {

@@ -6,6 +6,9 @@
 #include <numbers>
 #include <vector>
 
+#include "platform/profile_file.h"
+#include "radio/radio_settings.h"
+
 namespace qm::radio {
 namespace {
 
@@ -138,6 +141,32 @@ TEST(CallAudio, TheCallIsDuckedUnderTheProgram) {
   std::fill(rest.begin(), rest.end(), 0.0f);
   call.mixInto(rest.data(), rest.size(), false);
   EXPECT_NEAR(peak(rest), 0.5f * std::pow(10.0f, -6.0f / 20), 0.01f) << "back at full level after it";
+}
+
+TEST(CallSettings, AreReadAndBadOnesNamedWithWhatIsUsed) {
+  std::vector<std::string> problems;
+  auto s = readRadioSettings(ProfileFile::parse("[SETTINGS]\r\nCallPtt=call\r\nCallVoxThreshold=-50.5\r\n"
+                                                "CallVoxHang=1500\r\nCallRxGain=-3\r\nCallDuck=-30\r\n"),
+                             "quillmere_radio.ini", problems);
+  EXPECT_TRUE(problems.empty());
+  EXPECT_EQ(s.callPtt, "call");
+  EXPECT_DOUBLE_EQ(s.callVoxThresholdDbfs, -50.5);
+  EXPECT_EQ(s.callVoxAttackMs, 20);
+  EXPECT_EQ(s.callVoxHangMs, 1500);
+  EXPECT_DOUBLE_EQ(s.callRxGainDb, -3);
+  EXPECT_DOUBLE_EQ(s.callTxGainDb, 0);
+  EXPECT_DOUBLE_EQ(s.callDuckDb, -30);
+
+  s = readRadioSettings(ProfileFile::parse("[SETTINGS]\r\nCallPtt=always\r\nCallDuck=6\r\n"), "quillmere_radio.ini",
+                        problems);
+  ASSERT_EQ(problems.size(), 2u);
+  EXPECT_EQ(problems[0],
+            "quillmere_radio.ini: the value \"always\" of CallPtt is neither vox nor call; using \"vox\" "
+            "instead.");
+  EXPECT_NE(problems[1].find("CallDuck"), std::string::npos);
+  EXPECT_NE(problems[1].find("using \"-20\""), std::string::npos);
+  EXPECT_EQ(s.callPtt, "vox");
+  EXPECT_DOUBLE_EQ(s.callDuckDb, -20);
 }
 
 }  // namespace

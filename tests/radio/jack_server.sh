@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# With no JACK server running, the node starts JackServer as a child of its own, says so plainly when it cannot,
+# reconnects (starting it again) when the server goes away, and ends it with the program.
+#   jack_server.sh QUILLMERE RADIO_PEER TESTS_RADIO_DIR
+set -u
+quillmere=$1 peer=$2 here=$3
+source "$here/radio_rig.bash"
+need jackd pgrep
+rig_start_bare
+server="jackd --no-realtime -n $JACK_DEFAULT_SERVER -d dummy -r 48000 -p 1024"
+
+run_node() {  # JackServer
+  printf '[SETTINGS]\nJackServer=%s\nSquelch=pty:%s/squelch\nPtt=pty:%s/ptt\n' "$1" "$work" "$work" \
+    >"$work/home/quillmere_radio.ini"
+  rm -f "$work/ptt" "$work/squelch" "$work/console"
+  mkfifo "$work/console"
+  "$quillmere" --headless --node radio --voice estimate --no-report --home "$work/home" --machine-dir "$work/machine" \
+    <"$work/console" >"$work/transcript.txt" 2>"$work/stderr.txt" &
+  qm_pid=$!
+  exec {console}>"$work/console"
+}
+await() {  # SECONDS WHAT COMMAND...
+  local seconds=$1 what=$2
+  shift 2
+  for _ in $(seq $((seconds * 10))); do "$@" && return 0; sleep 0.1; done
+  fail "$what (stderr: $(cat "$work/stderr.txt"))"
+}
+ports_up() { jack_lsp 2>/dev/null | grep -q '^quillmere:radio_in$'; }
+server_pid() { pgrep -f -x "$server"; }
+gone() {  # an ended process may stay a zombie when nobody reaps orphans here
+  local state
+  state=$(ps -o stat= -p "$1" 2>/dev/null)
+  [ -z "$state" ] || [[ "$state" == Z* ]]
+}
+
+run_node "$server"
+rig_wait_node
+pid=$(server_pid) || fail "no JACK server runs after the node started one"
+kill -KILL "$pid"
+await 5 "the lost server was not reported" grep -q 'JACK: the server went away' "$work/stderr.txt"
+await 15 "the node did not reconnect" grep -q 'JACK: connected again' "$work/stderr.txt"
+ports_up || fail "quillmere's ports are not back after the reconnection"
+pid=$(server_pid) || fail "the server was not started again"
+kill -TERM "$qm_pid"
+wait "$qm_pid"
+exec {console}>&-
+kill "$cat_pid" 2>/dev/null
+await 5 "the JACK server the node started outlived the program" gone "$pid"
+
+# A server that cannot start: the message names the command and what it said.
+run_node "jackd --no-realtime -n $JACK_DEFAULT_SERVER -d no-such-driver"
+await 20 "a failed JackServer was not reported" grep -q 'did not come up' "$work/stderr.txt"
+grep 'did not come up' "$work/stderr.txt" | grep -q 'no-such-driver' || fail "the message does not name the command"
+echo "reported: $(grep 'did not come up' "$work/stderr.txt" | head -1)"
+kill -TERM "$qm_pid"
+wait "$qm_pid"
+exec {console}>&-
+echo "PASS"
