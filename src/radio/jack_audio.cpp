@@ -87,6 +87,8 @@ bool JackAudio::open(const std::string& clientName, std::string& error) {
   jack_set_process_callback(client_, &JackAudio::process, this);
   jack_on_shutdown(client_, &JackAudio::shutdown, this);
   jack_set_port_registration_callback(client_, &JackAudio::portRegistered, this);
+  // A link is made a moment after jack_connect returns: its callback says when it counts.
+  jack_set_port_connect_callback(client_, &JackAudio::portConnected, this);
   if (jack_activate(client_) != 0) {
     error = "JACK would not activate the client";
     close();
@@ -201,6 +203,10 @@ int JackAudio::process(jack_nframes_t frames, void* arg) {
 
 void JackAudio::portRegistered(jack_port_id_t, int, void* arg) {
   // Called on JACK's notification thread, where the server must not be asked anything: the node's thread looks.
+  (void)::eventfd_write(static_cast<JackAudio*>(arg)->portsFd_, 1);
+}
+
+void JackAudio::portConnected(jack_port_id_t, jack_port_id_t, int, void* arg) {
   (void)::eventfd_write(static_cast<JackAudio*>(arg)->portsFd_, 1);
 }
 

@@ -56,6 +56,7 @@ class JackAudio {
   static int process(jack_nframes_t frames, void* self);
   static void shutdown(void* self);
   static void portRegistered(jack_port_id_t port, int registered, void* self);
+  static void portConnected(jack_port_id_t a, jack_port_id_t b, int connected, void* self);
 
   jack_client_t* client_ = nullptr;
   jack_port_t *radioIn_ = nullptr, *radioOut_ = nullptr, *callIn_ = nullptr, *callOut_ = nullptr;

@@ -29,6 +29,14 @@ call_far_end() {  # BASE_PORT SIPP_ARGS...
 }
 
 call_cleanup() {
+  [ -n "${qm_pid:-}" ] && kill "$qm_pid" 2>/dev/null && wait "$qm_pid" 2>/dev/null
+  qm_pid=
+  # baresip, told by the end of its parent, says goodbye to its call before it frees its SIP port: the next test
+  # on these ports waits for that.
+  for _ in $(seq 50); do
+    ss -Hlun "sport = :$((far + 1))" 2>/dev/null | grep -q . || break
+    sleep 0.1
+  done
   [ -n "${sipp_pid:-}" ] && kill "$sipp_pid" 2>/dev/null
   [ -n "${ptt_reader:-}" ] && kill "$ptt_reader" 2>/dev/null
   rig_cleanup
