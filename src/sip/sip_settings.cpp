@@ -217,11 +217,12 @@ std::string baresipConfig(const SipSettings& s, int controlPort) {
   line("call_local_timeout", "120");
   line("call_max_calls", "1");
   if (s.onJack()) {
-    // JACK carries float samples at the server's rate; Quillmere links the ports itself, as each call makes them.
+    // JACK carries float samples at the server's rate, one channel.
     line("audio_player", "jack,call");
     line("audio_source", "jack,call");
     line("audio_alert", "jack,call");
-    line("jack_connect_ports", "no");
+    // With the radio node, the node links each call's ports; by hand, baresip links them to the system's ports.
+    line("jack_connect_ports", s.jackClient.empty() ? "yes" : "no");
     line("jack_client_name", s.jackClient.empty() ? "baresip" : s.jackClient);
     for (const char* dir : {"ausrc", "auplay"}) {
       line(std::string(dir) + "_format", "float");
