@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include "radio/dtmf_decoder.h"
+#include "radio/dtmf_mute.h"
 #include "radio/radio_settings.h"
 #include "radio_dsp_signals.h"
 
@@ -151,16 +152,17 @@ void generatedRows() {
     const Expect e = std::abs(dev) <= 1.5 ? Expect::Accept : std::abs(dev) >= 3.5 ? Expect::Reject : Expect::None;
     toneRow(what, e, ts::digits(kRate, keys, 70, 70, {.deviation = dev / 100}), keys);
   }
-  for (double twist : {-8.0, -6.0, -3.0, 3.0, 6.0, 7.0, 10.0, 12.0}) {
+  for (double twist : {-8.0, -6.0, -3.0, -2.0, 3.0, 6.0, 7.0, 10.0, 12.0}) {
     char what[96];
     std::snprintf(what, sizeof what, "twist %+.0f dB (%s tone stronger)", twist, twist > 0 ? "high" : "low");
+    // spandsp weighs the twist per 12.75 ms block, and the other tone's leakage moves that by a dB or so.
     const double limit = twist > 0 ? settings.maxTwistDb : settings.maxReverseTwistDb;
-    const Expect e = std::abs(twist) <= limit - 1   ? Expect::Accept
-                     : std::abs(twist) >= limit + 1 ? Expect::Reject
+    const Expect e = std::abs(twist) <= limit - 2   ? Expect::Accept
+                     : std::abs(twist) >= limit + 2 ? Expect::Reject
                                                     : Expect::None;
     toneRow(what, e, ts::digits(kRate, keys, 70, 70, {.levelDbfs = -12, .twistDb = twist}), keys);
   }
-  for (double level : {-3.0, -10.0, -20.0, -30.0, -35.0, -40.0, -45.0}) {
+  for (double level : {-3.0, -10.0, -20.0, -30.0, -40.0, -47.0, -50.0, -55.0, -60.0}) {
     char what[96];
     std::snprintf(what, sizeof what, "level %.0f dBFS per tone", level);
     const Expect e = level >= settings.minLevelDbfs + 2   ? Expect::Accept
@@ -169,28 +171,72 @@ void generatedRows() {
     toneRow(what, e, ts::digits(kRate, keys, 70, 70, {.levelDbfs = level}), keys);
   }
   // S/N: the two tones' power to the white noise's in the whole band of the file (0 to 11 kHz).
-  for (double snr : {20.0, 12.0, 9.0, 6.0, 3.0, 0.0}) {
+  for (double snr : {20.0, 12.0, 6.0, 3.0, 0.0, -3.0, -6.0}) {
     char what[96];
     std::snprintf(what, sizeof what, "white noise, S/N %.0f dB (tones -10 dBFS each)", snr);
     auto audio = ts::digits(kRate, keys, 70, 70);
     ts::addNoise(audio, -10 - snr);  // the pair at -10 dBFS peak each has -10 dBFS RMS
     toneRow(what, snr >= 12 ? Expect::Accept : Expect::None, audio, keys);
   }
-  for (double ms : {20.0, 30.0, 35.0, 40.0, 50.0}) {
+  for (double ms : {20.0, 25.0, 30.0, 35.0, 40.0}) {
     char what[96];
     std::snprintf(what, sizeof what, "tone %.0f ms, gap 100 ms (minimum %d ms)", ms, settings.minToneMs);
     const Expect e = ms >= settings.minToneMs ? Expect::Accept : ms <= 20 ? Expect::Reject : Expect::None;
     toneRow(what, e, ts::digits(kRate, keys, ms, 100), keys);
   }
-  // The same digit twice with a gap between: counted twice from the minimum gap on.
-  for (double ms : {10.0, 20.0, 30.0, 40.0, 60.0}) {
+  // A held key interrupted for 10 ms (a fade on the radio path) is one press; the same digit twice with a gap
+  // between counts twice from the minimum gap on.
+  {
+    std::vector<float> audio;
+    ts::appendSilence(audio, kRate, 100);
+    for (char c : kAll) {
+      ts::appendDigit(audio, kRate, c, 80);
+      ts::appendSilence(audio, kRate, 10);
+      ts::appendDigit(audio, kRate, c, 80);
+      ts::appendSilence(audio, kRate, 100);
+    }
+    toneRow("held key, 80 ms + 10 ms interruption + 80 ms (one press)", Expect::Accept, audio, kAll);
+  }
+  for (double ms : {20.0, 30.0, 40.0, 60.0}) {
     char what[96];
     std::snprintf(what, sizeof what, "same digit twice, 80 ms tones, gap %.0f ms (minimum %d ms)", ms,
                   settings.minGapMs);
     std::string doubled;
     for (char c : kAll) doubled += std::string(2, c);
-    toneRow(what, ms >= settings.minGapMs ? Expect::Accept : Expect::None, ts::digits(kRate, doubled, 80, ms), doubled);
+    // Below the minimum gap the two tones are one press held through a fade.
+    if (ms >= settings.minGapMs)
+      toneRow(what, Expect::Accept, ts::digits(kRate, doubled, 80, ms), doubled);
+    else
+      toneRow(std::string(what) + ", one press", Expect::Accept, ts::digits(kRate, doubled, 80, ms), kAll);
   }
+}
+
+// What the decoder and the mute cost a node at a sound card's rate: a minute of quiet receiver noise in JACK-sized
+// periods, CPU time over audio time.
+double idleLoad(int rate) {
+  std::vector<float> noise(static_cast<std::size_t>(rate) * 60, 0.0f);
+  ts::addNoise(noise, -60);
+  DtmfDecoder decoder(rate, settings);
+  qm::radio::DtmfMute mute(decoder, rate);
+  std::vector<float> out(1024);
+  const std::clock_t began = std::clock();
+  for (std::size_t at = 0; at + 1024 <= noise.size(); at += 1024) mute.process(noise.data() + at, out.data(), 1024);
+  return static_cast<double>(std::clock() - began) / CLOCKS_PER_SEC / 60;
+}
+
+// Digits keyed while someone talks: speech from the material 12 dB under its level there (peaks near -15 dBFS),
+// with the tones at -10 dBFS each on top of it.
+void digitsInSpeechRow(const fs::path& dir) {
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(dir / "speech"))
+    if (entry.path().filename().string().starts_with("espeak_en")) files.push_back(entry.path());
+  if (files.empty()) return;
+  std::sort(files.begin(), files.end());
+  const std::vector<int16_t> speech = readPcm(files.front());
+  const std::string keys = repeatAll(4);
+  std::vector<float> audio = ts::digits(kRate, keys, 70, 300);
+  for (std::size_t i = 0; i < audio.size() && i < speech.size(); ++i) audio[i] += 0.25f * speech[i] / 32768.0f;
+  toneRow("digits over speech (speech peaks about -15 dBFS)", Expect::Accept, audio, keys);
 }
 
 struct Material {
@@ -276,7 +322,10 @@ int main(int argc, char** argv) {
   }
   fs::create_directories(workDir);
   generatedRows();
-  if (!material.empty()) talkOffRows(material);
+  if (!material.empty()) {
+    digitsInSpeechRow(material);
+    talkOffRows(material);
+  }
 
   std::printf(
       "Settings: DtmfMinLevel %.0f dBFS, DtmfMaxTwist %.0f dB, DtmfMaxReverseTwist %.0f dB, DtmfMinTone %d ms, "
@@ -298,6 +347,9 @@ int main(int argc, char** argv) {
               worse, ourFailures);
   std::printf("Decoder CPU: %.1f s for %.1f min of audio at 22050 Hz (%.2f %% of a core).\n", ourCpuSeconds,
               ourAudioSeconds / 60, 100 * ourCpuSeconds / ourAudioSeconds);
+  for (int rate : {48000, 44100, 16000})
+    std::printf("Decoder and mute, idle at %d Hz, 1024-sample periods: %.2f %% of a core.\n", rate,
+                100 * idleLoad(rate));
   fs::remove_all(workDir);
   return 0;
 }

@@ -13,7 +13,10 @@ work=$(mktemp -d /tmp/quillmere-radio-bench-XXXXXX)
 export JACK_DEFAULT_SERVER="quillmere-bench-$$"
 pids=()
 cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  # The JACK server last, once its clients are gone, so it leaves JACK's server registry clean.
+  for p in "${pids[@]:1}"; do kill "$p" 2>/dev/null; done
+  sleep 0.3
+  kill "${pids[0]}" 2>/dev/null
   wait 2>/dev/null
   rm -rf "$work"
 }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 #include "platform/instance_lock.h"
 #include "platform/virtual_scheduler.h"
@@ -35,9 +36,15 @@ std::filesystem::path tempFolder() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   const std::filesystem::path home = tempFolder(), machine = tempFolder();
   std::ofstream(home / "quillmere.ini") << "[SETTINGS]\r\nCheck1=1\r\n";
+  // --access: the same day under dial rules and call limits that let every call of the day through.
+  const bool access = argc > 1 && std::string(argv[1]) == "--access";
+  if (access)
+    std::ofstream(home / "quillmere_dialrules.ini")
+        << "[SETTINGS]\r\nDefault=deny\r\nCallsPerHour=100\r\nLongestCallMinutes=60\r\n[RULES]\r\nalways 911\r\n"
+           "deny 1900*\r\ndeny 011*\r\nallow *\r\n";
   std::ofstream(machine / "quillmere_courtsey.ini") << "[SETTINGS]\r\nSTOPCLOCK7=1\r\nBEACONPERIOD7=15\r\n";
 
   const Scheduler::TimePoint start{};
@@ -90,8 +97,14 @@ int main() {
                "simulated day: %.3f s CPU for 24 h virtual (budget 2 s); %llu timer ticks; %ld courtesy letters, "
                "%ld identifications, %ld calls\n",
                cpu, static_cast<unsigned long long>(scheduler.ticksRun()), letters, idents, calls);
-  std::printf("figure\tsimulated busy 24-hour day, virtual time (%ld calls, %ld idents)\t%.3f s CPU\t< 2 s\t%s\n",
-              calls, idents, cpu, cpu < 2 ? "met" : "OVER BUDGET");
+  if (access) {
+    const std::string log = session.control("FormHistory.CallHistory").value();
+    std::size_t refused = 0;
+    for (std::size_t at = log.find("Refused"); at != std::string::npos; at = log.find("Refused", at + 1)) ++refused;
+    std::fprintf(stderr, "access control on: %zu calls refused\n", refused);
+  }
+  std::printf("figure\tsimulated busy 24-hour day, virtual time (%ld calls, %ld idents%s)\t%.3f s CPU\t< 2 s\t%s\n",
+              calls, idents, access ? ", access control on" : "", cpu, cpu < 2 ? "met" : "OVER BUDGET");
   std::filesystem::remove_all(home);
   std::filesystem::remove_all(machine);
   return 0;

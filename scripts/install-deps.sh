@@ -14,6 +14,7 @@ packages=(
   libre2-dev liboath-dev oathtool libqrencode-dev
   lintian debootstrap svxlink-server
   alsa-utils sound-theme-freedesktop neverball-data gettext  # sound material for scripts/dtmf_quality.sh
+  bc python3  # the radio node's tests and benchmark (bench/radio_bench.sh)
 )
 # --fuzz: the clang toolchain and libFuzzer for scripts/fuzz.sh.
 if [ "${1:-}" = "--fuzz" ]; then

@@ -12,6 +12,7 @@
 #include "espeak/espeak_voice.h"
 #include "launch/launch.h"
 #include "launch/radio_launch.h"
+#include "oath/oath_backend.h"
 #include "options.h"
 #include "platform/instance_lock.h"
 #include "radio/config_check.h"
@@ -140,6 +141,7 @@ int main(int argc, char** argv) {
       };
     so.reportUrl = options->reportUrl.value_or("");
     so.noReport = options->noReport;
+    so.prepare = [](qm::Session& session) { qm::installOneTimeCodes(session.backends); };
     if (!options->realTime) return qm::runScenario(so);
     // On the wall clock: Qt's event loop runs during each wait, and the real backends can be used.
     std::setlocale(LC_TIME, "C");
@@ -150,7 +152,10 @@ int main(int argc, char** argv) {
     std::unique_ptr<qm::EspeakVoice> radioVoice;  // outlives the run's session
     if (radio) so.makeNode = qm::radioNodeFactory();
     so.prepare = [&](qm::Session& s) {
-      if (options->skype == "sip") installSip(s);
+      if (options->skype == "sip") {
+        qm::installOneTimeCodes(s.backends);
+        installSip(s);
+      }
       if (!radio) return;
       qm::installRadioNode(s, air.get());
       // The voice speaks into the radio's transmitter.

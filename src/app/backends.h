@@ -19,6 +19,8 @@ class Voice;
 class HttpClient;
 class Bell;
 class AirRecording;
+class OneTimeCodeBackend;
+class QrEncoder;
 
 struct Backends {
   Scheduler& scheduler;
@@ -37,6 +39,9 @@ struct Backends {
   Bell* bell = nullptr;
   // The air recording (--air): speech and Morse append what they key onto the air; null when none is made.
   AirRecording* air = nullptr;
+  // One-time switch-on codes and the QR code that shows their secret (liboath, libqrencode); null when not built in.
+  OneTimeCodeBackend* oneTimeCodes = nullptr;
+  QrEncoder* qr = nullptr;
   // Where the usage report goes ("http://HOST[:PORT]/PATH"); empty for the built-in default.
   std::string reportUrl = "";
 };

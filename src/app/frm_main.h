@@ -40,6 +40,8 @@ class frmMain : public Window {
   void Check1_Click();
   void Timer3_Timer();
   bool RequestPending = false;
+  bool pendingTrusted = false;  // the pending request is of a buddy entry marked trusted
+  void refuseRequest();         // access control refused a request
 
   // The transmit time-out (src/control/transmit_timeout.cpp).
   void Timer2_Timer();

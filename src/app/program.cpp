@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <exception>
 
+#include "access/access_control.h"
 #include "app/frm_main.h"
 #include "app/version.h"
 #include "courtesy/form21.h"
@@ -19,6 +20,7 @@ namespace qm {
 Program::Program(Backends& backends) : backends_(backends) {
   historyLog_ = std::make_unique<HistoryLog>(backends);
   main_ = std::make_unique<frmMain>(*this);
+  access_ = std::make_unique<AccessControl>(*this);
   registry_.setLoader("frmMain", [this]() -> Window* { return main_.get(); });
   registry_.setLoader("Buddy", [this]() -> Window* { return &buddy(); });
   registry_.setLoader("Form1", [this]() -> Window* { return &form1(); });
@@ -29,8 +31,10 @@ Program::Program(Backends& backends) : backends_(backends) {
 Program::~Program() = default;
 
 void Program::start() {
+  access_->load();
   main_->Form_Load();
   historyLog_->open();  // a history that cannot be kept is told at start, not at the first event
+  access_->started();
   registry_.loaded(*main_);
   main_->Show();
 }

@@ -19,6 +19,7 @@ class Form21;
 class FormHistory;
 class EchoLinkApp;
 class HistoryLog;
+class AccessControl;
 
 class Program {
  public:
@@ -40,6 +41,7 @@ class Program {
   FormHistory& history();
   // The history log file: every history line and phone call, kept across runs (src/history/history_log.h).
   HistoryLog& historyLog() { return *historyLog_; }
+  AccessControl& access() { return *access_; }
   bool buddyLoaded() const { return buddy_ != nullptr; }
   bool historyLoaded() const { return history_ != nullptr; }
   // Closing with the close box discards these two windows; the next touch loads them afresh.
@@ -77,6 +79,7 @@ class Program {
   std::unique_ptr<Form21> form21_;
   std::unique_ptr<FormHistory> history_;
   std::unique_ptr<HistoryLog> historyLog_;
+  std::unique_ptr<AccessControl> access_;
   std::map<std::string, std::unique_ptr<EchoLinkApp>> keptSubscriptions_;
   std::map<std::string, std::unique_ptr<Window>> addedWindows_;
 };

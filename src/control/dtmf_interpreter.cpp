@@ -1,5 +1,6 @@
 // The DTMF command interpreter: the switch-on and switch-off codes, "*#" number requests, "A" to confirm, "DD" to
 // hang up, and the directory codes; every request is announced and dialled only after a confirmation in time.
+#include "access/access_control.h"
 #include "app/frm_main.h"
 #include "app/program.h"
 #include "control/announce.h"
@@ -45,7 +46,12 @@ void frmMain::EchoLink_DTMFString(const std::string& sDigits) {
   const std::string digits = sDigits;
   program_.backends().scheduler.processPending();
   Text111.setText(digits);
-  if (Enable_DTMF.Text() == digits) Check1.setValue(1);
+  AccessControl& access = program_.access();
+  if (access.oneTimeCodes()) {
+    if (access.switchOn(digits, Enable_DTMF.Text())) Check1.setValue(1);
+  } else if (Enable_DTMF.Text() == digits) {
+    Check1.setValue(1);
+  }
   if (Disable_DTMF.Text() == digits) Check1.setValue(0);
   auto controlOn = [this] { return Check1.Value() == 1; };
 
@@ -53,18 +59,26 @@ void frmMain::EchoLink_DTMFString(const std::string& sDigits) {
     Text111.setText(replaceAll(Text111.Text(), "*#", ""));
     TempCall = Text111.Text();
     TempCallHold.setText(Text111.Text());
-    SplitCall();
-    RequestPending = true;
-    announce(program_, phrase(program_, 1) + " " + TempCall + " . " + phrase(program_, 2));
-    Timer3.setInterval(confirmationInterval());
-    Timer3.setEnabled(true);
+    if (access.permitRadioCall(TempCallHold.Text(), false)) {
+      SplitCall();
+      RequestPending = true;
+      pendingTrusted = false;
+      announce(program_, phrase(program_, 1) + " " + TempCall + " . " + phrase(program_, 2));
+      Timer3.setInterval(confirmationInterval());
+      Timer3.setEnabled(true);
+    } else {
+      refuseRequest();
+    }
   }
 
   if (controlOn() && digits == "A") {
-    if (RequestPending) {
+    if (RequestPending && !access.permitRadioCall(TempCallHold.Text(), pendingTrusted)) {
+      refuseRequest();  // the limit was reached while the request waited
+    } else if (RequestPending) {
       RequestPending = false;
       Timer3.setEnabled(false);
       txtSend.setText("CALL " + TempCallHold.Text());
+      access.callPlaced(TempCallHold.Text());
       TempCallHold.setText("");
       Dial_Phone();
     } else {
@@ -80,14 +94,27 @@ void frmMain::EchoLink_DTMFString(const std::string& sDigits) {
   for (int i = 0; i < Buddy::kEntries; ++i) {
     BuddyEntry e = program_.buddy().entry(i);
     if (e.Dtmf.Text() != digits || !controlOn()) continue;
+    if (!access.permitRadioCall(e.PhoneOrSkypeName.Text(), e.Trusted.Value() == 1)) {
+      refuseRequest();
+      continue;
+    }
     std::string sentence = phrase(program_, 1) + " " + e.NameOrCallSign.Text() + " . " + phrase(program_, 2);
     TempCall = e.PhoneOrSkypeName.Text();
     TempCallHold.setText(e.PhoneOrSkypeName.Text());
     announce(program_, sentence);
     RequestPending = true;
+    pendingTrusted = e.Trusted.Value() == 1;
     Timer3.setInterval(confirmationInterval());
     Timer3.setEnabled(true);
   }
+}
+
+// A refused request replaces whatever was pending: nothing is left to confirm.
+void frmMain::refuseRequest() {
+  TempCallHold.setText("");
+  RequestPending = false;
+  pendingTrusted = false;
+  Timer3.setEnabled(false);
 }
 
 void frmMain::Check1_Click() {

@@ -1,8 +1,10 @@
 #include "directory/buddy.h"
 
+#include "access/access_control.h"
 #include "app/frm_main.h"
 #include "app/program.h"
 #include "app/settings_file.h"
+#include "platform/profile_file.h"
 
 namespace qm {
 
@@ -36,6 +38,11 @@ std::string keyOf(int box, bool page2) {
   return "TEXT" + std::to_string(box) + (page2 ? "b" : "");
 }
 
+// The trusted mark of row r: box Trusted<r>, key TRUSTED<r> (with "b" on page 2).
+std::string trustedName(int i) {
+  return std::to_string(i % Buddy::kRows + 1) + (i >= Buddy::kRows ? "b" : "");
+}
+
 }  // namespace
 
 Buddy::Buddy(Program& program) : Window(program.registry(), "Buddy", "Buddy Phone / Skype Names"), program_(program) {
@@ -64,6 +71,7 @@ Buddy::Buddy(Program& program) : Window(program.registry(), "Buddy", "Buddy Phon
     row.name = std::make_unique<TextBox>(*this, "Text" + std::to_string(nameBox(r)) + suffix);
     int button = page2 ? kPage2Buttons[r - 1] : r;
     row.call = std::make_unique<CommandButton>(*this, "Command" + std::to_string(button), "");
+    row.trusted = std::make_unique<CheckBox>(*this, "Trusted" + trustedName(i), "");
     int top = 480 + (r - 1) * 240;
     row.dtmf->setGeometry({120, top, 735, 240});
     row.number->setGeometry({840, top, 1695, 240});
@@ -72,8 +80,11 @@ Buddy::Buddy(Program& program) : Window(program.registry(), "Buddy", "Buddy Phon
     row.dtmf->setToolTip("DTMF");
     row.number->setToolTip("Phone Number inc Country, Area and Phone Number.");
     row.call->setToolTip("Call Number");
+    row.trusted->setGeometry({4245, top + 22, 195, 195});
+    row.trusted->setToolTip("Trusted: the dial rules let this entry through");
     for (Control* c : {static_cast<Control*>(row.dtmf.get()), static_cast<Control*>(row.number.get()),
-                       static_cast<Control*>(row.name.get()), static_cast<Control*>(row.call.get())})
+                       static_cast<Control*>(row.name.get()), static_cast<Control*>(row.call.get()),
+                       static_cast<Control*>(row.trusted.get())})
       c->setContainer(frame);
     row.call->Click = [this, i] { CallNumber(i); };
   }
@@ -86,7 +97,7 @@ Buddy::Buddy(Program& program) : Window(program.registry(), "Buddy", "Buddy Phon
 Buddy::~Buddy() = default;
 
 BuddyEntry Buddy::entry(int i) const {
-  return {*rows_[i].dtmf, *rows_[i].number, *rows_[i].name};
+  return {*rows_[i].dtmf, *rows_[i].number, *rows_[i].name, *rows_[i].trusted};
 }
 
 void Buddy::Form_Load() {
@@ -98,6 +109,8 @@ void Buddy::Form_Load() {
           ->setText(in.text(key, defaultFor(key)));
     }
   }
+  for (int i = 0; i < kEntries; ++i)
+    rows_[i].trusted->setValue(in.checkValue("TRUSTED" + trustedName(i), 0) == 1 ? 1 : 0);
 }
 
 void Buddy::SaveData() {
@@ -108,14 +121,26 @@ void Buddy::SaveData() {
       out.write(keyOf(box, page2), text->Text());
     }
   }
+  // Trusted marks are written once an entry has been marked, so a directory without any keeps its file as it was.
+  ProfileFile before = ProfileFile::load(program_.backends().folders.inProgramFolder(kFile));
+  for (int i = 0; i < kEntries; ++i) {
+    std::string key = "TRUSTED" + trustedName(i);
+    if (rows_[i].trusted->Value() == 1 || before.get("SETTINGS", key))
+      out.write(key, std::to_string(rows_[i].trusted->Value()));
+  }
   out.finish();
 }
 
 void Buddy::CallNumber(int i) {
   frmMain& main = program_.main();
-  const std::string& number = rows_[i].number->Text();
+  const std::string number = rows_[i].number->Text();
+  AccessControl& access = program_.access();
+  std::string where = "the \"Call Number\" button of row " + std::to_string(i % kRows + 1) + " on page " +
+                      std::to_string(i / kRows + 1) + " of the buddy directory";
+  if (!access.permitOperatorCall(number, rows_[i].trusted->Value() == 1, where)) return;
   main.txtSend.setText("CALL " + number);
   main.Text111.setText(number);
+  access.callPlaced(number);
   main.Dial_Phone();
 }
 

@@ -18,6 +18,8 @@ struct BuddyEntry {
   const TextBox& Dtmf;
   const TextBox& PhoneOrSkypeName;
   const TextBox& NameOrCallSign;
+  // Ticked: the dial rules let this entry through (the call limits still apply).
+  const CheckBox& Trusted;
 };
 
 class Buddy : public Window {
@@ -37,6 +39,7 @@ class Buddy : public Window {
   struct Row {
     std::unique_ptr<TextBox> dtmf, number, name;
     std::unique_ptr<CommandButton> call;
+    std::unique_ptr<CheckBox> trusted;
   };
   void CallNumber(int i);
 

@@ -1,7 +1,9 @@
 #include "gui/message_box_prompter.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QMessageBox>
+#include <QPixmap>
 
 #include "app/version.h"
 
@@ -43,6 +45,9 @@ BoxAnswer MessageBoxPrompter::show(const std::string& text, const std::string& t
   if (buttons == BoxButtons::YesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);  // the first button is the default: Enter answers Yes
+  } else if (buttons == BoxButtons::YesNoDefaultNo) {
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
   } else {
     box.setStandardButtons(QMessageBox::Ok);
   }
@@ -50,6 +55,37 @@ BoxAnswer MessageBoxPrompter::show(const std::string& text, const std::string& t
   if (buttons == BoxButtons::Ok) return BoxAnswer::Ok;
   // Closing a question box without an answer counts as No: nothing that asked is done.
   return answer == QMessageBox::Yes ? BoxAnswer::Yes : BoxAnswer::No;
+}
+
+void MessageBoxPrompter::showPicture(const std::string& text, const std::string& title, BoxIcon icon,
+                                     const std::vector<std::vector<bool>>& picture) {
+  if (picture.empty()) {
+    show(text, title, icon, BoxButtons::Ok);
+    return;
+  }
+  if (log_) {
+    std::string extra = iconName(icon);
+    if (!title.empty()) extra += " title \"" + title + "\"";
+    log_->record({"box", text, true, extra});
+  }
+  constexpr int kScale = 5, kQuiet = 4;  // pixels a module; modules of white around the code, as readers expect
+  const int size = static_cast<int>(picture.size());
+  QImage image((size + 2 * kQuiet) * kScale, (size + 2 * kQuiet) * kScale, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < static_cast<int>(picture[y].size()); ++x)
+      if (picture[y][x])
+        for (int dy = 0; dy < kScale; ++dy)
+          for (int dx = 0; dx < kScale; ++dx) image.setPixel((x + kQuiet) * kScale + dx, (y + kQuiet) * kScale + dy, 0);
+  QString body = QString::fromStdString(text);
+  body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  QMessageBox box(qtIcon(icon), QString::fromStdString(title.empty() ? std::string(kProductName) : title), body,
+                  QMessageBox::Ok, QApplication::activeWindow());
+  box.setObjectName(QStringLiteral("messageBox"));
+  box.setTextFormat(Qt::PlainText);
+  box.setTextInteractionFlags(Qt::TextSelectableByMouse);  // the address can be copied
+  box.setIconPixmap(QPixmap::fromImage(image));
+  box.exec();
 }
 
 }  // namespace qm

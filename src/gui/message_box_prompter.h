@@ -11,6 +11,9 @@ class MessageBoxPrompter : public Prompter {
   explicit MessageBoxPrompter(OutputLog* log = nullptr) : log_(log) {}
   void setLog(OutputLog* log) { log_ = log; }
   BoxAnswer show(const std::string& text, const std::string& title, BoxIcon icon, BoxButtons buttons) override;
+  // The picture in the icon's place, each pixel drawn as a square large enough for a phone's camera.
+  void showPicture(const std::string& text, const std::string& title, BoxIcon icon,
+                   const std::vector<std::vector<bool>>& picture) override;
 
  private:
   OutputLog* log_;

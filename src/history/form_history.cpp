@@ -135,6 +135,10 @@ void FormHistory::EchoLink_CarrierDetect(bool bCD) {
   if (!bCD && Check11.Value() == 1) appendLine("RF Ended -- " + stamp());
 }
 
+void FormHistory::logEvent(const std::string& what) {
+  appendLine(what + " -- " + stamp());
+}
+
 void FormHistory::EchoLink_DTMFString(const std::string& sDigits) {
   if (DTMF.Value() == 1) appendLine("DTMF -- " + sDigits + " -- " + stamp());
 }

@@ -28,6 +28,9 @@ class FormHistory : public Window {
   void EchoLink_CarrierDetect(bool bCD);
   void EchoLink_DTMFString(const std::string& sDigits);
 
+  // An access-control event (a refused call, a switch-on code): always logged, as "WHAT -- DATE at TIME".
+  void logEvent(const std::string& what);
+
   void SaveData();  // the four boxes into the history file; run by "Save  Changes"
 
   // The log keeps at most this many bytes: beyond it the oldest lines go, whole, a batch at a time, so that an append

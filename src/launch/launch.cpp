@@ -1,5 +1,7 @@
 #include "launch/launch.h"
 
+#include "oath/oath_backend.h"
+
 #include <cstdlib>
 #include <iostream>
 #include <mutex>
@@ -88,6 +90,7 @@ struct Equipment {
 std::shared_ptr<void> equipSession(const Options& o, Session& session, Scheduler& scheduler, AirRecording* air) {
   auto equipment = std::make_shared<Equipment>();
   session.backends.air = air;
+  installOneTimeCodes(session.backends);
   installRadioNode(session, air);
   // Pictures of the windows need neither a voice nor the report.
   bool screenshots = o.screenshots.has_value();

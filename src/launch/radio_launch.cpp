@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "launch/launch.h"
+#include "radio/jack_server_process.h"
 #include "radio/lines.h"
 #include "radio/radio_node.h"
 #include "radio/radio_settings.h"
@@ -32,6 +33,7 @@ class RadioExtension : public SessionExtension {
     // A radio node that cannot reach its lines does not run: nothing is keyed, and a person hears why.
     reportProblem(error);
     radio::releaseAllPttLinesNow();
+    radio::endStartedJackServersNow();
     std::cout.flush();
     std::fflush(nullptr);
     std::_Exit(1);
@@ -52,6 +54,7 @@ class ReleasingExit : public ProgramExit {
   explicit ReleasingExit(OutputLog& log) : inner_(log) {}
   [[noreturn]] void endNow() override {
     radio::releaseAllPttLinesNow();
+    radio::endStartedJackServersNow();
     inner_.endNow();
   }
 

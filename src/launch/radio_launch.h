@@ -22,7 +22,7 @@ void installRadioNode(Session& session, AirRecording* air);
 // The session's radio node, or null when another node runs.
 radio::RadioNode* radioNodeOf(Session& session);
 
-// Ending the program at once in real time, the PTT lines released first.
+// Ending the program at once in real time, the PTT lines released and a JACK server the node started ended first.
 std::unique_ptr<ProgramExit> makeRealExit(Session& session);
 
 }  // namespace qm

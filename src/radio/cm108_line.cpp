@@ -54,8 +54,9 @@ int openFob(const LineSpec& spec, int flags, std::string& error) {
     char name[128] = {};
     ::ioctl(fd, HIDIOCGRAWNAME(sizeof name - 1), name);
     ::close(fd);
-    return fail(path + " is " + ids(vendor, product) + (name[0] ? " " + std::string(name) : std::string()) +
-                ", not a CM108/CM119 sound interface");
+    std::string what = path + " is " + ids(vendor, product);
+    if (name[0] != 0) what.append(" ").append(name);
+    return fail(what.append(", not a CM108/CM119 sound interface"));
   }
   return fd;
 }

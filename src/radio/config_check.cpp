@@ -43,9 +43,9 @@ class FolderCopy {
   const fs::path& path() const { return path_; }
   // The message with the copy's path turned back into the real one.
   std::string real(std::string text) const {
-    const std::string copy = path_.string(), original = from_.string();
-    for (std::size_t at = text.find(copy); at != std::string::npos; at = text.find(copy, at + original.size()))
-      text.replace(at, copy.size(), original);
+    const std::string copy = path_.string(), user = from_.string();
+    for (std::size_t at = text.find(copy); at != std::string::npos; at = text.find(copy, at + user.size()))
+      text.replace(at, copy.size(), user);
     return text;
   }
 
@@ -53,12 +53,14 @@ class FolderCopy {
   fs::path from_, path_;
 };
 
-std::string oneLine(std::string text) {
-  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
-    text.replace(at, 2, " ");
-  for (char& c : text)
-    if (c == '\n' || c == '\r') c = ' ';
-  return text;
+// A box's lines as one: CR LF, CR or LF each become a blank.
+std::string oneLine(const std::string& text) {
+  std::string line;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    line.push_back(text[i] == '\r' || text[i] == '\n' ? ' ' : text[i]);
+  }
+  return line;
 }
 
 // The boxes the program shows while it starts and while each settings window loads.

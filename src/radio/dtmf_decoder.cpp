@@ -12,13 +12,14 @@
 
 #include "radio/resampler.h"
 
-// How a digit is decided. spandsp tells which digit sounds, but only in blocks of 12.75 ms and within about
-// +-1.25% of the nominal frequencies. So three spandsp detectors listen: one to the audio as it is and two to it
-// played 0.8% faster and slower, which together take every digit within +-2% and none beyond +-2.8%. How long a tone
-// and a gap last is measured finer, every 2 ms, from the envelopes of the eight DTMF frequencies: a digit counts
-// when spandsp has heard it for its two blocks and its two tones have lasted the minimum tone time; the press ends
-// (and the same digit may count again) when they have been gone for the minimum gap. A fade shorter than that is one
-// press held through it.
+// How a digit is decided. spandsp tells which digit sounds, but only in blocks of 12.75 ms, wants a digit in two
+// blocks running, and takes it only within about +-1.25% of the nominal frequencies. So six spandsp receivers listen,
+// after a band-pass to the DTMF band: to the audio as it is and played 0.8% faster and slower (which together take
+// every digit within +-2% and none beyond +-2.8%), each twice, half a block apart (so a tone of 30 ms fills two
+// blocks of one of them wherever it falls). How long a tone and a gap last is measured finer, every 2 ms, from the
+// envelopes of the eight DTMF frequencies: a digit counts when spandsp has heard it and its two tones have lasted the
+// minimum tone time; the press ends (and the same digit may count again) when they have been gone for the minimum
+// gap. A fade shorter than that is one press held through it.
 
 namespace qm::radio {
 
@@ -120,7 +121,7 @@ class DtmfBand {
 
 // One spandsp receiver, with the resampler that shifts its view of the frequencies.
 struct Detector {
-  Detector(double ratio, const DtmfSettings& settings) : shift(ratio), rx(dtmf_rx_init(nullptr, nullptr, nullptr)) {
+  Detector(int offset, const DtmfSettings& settings) : rx(dtmf_rx_init(nullptr, nullptr, nullptr)), fill(offset) {
     if (!rx) throw std::bad_alloc();
     dtmf_rx_set_realtime_callback(rx, &Detector::onTone, this);
     // spandsp's "twist" lets the low group be the stronger, its "reverse twist" the high group.
@@ -133,11 +134,9 @@ struct Detector {
 
   static void onTone(void* user, int code, int, int) { static_cast<Detector*>(user)->code = static_cast<char>(code); }
 
-  void feed(const float* samples, std::size_t count) {
-    shifted.clear();
-    shift.process(samples, count, shifted);
-    for (float x : shifted) {
-      block[fill++] = static_cast<int16_t>(std::lround(std::clamp(x, -1.0f, 1.0f) * 32767.0f));
+  void feed(const std::vector<int16_t>& samples) {
+    for (int16_t x : samples) {
+      block[static_cast<std::size_t>(fill++)] = x;
       if (fill == kBlock) {
         dtmf_rx(rx, block.data(), kBlock);
         fill = 0;
@@ -146,12 +145,30 @@ struct Detector {
   }
   bool active() const { return dtmf_rx_status(rx) != 0; }
 
-  Resampler shift;
   dtmf_rx_state_t* rx;
-  std::vector<float> shifted;
   std::array<int16_t, kBlock> block{};
-  int fill = 0;
+  int fill;       // starts at the receiver's offset into its first block
   char code = 0;  // the digit spandsp is in, 0 for none
+};
+
+// The audio as one pair of receivers hears it: shifted in frequency by resampling, then to 16 bits.
+struct Listener {
+  Listener(double ratio, const DtmfSettings& settings) : shift(ratio), early(0, settings), late(kBlock / 2, settings) {}
+  void feed(const float* samples, std::size_t count) {
+    shifted.clear();
+    shift.process(samples, count, shifted);
+    pcm.clear();
+    for (float x : shifted) pcm.push_back(static_cast<int16_t>(std::lround(std::clamp(x, -1.0f, 1.0f) * 32767.0f)));
+    early.feed(pcm);
+    late.feed(pcm);
+  }
+  char code() const { return early.code ? early.code : late.code; }
+  bool active() const { return early.active() || late.active(); }
+
+  Resampler shift;
+  std::vector<float> shifted;
+  std::vector<int16_t> pcm;
+  Detector early, late;
 };
 
 }  // namespace
@@ -167,9 +184,8 @@ struct DtmfDecoder::Impl {
         minHeardSamples(std::max(0, static_cast<int>(std::floor(s.minToneMs / kBlockMs)) - 3) * kBlock),
         minToneSamples(std::max(0, s.minToneMs * kRate / 1000)),
         minGapSamples(std::max(kStep, s.minGapMs * kRate / 1000 - kGapToleranceSamples)) {
-    detectors.push_back(std::make_unique<Detector>(1.0, s));
-    detectors.push_back(std::make_unique<Detector>(1 + kFrequencyShift, s));
-    detectors.push_back(std::make_unique<Detector>(1 / (1 + kFrequencyShift), s));
+    for (double ratio : {1.0, 1 + kFrequencyShift, 1 / (1 + kFrequencyShift)})
+      listeners.push_back(std::make_unique<Listener>(ratio, s));
   }
 
   void feed8k(float x) {
@@ -177,7 +193,7 @@ struct DtmfDecoder::Impl {
     step[stepFill++] = band(x);
     if (stepFill < kStep) return;
     stepFill = 0;
-    for (auto& d : detectors) d->feed(step.data(), kStep);
+    for (auto& l : listeners) l->feed(step.data(), kStep);
     now += kStep;
     auto& h = history[static_cast<std::size_t>(historyAt = (historyAt + 1) % kHistorySteps)];
     for (std::size_t i = 0; i < h.size(); ++i) h[i] = envelopes.amplitude(i);
@@ -185,8 +201,8 @@ struct DtmfDecoder::Impl {
   }
 
   char heard() const {
-    for (const auto& d : detectors)
-      if (d->code) return d->code;
+    for (const auto& l : listeners)
+      if (char c = l->code()) return c;
     return 0;
   }
 
@@ -291,7 +307,7 @@ struct DtmfDecoder::Impl {
   Resampler toRate;
   float minLevel;
   long minHeardSamples, minToneSamples, minGapSamples;
-  std::vector<std::unique_ptr<Detector>> detectors;
+  std::vector<std::unique_ptr<Listener>> listeners;
   ToneEnvelopes envelopes;
   DtmfBand band;
   std::array<std::array<float, 8>, kHistorySteps> history{};
@@ -322,8 +338,8 @@ void DtmfDecoder::feed(const float* samples, std::size_t count) {
 }
 
 bool DtmfDecoder::toneActive() const {
-  for (const auto& d : impl_->detectors)
-    if (d->active()) return true;
+  for (const auto& l : impl_->listeners)
+    if (l->active()) return true;
   return impl_->current && impl_->present();
 }
 

@@ -9,11 +9,11 @@
 namespace qm::radio {
 
 struct DtmfSettings {
-  double minLevelDbfs = -36;     // weakest tone accepted, per tone, dB below full scale
+  double minLevelDbfs = -50;     // weakest tone accepted, per tone, dB below full scale
   double maxTwistDb = 8;         // high group stronger than the low group by at most this (normal twist)
   double maxReverseTwistDb = 4;  // low group stronger than the high group by at most this
-  int minToneMs = 40;            // a tone shorter than this is no digit
-  int minGapMs = 40;             // silence needed before the same digit counts again
+  int minToneMs = 30;            // a tone shorter than this is no digit
+  int minGapMs = 30;             // silence needed before the same digit counts again
 };
 
 class DtmfDecoder {

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -14,6 +15,15 @@
 #include <vector>
 
 namespace qm::radio {
+
+namespace {
+std::atomic<pid_t> startedServer{-1};  // the group of the server a node started, while it runs
+}  // namespace
+
+void endStartedJackServersNow() noexcept {
+  pid_t pid = startedServer.load();
+  if (pid > 0) ::kill(-pid, SIGTERM);
+}
 
 JackServerProcess::~JackServerProcess() {
   stop();
@@ -63,6 +73,7 @@ bool JackServerProcess::start(const std::string& command, std::string& error) {
   stderr_ = pipeFds[0];
   ::fcntl(stderr_, F_SETFL, ::fcntl(stderr_, F_GETFL) | O_NONBLOCK);
   pid_ = pid;
+  startedServer = pid;
   ended_ = false;
   tail_.clear();
   return true;
@@ -115,6 +126,7 @@ void JackServerProcess::stop() {
       ::waitpid(pid_, &status_, 0);
     }
   }
+  if (pid_ >= 0) startedServer = -1;
   pid_ = -1;
   ended_ = false;
   if (stderr_ >= 0) ::close(stderr_);

@@ -7,6 +7,10 @@
 
 namespace qm::radio {
 
+// Asks every JACK server a node started to end (SIGTERM to its group), at once: for the program's immediate end,
+// which runs no destructor. Async-signal-safe.
+void endStartedJackServersNow() noexcept;
+
 class JackServerProcess {
  public:
   JackServerProcess() = default;

@@ -48,11 +48,11 @@ struct RadioSettings {
   double voxThresholdDbfs = -40;
   int voxAttackMs = 50;
   int voxHangMs = 800;
-  double dtmfMinLevelDbfs = -36;
+  double dtmfMinLevelDbfs = -50;
   double dtmfMaxTwistDb = 8;
   double dtmfMaxReverseTwistDb = 4;
-  int dtmfMinToneMs = 40;
-  int dtmfMinGapMs = 40;
+  int dtmfMinToneMs = 30;
+  int dtmfMinGapMs = 30;
   int dtmfTimeoutSeconds = 10;
   double speechLevelDbfs = -6;
   double cwLevelDbfs = -10;

@@ -16,6 +16,7 @@ class QtScheduler : public Scheduler {
   ~QtScheduler() override;
 
   TimePoint now() const override { return Clock::now(); }
+  // Safe from any thread (the radio node posts its events from its own): a queued call into this thread's loop.
   void post(std::function<void()> message) override;
   void processPending() override;
   void hold(std::chrono::milliseconds duration) override;

@@ -13,7 +13,7 @@ BoxAnswer RecordingPrompter::show(const std::string& text, const std::string& ti
     answers_.pop_front();
     return a;
   }
-  return BoxAnswer::Yes;  // the default button of a Yes/No box
+  return buttons == BoxButtons::YesNoDefaultNo ? BoxAnswer::No : BoxAnswer::Yes;  // the default button
 }
 
 }  // namespace qm

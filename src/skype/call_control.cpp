@@ -2,7 +2,9 @@
 
 #include <stdexcept>
 
+#include "access/access_control.h"
 #include "app/frm_main.h"
+#include "app/program.h"
 #include "platform/vb_text.h"
 
 namespace qm {
@@ -33,6 +35,9 @@ void trackCall(frmMain& main, const std::string& line) {
     id = id.substr(0, id.find(' '));
     main.ID.setText("SET CALL " + id + " STATUS FINISHED");
     main.txtSend.setText(main.ID.Text());
+    // The duration in seconds, for the longest-call limit.
+    auto seconds = parseInteger(line.substr(line.find(" DURATION ") + 10));
+    if (seconds) main.program().access().callDuration(id, static_cast<long>(*seconds));
   }
 }
 

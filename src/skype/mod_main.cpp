@@ -1,5 +1,6 @@
 #include "skype/mod_main.h"
 
+#include "access/access_control.h"
 #include "app/backends.h"
 #include "app/frm_main.h"
 #include "app/program.h"
@@ -69,7 +70,9 @@ void frmMain::wireSkype() {
   Timer1.onTimer = [this] { modMain_->connectAction(true); };
   cmdConnect.Click = [this] { modMain_->connectAction(false); };
   cmdDisconnect.Click = [this] { modMain_->disconnectAction(); };
-  cmdSend.Click = [this] { modMain_->sendAction(); };
+  cmdSend.Click = [this] {
+    if (program_.access().permitCallBox(txtSend.Text())) modMain_->sendAction();
+  };
   wireCallControl(*this);
 }
 

@@ -7,6 +7,7 @@
 #include "app/settings_file.h"
 #include "app/version.h"
 #include "echolink/echolink_app.h"
+#include "platform/profile_file.h"
 #include "platform/prompter.h"
 #include "speech/voice.h"
 
@@ -22,7 +23,7 @@ struct Phrase {
   const char* text;   // used when the file has no such key
 };
 
-constexpr Phrase kPhrases[17] = {
+constexpr Phrase kPhrases[20] = {
     {"TEXT1", "Call", "Call"},
     {"TEXT2", "Enter A to Accept", "Enter A to Accept"},
     {"TEXT3", "Sorry Request Timed Out", "Sorry Request Timed Out"},
@@ -40,7 +41,13 @@ constexpr Phrase kPhrases[17] = {
     {"TEXT15", "Connected", "Connected"},
     {"TEXT16", "Test Server has Disconnected", "Test Server has Disconnected"},
     {"TEXT17", "Test Server has Connected", "Test Server has Connected"},
+    {"TEXT18", "Sorry that number is not allowed", "Sorry that number is not allowed"},
+    {"TEXT19", "Sorry call limit reached", "Sorry call limit reached"},
+    {"TEXT20", "Call time limit reached. Disconnected", "Call time limit reached. Disconnected"},
 };
+// The phrases from here on came with access control: written once they differ from their default or the file holds
+// them, so that a language file saved without access control stays as it was.
+constexpr std::size_t kFirstAccessPhrase = 17;
 
 // Layout in twips: a column of labels beside a column of boxes, the two buttons below.
 constexpr int kMargin = 120, kRowPitch = 345, kLabelWidth = 2895, kBoxLeft = 3120, kBoxWidth = 4215;
@@ -52,10 +59,10 @@ constexpr int kBoxHeight = 285, kButtonWidth = 1215, kButtonHeight = 375;
 Form1::Form1(Program& program)
     : Window(program.registry(), "Form1", std::string(kProductName) + "                 TTS Text Language Changer"),
       program_(program),
-      phrases_{&Text1,  &Text2,  &Text3,  &Text4,  &Text5,  &Text6,  &Text7,  &Text8, &Text9,
-               &Text10, &Text11, &Text12, &Text13, &Text14, &Text15, &Text16, &Text17},
-      labels_{&Label1,  &Label2,  &Label3,  &Label4,  &Label5,  &Label6,  &Label7,  &Label8, &Label9,
-              &Label10, &Label11, &Label12, &Label13, &Label14, &Label15, &Label16, &Label17} {
+      phrases_{&Text1,  &Text2,  &Text3,  &Text4,  &Text5,  &Text6,  &Text7,  &Text8,  &Text9,  &Text10,
+               &Text11, &Text12, &Text13, &Text14, &Text15, &Text16, &Text17, &Text18, &Text19, &Text20},
+      labels_{&Label1,  &Label2,  &Label3,  &Label4,  &Label5,  &Label6,  &Label7,  &Label8,  &Label9,  &Label10,
+              &Label11, &Label12, &Label13, &Label14, &Label15, &Label16, &Label17, &Label18, &Label19, &Label20} {
   layOut();
   addVariable("SayTheText", {[this] { return SayTheText; }, [this](const std::string& v) { SayTheText = v; }});
   addVariable("TempCall", {[this] { return TempCall; }, [this](const std::string& v) { TempCall = v; }});
@@ -106,8 +113,14 @@ void Form1::Form_Load() {
 }
 
 void Form1::SaveData() {
-  SettingsWriter out(program_, program_.backends().folders.inProgramFolder(kLanguageFile));
-  for (std::size_t i = 0; i < phrases_.size(); ++i) out.write(kPhrases[i].key, phrases_[i]->Text());
+  std::filesystem::path path = program_.backends().folders.inProgramFolder(kLanguageFile);
+  ProfileFile before = ProfileFile::load(path);
+  SettingsWriter out(program_, path);
+  for (std::size_t i = 0; i < phrases_.size(); ++i) {
+    if (i >= kFirstAccessPhrase && phrases_[i]->Text() == kPhrases[i].text && !before.get("SETTINGS", kPhrases[i].key))
+      continue;
+    out.write(kPhrases[i].key, phrases_[i]->Text());
+  }
   out.finish();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// The announcement window: the seventeen editable phrases and their language file (form1.cpp), speech output over
-// the air (speech_output.cpp) and the station connect and disconnect announcements (station_announcements.cpp).
+// The announcement window: the editable phrases (seventeen, and three of access control) and their language file
+// (form1.cpp), speech output over the air (speech_output.cpp) and the station connect and disconnect announcements
+// (station_announcements.cpp).
 #include <array>
 #include <memory>
 #include <string>
@@ -22,7 +23,7 @@ class Form1 : public Window {
   // The close box asks first; Yes unkeys the transmitter and ends the program, No keeps everything.
   void closeRequest() override;
 
-  // Writes the seventeen phrases to the language file.
+  // Writes the phrases to the language file (those of access control once they differ from their default).
   void SaveData();
   // Speaks SayTheText over the air (keying the transmitter around it) when voice is enabled on the main window;
   // returns once it has been spoken. SayTheText is left holding the text as spoken (zeros as " Zero ").
@@ -70,6 +71,13 @@ class Form1 : public Window {
   TextBox Text16{*this, "Text16"};
   Label Label17{*this, "Label17"};
   TextBox Text17{*this, "Text17"};
+  // Spoken by access control: a refused number, the hourly call limit, the longest call.
+  Label Label18{*this, "Label18"};
+  TextBox Text18{*this, "Text18"};
+  Label Label19{*this, "Label19"};
+  TextBox Text19{*this, "Text19"};
+  Label Label20{*this, "Label20"};
+  TextBox Text20{*this, "Text20"};
   CommandButton Command2{*this, "Command2", "Save Data"};
   CommandButton Command1{*this, "Command1", "Hide"};
 
@@ -85,8 +93,8 @@ class Form1 : public Window {
   EchoLinkApp& app();
 
   Program& program_;
-  std::array<TextBox*, 17> phrases_;
-  std::array<Label*, 17> labels_;
+  std::array<TextBox*, 20> phrases_;
+  std::array<Label*, 20> labels_;
   Voice* voice_ = nullptr;
   std::unique_ptr<EchoLinkApp> EchoLink;
 };

@@ -23,6 +23,7 @@ await() {  # SECONDS WHAT COMMAND...
   local seconds=$1 what=$2
   shift 2
   for _ in $(seq $((seconds * 10))); do "$@" && return 0; sleep 0.1; done
+  rig_skip_when_full "$work/stderr.txt"
   fail "$what (stderr: $(cat "$work/stderr.txt"))"
 }
 ports_up() { jack_lsp 2>/dev/null | grep -q '^quillmere:radio_in$'; }
@@ -45,7 +46,7 @@ kill -TERM "$qm_pid"
 wait "$qm_pid"
 exec {console}>&-
 kill "$cat_pid" 2>/dev/null
-await 5 "the JACK server the node started outlived the program" gone "$pid"
+await 10 "the JACK server the node started outlived the program" gone "$pid"
 
 # A server that cannot start: the message names the command and what it said.
 run_node "jackd --no-realtime -n $JACK_DEFAULT_SERVER -d no-such-driver"

@@ -184,7 +184,7 @@ int close(int fd) {
   return static_cast<int>(::syscall(SYS_close, fd));
 }
 
-int ioctl(int fd, unsigned long request, ...) {
+int ioctl(int fd, unsigned long request, ...) noexcept {
   va_list args;
   va_start(args, request);
   void* argument = va_arg(args, void*);
@@ -265,7 +265,7 @@ ssize_t read(int fd, void* buffer, size_t count) {
   return parseHex(text, static_cast<unsigned char*>(buffer), static_cast<int>(count));
 }
 
-int tcgetattr(int fd, struct termios* mode) {
+int tcgetattr(int fd, struct termios* mode) noexcept {
   FakeFd* f = fake(fd);
   if (f == nullptr) return real<int (*)(int, struct termios*)>("tcgetattr")(fd, mode);
   if (f->kind != Kind::Serial) {
@@ -279,7 +279,7 @@ int tcgetattr(int fd, struct termios* mode) {
   return 0;
 }
 
-int tcsetattr(int fd, int when, const struct termios* mode) {
+int tcsetattr(int fd, int when, const struct termios* mode) noexcept {
   FakeFd* f = fake(fd);
   if (f == nullptr) return real<int (*)(int, int, const struct termios*)>("tcsetattr")(fd, when, mode);
   if (f->kind != Kind::Serial) {

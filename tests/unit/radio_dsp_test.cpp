@@ -9,6 +9,7 @@
 
 #include "radio/dtmf_decoder.h"
 #include "radio/dtmf_mute.h"
+#include "radio/resampler.h"
 #include "radio/vox.h"
 #include "radio_dsp_signals.h"
 
@@ -54,10 +55,21 @@ TEST(DtmfDecoder, HeldKeyIsOneDigit) {
   }
 }
 
+// `audio` after `leadMs` of silence, for sliding a signal against spandsp's 12.75 ms blocks.
+std::vector<float> after(double leadMs, const std::vector<float>& audio) {
+  std::vector<float> out;
+  ts::appendSilence(out, 48000, leadMs);
+  out.insert(out.end(), audio.begin(), audio.end());
+  return out;
+}
+
 TEST(DtmfDecoder, RepeatedDigitNeedsTheMinimumGap) {
-  EXPECT_EQ(decode(ts::digits(48000, "555", 60, 60), 48000), "555");
-  EXPECT_EQ(decode(ts::digits(48000, "555", 60, 40), 48000), "555");
-  EXPECT_EQ(decode(ts::digits(48000, "555", 60, 25), 48000), "5");
+  // Wherever the gap falls, the minimum (30 ms) counts the digit again and 20 ms does not.
+  for (double leadMs = 0; leadMs < 13; leadMs += 1.3) {
+    SCOPED_TRACE(leadMs);
+    EXPECT_EQ(decode(after(leadMs, ts::digits(48000, "555", 60, 30)), 48000), "555");
+    EXPECT_EQ(decode(after(leadMs, ts::digits(48000, "555", 60, 20)), 48000), "5");
+  }
   DtmfSettings longGap;
   longGap.minGapMs = 150;
   EXPECT_EQ(decode(ts::digits(48000, "55", 60, 140), 48000, longGap), "5");
@@ -67,18 +79,15 @@ TEST(DtmfDecoder, RepeatedDigitNeedsTheMinimumGap) {
 }
 
 TEST(DtmfDecoder, ToneMustLastTheMinimum) {
-  // Wherever the tone falls against spandsp's 12.75 ms blocks, 40 ms counts and 33 ms does not.
+  // Wherever the tone falls, the minimum (30 ms) counts and 24 ms does not; the same with a minimum of 40 ms.
+  DtmfSettings forty;
+  forty.minToneMs = 40;
   for (double leadMs = 0; leadMs < 13; leadMs += 1.3) {
     SCOPED_TRACE(leadMs);
-    std::vector<float> audio;
-    ts::appendSilence(audio, 48000, leadMs);
-    const auto lead = audio.size();
-    auto good = ts::digits(48000, "4", 40, 100), shortTone = ts::digits(48000, "4", 33, 100);
-    audio.insert(audio.end(), good.begin(), good.end());
-    EXPECT_EQ(decode(audio, 48000), "4");
-    audio.resize(lead);
-    audio.insert(audio.end(), shortTone.begin(), shortTone.end());
-    EXPECT_EQ(decode(audio, 48000), "");
+    EXPECT_EQ(decode(after(leadMs, ts::digits(48000, "4", 30, 100)), 48000), "4");
+    EXPECT_EQ(decode(after(leadMs, ts::digits(48000, "4", 24, 100)), 48000), "");
+    EXPECT_EQ(decode(after(leadMs, ts::digits(48000, "4", 40, 100)), 48000, forty), "4");
+    EXPECT_EQ(decode(after(leadMs, ts::digits(48000, "4", 34, 100)), 48000, forty), "");
   }
   DtmfSettings slow;
   slow.minToneMs = 100;
@@ -108,8 +117,8 @@ TEST(DtmfDecoder, LevelLimitFollowsTheSettings) {
     return decode(ts::digits(48000, "0", 80, 80, {.levelDbfs = dbfs}), 48000, settings);
   };
   EXPECT_EQ(atLevel(-3), "0");
-  EXPECT_EQ(atLevel(-33), "0");
-  EXPECT_EQ(atLevel(-39), "");
+  EXPECT_EQ(atLevel(-47), "0");
+  EXPECT_EQ(atLevel(-53), "");
   DtmfSettings deaf;
   deaf.minLevelDbfs = -20;
   EXPECT_EQ(atLevel(-17, deaf), "0");
@@ -188,6 +197,28 @@ TEST(DtmfMute, CutsTheToneOutOfSpeech) {
   // Away from the tone the audio passes unchanged, only delayed.
   for (std::size_t i : {std::size_t{4800}, toneStart - 3000, toneEnd + 6000, audio.size() - 5000})
     EXPECT_FLOAT_EQ(out[i + delay], audio[i]) << i;
+}
+
+TEST(Resampler, KeepsTheVoiceBandAndRemovesWhatWouldAlias) {
+  for (int rate : {48000, 44100, 16000}) {
+    SCOPED_TRACE(rate);
+    const auto convert = [&](double hz) {
+      std::vector<float> in(static_cast<std::size_t>(rate)), out;
+      for (std::size_t i = 0; i < in.size(); ++i)
+        in[i] = static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate));
+      Resampler resampler(rate, 8000);
+      for (std::size_t at = 0; at < in.size(); at += 333)
+        resampler.process(in.data() + at, std::min<std::size_t>(333, in.size() - at), out);
+      return out;
+    };
+    const std::vector<float> tone = convert(1209);
+    EXPECT_NEAR(static_cast<double>(tone.size()), 8000, 64);
+    // The tone keeps its level (a sine of 0.5 has the power 0.0625 at its own frequency) ...
+    EXPECT_NEAR(powerAt(tone, 2000, 6000, 1209, 8000), 0.0625, 0.005);
+    // ... and one above 4 kHz does not fold back into the band (5 kHz would land on 3 kHz).
+    const std::vector<float> high = convert(5000);
+    EXPECT_LT(10 * std::log10(powerAt(high, 2000, 6000, 3000, 8000) / 0.0625), -50);
+  }
 }
 
 std::vector<float> level(int rate, double ms, double rmsDbfs) {

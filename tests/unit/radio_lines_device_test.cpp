@@ -226,6 +226,18 @@ TEST_F(FakeDevices, AGpioLineThatIsMissingOrBusyIsNamed) {
   EXPECT_NE(error.find("gpiochip"), std::string::npos) << error;
 }
 
+// After the last `keyed` line of `log`, one or more `released` lines and nothing else. (A sanitizer's report ends in
+// abort(), which releases once more.)
+bool onlyAfter(const std::string& log, const std::string& keyed, const std::string& released) {
+  const std::size_t at = log.rfind(keyed);
+  if (at == std::string::npos) return false;
+  std::string rest = log.substr(at + keyed.size());
+  if (rest.empty()) return false;
+  for (std::size_t i = 0; i < rest.size(); i += released.size())
+    if (rest.compare(i, released.size(), released) != 0) return false;
+  return true;
+}
+
 // A child keys a line and dies of SIGSEGV; the stand-in device must show it keyed, then released.
 TEST_F(FakeDevices, EveryKindOfPttLineIsReleasedWhenTheProcessDiesKeyed) {
   device("ttyFAKE9");
@@ -241,9 +253,9 @@ TEST_F(FakeDevices, EveryKindOfPttLineIsReleasedWhenTheProcessDiesKeyed) {
        [&] { return modem("ttyFAKE9") == 0; }},
       {"cm108:" + (dir_ / "hidrawFAKE9").string() + ":GPIO4",
        [&] { return read("hidrawFAKE9.reports") == "00 00 00 08 00\n00 00 08 08 00\n"; },
-       [&] { return read("hidrawFAKE9.reports") == "00 00 00 08 00\n00 00 08 08 00\n00 00 00 08 00\n"; }},
+       [&] { return onlyAfter(read("hidrawFAKE9.reports"), "00 00 08 08 00\n", "00 00 00 08 00\n"); }},
       {"gpio:" + (dir_ / "gpiochipFAKE9").string() + ":1", [&] { return read("gpiochipFAKE9.values") == "0100"; },
-       [&] { return read("gpiochipFAKE9.log") == "output 1 0\nset 1 1\nset 1 0\n"; }},
+       [&] { return onlyAfter(read("gpiochipFAKE9.log"), "set 1 1\n", "set 1 0\n"); }},
   };
   for (const Case& line : cases) {
     SCOPED_TRACE(line.text);

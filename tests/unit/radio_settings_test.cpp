@@ -84,7 +84,7 @@ TEST(RadioSettingsFile, EachBadValueIsNamedAndReplacedByItsDefault) {
   EXPECT_EQ(problems[5], file + "\"-1\" of TxDelay is not a whole number from 0 to 2000 (ms); using \"150\" instead.");
   EXPECT_EQ(problems[6], file + "\"12\" of VoxThreshold is not a number from -90 to 0 (dBFS); using \"-40\" instead.");
   EXPECT_EQ(problems[7],
-            file + "\"40.5\" of DtmfMinTone is not a whole number from 20 to 1000 (ms); using \"40\" instead.");
+            file + "\"40.5\" of DtmfMinTone is not a whole number from 20 to 1000 (ms); using \"30\" instead.");
   EXPECT_NE(problems[8].find("\"0x2bc\" of CwTone"), std::string::npos);
   EXPECT_NE(problems[9].find("of CwSpeed is not a whole number from 5 to 60"), std::string::npos);
 }

@@ -89,7 +89,7 @@ TEST_F(SpeechOutputTest, TheTransmitterIsKeyedAndTheIndicatorRedWhileSpeaking) {
   EXPECT_TRUE(probe_.heard[0].keyed);
   EXPECT_EQ(probe_.heard[0].indicator, "PTT ON");
   EXPECT_EQ(probe_.heard[0].indicatorColour, 255);
-  EXPECT_FALSE(session_->node.keyed());
+  EXPECT_FALSE(session_->node.pttState());
   EXPECT_EQ(main().PTT.Text(), "PTT OFF");
   EXPECT_EQ(main().PTT.BackColor(), kButtonFace);
   // The transcript shows key, speech and unkey in that order.
@@ -119,7 +119,7 @@ TEST_F(SpeechOutputTest, AFailingVoiceStillLeavesTheTransmitterUnkeyed) {
   say("Lost");
   ASSERT_EQ(probe_.heard.size(), 1u);
   EXPECT_TRUE(probe_.heard[0].keyed);
-  EXPECT_FALSE(session_->node.keyed());
+  EXPECT_FALSE(session_->node.pttState());
   EXPECT_EQ(main().PTT.Text(), "PTT OFF");
   EXPECT_EQ(main().PTT.BackColor(), kButtonFace);
   EXPECT_EQ(out_.str().find("box"), std::string::npos) << "nothing is shown to the operator";

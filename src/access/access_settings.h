@@ -1,0 +1,32 @@
+#pragma once
+// quillmere_dialrules.ini in the program folder: section [SETTINGS] holds the default, the call limits and the
+// one-time code settings; section [RULES] holds the dial rules, one a line, in the order they are tried. Without the
+// file nothing is restricted; a file that exists but cannot be read closes the station to dialling.
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "access/dial_rules.h"
+
+namespace qm {
+
+struct AccessSettings {
+  bool present = false;    // the file exists: access control is on
+  bool readable = true;    // false: it exists but cannot be read, and nothing may be dialled
+  std::string unreadable;  // why it cannot be read
+  DialRules rules;
+  int callsPerHour = 0;        // 0: no limit
+  int longestCallMinutes = 0;  // 0: no limit
+  bool oneTimeCodes = false;   // the switch-on code must be followed by a time-based one-time code
+  int wrongCodesAllowed = 3;   // wrong codes in a row before the lock-out
+  int lockoutMinutes = 15;
+  int codeWindow = 1;  // time steps of 30 s accepted either side of now, for clocks that drift
+  // Each names the file and the line or key, what is wrong, and what is done instead.
+  std::vector<std::string> problems;
+};
+
+AccessSettings parseAccessSettings(std::string_view text, const std::string& fileName);
+AccessSettings readAccessSettings(const std::filesystem::path& path);
+
+}  // namespace qm

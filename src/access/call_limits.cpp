@@ -1,0 +1,15 @@
+#include "access/call_limits.h"
+
+namespace qm {
+
+int CallLimits::callsInLastHour(TimePoint now) {
+  while (!placed_.empty() && now - placed_.front() >= std::chrono::hours(1)) placed_.pop_front();
+  return static_cast<int>(placed_.size());
+}
+
+CallLimits::TimePoint CallLimits::nextFree(TimePoint now) {
+  callsInLastHour(now);
+  return placed_.empty() ? now : placed_.front() + std::chrono::hours(1);
+}
+
+}  // namespace qm

@@ -1,0 +1,50 @@
+#pragma once
+// The switch-on code followed by a time-based one-time code: each code is taken once (a code overheard on the air is
+// useless afterwards), wrong codes in a row are counted, and after too many the codes are not even tried for a while.
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace qm {
+
+class OneTimeCodeBackend;
+
+class SwitchOnCodes {
+ public:
+  using TimePoint = std::chrono::system_clock::time_point;
+
+  enum class Outcome { Accepted, Wrong, Replayed, LockedOut, NowLockedOut };
+  struct Result {
+    Outcome outcome;
+    int wrongInARow = 0;  // after this attempt
+    TimePoint lockedUntil{};
+  };
+
+  SwitchOnCodes(OneTimeCodeBackend& backend, std::string secret, int wrongAllowed, std::chrono::minutes lockout,
+                unsigned window)
+      : backend_(backend),
+        secret_(std::move(secret)),
+        wrongAllowed_(wrongAllowed),
+        lockout_(lockout),
+        window_(window) {}
+
+  // `code` is what followed the switch-on code (empty when nothing did).
+  Result attempt(const std::string& code, TimePoint now);
+
+  // The last time step taken: kept across restarts so that a code cannot be replayed after one.
+  std::optional<std::uint64_t> lastStep() const { return lastStep_; }
+  void setLastStep(std::optional<std::uint64_t> step) { lastStep_ = step; }
+
+ private:
+  OneTimeCodeBackend& backend_;
+  std::string secret_;
+  int wrongAllowed_;
+  std::chrono::minutes lockout_;
+  unsigned window_;
+  std::optional<std::uint64_t> lastStep_;
+  int wrongInARow_ = 0;
+  std::optional<TimePoint> lockedUntil_;
+};
+
+}  // namespace qm

@@ -1,0 +1,244 @@
+// Access control's parts: the dial rules' patterns and order, the hourly call count, the one-time code rules (with a
+// stand-in code backend), the secret file's permissions, and a station whose rules file cannot be read.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "access/access_settings.h"
+#include "access/call_limits.h"
+#include "access/dial_rules.h"
+#include "access/one_time_code_backend.h"
+#include "access/secret_file.h"
+#include "access/switch_on_codes.h"
+#include "platform/instance_lock.h"
+#include "platform/virtual_scheduler.h"
+#include "scenario/scenario_exit.h"
+#include "scenario/session.h"
+
+namespace qm {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+fs::path makeFolder() {
+  std::string pattern = (fs::temp_directory_path() / "quillmere-access-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
+  return pattern;
+}
+
+TEST(DialRules, PatternsMatchTheWholeTarget) {
+  EXPECT_TRUE(DialRules::matches("555XXXX", "5551234"));
+  EXPECT_FALSE(DialRules::matches("555XXXX", "55512345"));
+  EXPECT_FALSE(DialRules::matches("555XXXX", "555123"));
+  EXPECT_FALSE(DialRules::matches("555XXXX", "555123A"));  // X is a digit
+  EXPECT_TRUE(DialRules::matches("1NXX", "1234"));
+  EXPECT_FALSE(DialRules::matches("1NXX", "1134"));  // N is 2-9
+  EXPECT_TRUE(DialRules::matches("00*", "00"));
+  EXPECT_TRUE(DialRules::matches("00*", "0044123"));
+  EXPECT_TRUE(DialRules::matches("*900*", "1900555"));
+  EXPECT_FALSE(DialRules::matches("*900*", "190555"));
+  EXPECT_TRUE(DialRules::matches("[0145]?[2-46-7]", "4#6"));
+  EXPECT_FALSE(DialRules::matches("[0145]?[2-46-7]", "4#5"));
+  EXPECT_TRUE(DialRules::matches("\\*#1", "*#1"));
+  EXPECT_FALSE(DialRules::matches("\\*#1", "5#1"));
+  EXPECT_TRUE(DialRules::matches("echo123", "echo123"));
+  EXPECT_TRUE(DialRules::matches("+44*", "+441234"));
+  // A star against a long target stays linear: no exponential backtracking.
+  EXPECT_FALSE(DialRules::matches("*1*1*1*1*1*1*1*1*2", std::string(200, '1')));
+}
+
+TEST(DialRules, BadPatternsAreNamed) {
+  std::string why;
+  EXPECT_FALSE(DialRules::parseRule("allow 12[3", 4, why));
+  EXPECT_EQ(why, "the [ at character 3 is never closed");
+  EXPECT_FALSE(DialRules::parseRule("allow 1[]", 4, why));
+  EXPECT_EQ(why, "the set at character 2 is empty");
+  EXPECT_FALSE(DialRules::parseRule("deny 55 5", 4, why));
+  EXPECT_EQ(why, "a rule has one pattern, without blanks");
+  EXPECT_FALSE(DialRules::parseRule("allow 12\\", 4, why));
+  EXPECT_EQ(why, "a \\ at the end escapes nothing");
+  EXPECT_FALSE(DialRules::parseRule("allow Echo", 4, why));  // E is no DTMF letter
+  auto rule = DialRules::parseRule("  ALWAYS   911  ", 9, why);
+  ASSERT_TRUE(rule);
+  EXPECT_EQ(rule->verb, RuleVerb::Always);
+  EXPECT_EQ(rule->pattern, "911");
+  EXPECT_EQ(rule->line, 9);
+}
+
+TEST(DialRules, FirstMatchWinsThenTheDefault) {
+  AccessSettings s = parseAccessSettings(
+      "[SETTINGS]\nDefault=allow\n[RULES]\nalways 911\ndeny 9*\nallow 9XX\n; a comment\n[OTHER]\ndeny 5*\n", "f.ini");
+  EXPECT_TRUE(s.problems.empty());
+  ASSERT_EQ(s.rules.rules().size(), 2u + 1u);
+  DialDecision d = s.rules.decide("911");
+  EXPECT_TRUE(d.allowed);
+  EXPECT_TRUE(d.exempt);
+  EXPECT_EQ(d.reason, "dial rule on line 4: always 911");
+  d = s.rules.decide("912");  // the deny comes before the allow
+  EXPECT_FALSE(d.allowed);
+  EXPECT_EQ(d.reason, "dial rule on line 5: deny 9*");
+  d = s.rules.decide("5551234");  // rules outside [RULES] are not rules
+  EXPECT_TRUE(d.allowed);
+  EXPECT_FALSE(d.exempt);
+  EXPECT_EQ(d.reason, "no dial rule matches; the default is allow");
+  // Without a Default, dial rules refuse what they do not allow, even when none of them parses; without rules, no
+  // number is refused (the file holds the limits or the codes alone).
+  EXPECT_FALSE(parseAccessSettings("[RULES]\nallow 5*\n", "f.ini").rules.decide("6").allowed);
+  EXPECT_FALSE(parseAccessSettings("[RULES]\nallow 5$\n", "f.ini").rules.decide("5").allowed);
+  EXPECT_TRUE(parseAccessSettings("[SETTINGS]\nCallsPerHour=3\n", "f.ini").rules.decide("6").allowed);
+}
+
+TEST(AccessSettings, AMissingFileIsNoAccessControlAndAnUnreadableOneClosesDialling) {
+  fs::path folder = makeFolder();
+  AccessSettings missing = readAccessSettings(folder / "quillmere_dialrules.ini");
+  EXPECT_FALSE(missing.present);
+  EXPECT_TRUE(missing.problems.empty());
+  fs::create_directory(folder / "quillmere_dialrules.ini");
+  AccessSettings unreadable = readAccessSettings(folder / "quillmere_dialrules.ini");
+  EXPECT_TRUE(unreadable.present);
+  EXPECT_FALSE(unreadable.readable);
+  ASSERT_EQ(unreadable.problems.size(), 1u);
+  EXPECT_NE(unreadable.problems[0].find("quillmere_dialrules.ini cannot be read (not a file)"), std::string::npos);
+  fs::remove_all(folder);
+}
+
+TEST(CallLimits, CountsTheCallsOfAnySixtyMinutes) {
+  CallLimits limits;
+  CallLimits::TimePoint t0{};
+  EXPECT_TRUE(limits.mayPlace(t0));  // no limit set
+  limits.setCallsPerHour(2);
+  limits.placed(t0);
+  limits.placed(t0 + 10min);
+  EXPECT_FALSE(limits.mayPlace(t0 + 59min));
+  EXPECT_EQ(limits.nextFree(t0 + 59min), t0 + 60min);
+  EXPECT_TRUE(limits.mayPlace(t0 + 60min));
+  EXPECT_EQ(limits.callsInLastHour(t0 + 60min), 1);
+  EXPECT_EQ(limits.callsInLastHour(t0 + 70min), 0);
+}
+
+// Codes are the step number's last six digits; base32 is the text itself.
+class StandInCodes : public OneTimeCodeBackend {
+ public:
+  // Upper case: the file is read as base32, in capitals.
+  std::string randomSecret(std::size_t bytes) override { return std::string(bytes, 'R'); }
+  std::string toBase32(const std::string& secret) override { return "B32" + secret; }
+  std::optional<std::string> fromBase32(const std::string& text) override {
+    if (text.rfind("B32", 0) != 0) return std::nullopt;
+    return text.substr(3);
+  }
+  std::optional<std::uint64_t> matchStep(const std::string&, std::int64_t unixTime, unsigned window,
+                                         const std::string& code) override {
+    std::int64_t now = unixTime / 30;
+    for (std::int64_t s = now - window; s <= now + static_cast<std::int64_t>(window); ++s) {
+      char text[16];
+      std::snprintf(text, sizeof text, "%06lld", static_cast<long long>(s % 1000000));
+      if (code == text) return static_cast<std::uint64_t>(s);
+    }
+    return std::nullopt;
+  }
+};
+
+std::string codeAt(SwitchOnCodes::TimePoint t) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%06lld", static_cast<long long>((t.time_since_epoch() / 30s) % 1000000));
+  return text;
+}
+
+TEST(SwitchOnCodes, EachCodeOnceWrongOnesCountedThenLockedOut) {
+  StandInCodes backend;
+  SwitchOnCodes codes(backend, "s", 3, 10min, 1);
+  using Outcome = SwitchOnCodes::Outcome;
+  SwitchOnCodes::TimePoint t{std::chrono::seconds(3000)};
+  EXPECT_EQ(codes.attempt(codeAt(t), t).outcome, Outcome::Accepted);
+  EXPECT_EQ(codes.attempt(codeAt(t), t + 5s).outcome, Outcome::Replayed);
+  EXPECT_EQ(codes.attempt(codeAt(t - 30s), t + 5s).outcome, Outcome::Replayed);  // an older step
+  EXPECT_EQ(codes.attempt(codeAt(t + 30s), t + 5s).outcome, Outcome::Accepted);  // the next step, within the window
+  EXPECT_EQ(codes.attempt(codeAt(t + 90s), t + 5s).outcome, Outcome::Wrong);     // two steps ahead: outside
+  auto r = codes.attempt("12345a", t + 6s);
+  EXPECT_EQ(r.outcome, Outcome::Wrong);
+  EXPECT_EQ(r.wrongInARow, 2);
+  r = codes.attempt("", t + 7s);
+  EXPECT_EQ(r.outcome, Outcome::NowLockedOut);
+  EXPECT_EQ(r.lockedUntil, t + 7s + 10min);
+  // The right code is not even tried while locked.
+  EXPECT_EQ(codes.attempt(codeAt(t + 5min), t + 5min).outcome, Outcome::LockedOut);
+  EXPECT_EQ(codes.attempt(codeAt(t + 11min), t + 11min).outcome, Outcome::Accepted);
+  EXPECT_EQ(codes.lastStep(), std::optional<std::uint64_t>((t + 11min).time_since_epoch() / 30s));
+}
+
+TEST(SecretFile, MadeOwnerOnlyShownOnceAndMadePrivateWhenOthersCouldRead) {
+  fs::path folder = makeFolder();
+  fs::path path = folder / "quillmere_totp.key";
+  StandInCodes backend;
+  SecretFile made = loadOrCreateSecret(path, backend);
+  EXPECT_TRUE(made.created);
+  EXPECT_EQ(made.secret, std::string(20, 'R'));
+  EXPECT_TRUE(made.problems.empty());
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  SecretFile again = loadOrCreateSecret(path, backend);
+  EXPECT_FALSE(again.created);
+  EXPECT_EQ(again.secret, made.secret);
+
+  chmod(path.c_str(), 0644);
+  SecretFile opened = loadOrCreateSecret(path, backend);
+  EXPECT_EQ(opened.secret, made.secret);
+  ASSERT_EQ(opened.problems.size(), 1u);
+  EXPECT_NE(opened.problems[0].find("could be read by other users"), std::string::npos);
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  std::ofstream(path, std::ios::trunc) << "not base32\n";
+  SecretFile bad = loadOrCreateSecret(path, backend);
+  EXPECT_FALSE(bad.secret);
+  ASSERT_EQ(bad.problems.size(), 1u);
+  EXPECT_NE(bad.problems[0].find("does not hold a base32 secret"), std::string::npos);
+  fs::remove_all(folder);
+}
+
+// A rules file that cannot be read keeps the station closed: nothing is announced for confirmation or dialled, the
+// operator is told why, and the Call box asks before dialling.
+TEST(AccessControlSession, AnUnreadableRulesFileClosesTheStationToDialling) {
+  fs::path home = makeFolder(), machine = makeFolder();
+  fs::create_directory(home / "quillmere_dialrules.ini");
+  VirtualScheduler scheduler{Scheduler::TimePoint{}};
+  {
+    Session session(
+        scheduler, Folders{home, machine}, nullptr,
+        [&](Session& s) -> std::unique_ptr<ProgramExit> {
+          return std::make_unique<ScenarioExit>(s.transcript, [&] { scheduler.halt(); });
+        },
+        std::make_unique<FixedInstanceLock>(false));
+    session.skype.setAutoAnswer(std::nullopt);
+    runUntilEnded([&] { session.start(); });
+    runUntilEnded([&] { scheduler.runFor(3s); });
+    auto& boxes = session.transcript.pending("box");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].arg.find("cannot be read (not a file); nothing may be dialled until it can."),
+              std::string::npos);
+    boxes.clear();
+    session.transcript.pending("say").clear();
+
+    runUntilEnded([&] { session.act({"dtmf", "*#911"}); });
+    runUntilEnded([&] { session.act({"dtmf", "A"}); });
+    std::vector<std::string> said;
+    for (const OutputEvent& e : session.transcript.pending("say")) said.push_back(e.arg);
+    EXPECT_EQ(said, (std::vector<std::string>{"Sorry that number is not allowed", "Sorry Request Timed Out"}));
+    EXPECT_TRUE(session.transcript.pending("sent").empty());
+    EXPECT_NE(
+        session.control("FormHistory.CallHistory").value().find("Refused -- 911 -- the dial rules cannot be read"),
+        std::string::npos);
+  }
+  fs::remove_all(home);
+  fs::remove_all(machine);
+}
+
+}  // namespace
+}  // namespace qm
