@@ -32,10 +32,7 @@ start_node() {  # SIPP_ARGS...
   exec 4>"$work/console"
   call_wait_node
   rig_peer_start "$work/out.wav"
-  for _ in $(seq 100); do grep -q "baresip is ready" "$work/stderr.txt" && break; sleep 0.1; done
-  sleep 1.5
-  echo 'dtmf "*#5551234"' >&4
-  echo 'dtmf "A"' >&4
+  call_dial
   call_wait_linked
   sleep 1
 }

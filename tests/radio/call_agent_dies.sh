@@ -20,11 +20,8 @@ mkfifo "$work/console"
 qm_pid=$!
 exec 4>"$work/console"
 call_wait_node
-for _ in $(seq 100); do grep -q "baresip is ready" "$work/stderr.txt" && break; sleep 0.1; done
-sleep 1.5  # the program attaches to the client a second after its start
 dialled=$(now)
-echo 'dtmf "*#5551234"' >&4
-echo 'dtmf "A"' >&4
+call_dial
 call_wait_linked
 sleep 1.5
 [[ "$(call_ptt_since "$dialled")" == T ]] || fail "the whole call did not key the transmitter: '$(call_ptt_since "$dialled")'"

@@ -25,9 +25,7 @@ exec 4>"$work/console"
 console() { echo "$1" >&4; }
 call_wait_node
 rig_peer_start "$work/out.wav"
-for _ in $(seq 100); do grep -q "baresip is ready" "$work/stderr.txt" && break; sleep 0.1; done
-console 'dtmf "*#5551234"'
-console 'dtmf "A"'
+call_dial
 call_wait_linked
 sleep 1
 

@@ -94,3 +94,19 @@ call_wait_node() {
   done
   fail "the radio node's lines and ports did not appear"
 }
+
+# Dials the far end from the headless console (fd 4) once the program has attached to baresip: "Can't Send
+# Message" means it had not yet, and the dial is tried again.
+call_dial() {
+  for _ in $(seq 150); do grep -q "baresip is ready" "$work/stderr.txt" && break; sleep 0.1; done
+  sleep 1
+  for _ in $(seq 10); do
+    local refused
+    refused=$(grep -c "Can't Send Message" "$work/transcript.txt" 2>/dev/null)
+    echo 'dtmf "*#5551234"' >&4
+    echo 'dtmf "A"' >&4
+    sleep 1
+    [ "$(grep -c "Can't Send Message" "$work/transcript.txt" 2>/dev/null)" = "$refused" ] && return 0
+  done
+  fail "the program never attached to baresip"
+}
