@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 # Writes the far end's speech for call tests as a pcap of RTP packets (PCMU, 20 ms each), which sipp plays:
-#   make_far_pcap.py OUT.pcap SPEC...   SPEC is silence:MS or tone:MS (1 kHz at -10 dBFS)
+#   make_far_pcap.py OUT.pcap SEGMENT...   each SEGMENT is silence:MS or tone:MS (1 kHz at -10 dBFS)
 import math, struct, sys
 
 def ulaw(sample):  # linear -1..1 -> G.711 mu-law
@@ -14,8 +14,8 @@ def ulaw(sample):  # linear -1..1 -> G.711 mu-law
     return ~(sign | (exponent << 4) | mantissa) & 0xFF
 
 samples = []
-for spec in sys.argv[2:]:
-    kind, ms = spec.split(":")
+for segment in sys.argv[2:]:
+    kind, ms = segment.split(":")
     n = int(ms) * 8
     for i in range(n):
         samples.append(0.3 * math.sin(2 * math.pi * 1000 * (len(samples)) / 8000) if kind == "tone" else 0.0)
