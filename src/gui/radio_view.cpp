@@ -50,12 +50,16 @@ RadioView::RadioView(radio::RadioNode& node, QWidget* parent) : QWidget(parent),
   ptt_->setObjectName(QStringLiteral("ptt"));
   rx_ = levelBar();
   tx_ = levelBar();
+  callRx_ = levelBar();
+  callTx_ = levelBar();
   form->addRow(QStringLiteral("Carrier"), carrier_);
   form->addRow(QStringLiteral("Transmitter"), ptt_);
   form->addRow(QStringLiteral("DTMF heard"), digits_);
   form->addRow(QStringLiteral("Last DTMF string"), last_);
   form->addRow(QStringLiteral("Receive level"), rx_);
   form->addRow(QStringLiteral("Transmit level"), tx_);
+  form->addRow(QStringLiteral("Call: far end"), callRx_);
+  form->addRow(QStringLiteral("Call: sent to it"), callTx_);
 
   node_.onDigit = [this](char d) {
     heard_ += QLatin1Char(d);
@@ -87,6 +91,8 @@ void RadioView::refresh() {
           QColor(220, 40, 40));
   showLevel(rx_, node_.receiveLevelDbfs());
   showLevel(tx_, node_.lineKeyed() ? node_.transmitLevelDbfs() : -120);
+  showLevel(callRx_, node_.callReceiveLevelDbfs());
+  showLevel(callTx_, node_.callTransmitLevelDbfs());
 }
 
 }  // namespace qm

@@ -1,6 +1,7 @@
 #pragma once
 // The live view of the radio node (--node radio), in place of the node simulator: the carrier, the transmitter's
-// PTT, the DTMF digits as they are decoded and the strings they made, and the receive and transmit levels.
+// PTT, the DTMF digits as they are decoded and the strings they made, the receive and transmit levels, and the phone
+// call's levels (the far end, and what is sent to it).
 #include <QWidget>
 
 class QLabel;
@@ -32,6 +33,8 @@ class RadioView : public QWidget {
   QLabel* last_ = nullptr;
   QProgressBar* rx_ = nullptr;
   QProgressBar* tx_ = nullptr;
+  QProgressBar* callRx_ = nullptr;
+  QProgressBar* callTx_ = nullptr;
   QTimer* timer_ = nullptr;
   QString heard_;
 };

@@ -50,14 +50,19 @@ void listenForProblems(std::function<void(const std::string&)> listener) {
 
 // The SIP client in place of the simulated Skype client: baresip as a child process on this event loop, its
 // remarks on standard error.
+// With the radio node the call's audio goes through the node's JACK server, its ports followed by the node.
 void installSip(Session& session) {
-  installSipClient(session, std::make_unique<QtAgentIo>(), [](const std::string& text) {
+  SipClient& sip = installSipClient(session, std::make_unique<QtAgentIo>(), [](const std::string& text) {
     // baresip failing to start or stopping is a problem for the operator; the other steps are details.
     if (text.rfind("baresip is down", 0) == 0)
       reportProblem("sip: " + text);
     else
       std::cerr << "quillmere: sip: " << text << std::endl;
   });
+  if (radio::RadioNode* node = radioNodeOf(session)) {
+    sip.useJack(node->callPeer, [node] { return node->jackSampleRate(); });
+    sip.skype().onMute = [node](bool muted) { node->setCallMuted(muted); };
+  }
 }
 
 // The espeak-ng voice, or none (the estimate voice stays) when espeak-ng cannot start.

@@ -38,6 +38,9 @@ std::string listPorts(jack_client_t* client, unsigned long flags) {
 JackAudio::JackAudio() {
   rx_ = jack_ringbuffer_create(kRingBytes);
   tx_ = jack_ringbuffer_create(kRingBytes);
+  callRx_ = jack_ringbuffer_create(kRingBytes);
+  callTx_ = jack_ringbuffer_create(kRingBytes);
+  portsFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   goneFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
 }
 
@@ -45,7 +48,10 @@ JackAudio::~JackAudio() {
   close();
   jack_ringbuffer_free(rx_);
   jack_ringbuffer_free(tx_);
+  jack_ringbuffer_free(callRx_);
+  jack_ringbuffer_free(callTx_);
   if (goneFd_ >= 0) ::close(goneFd_);
+  if (portsFd_ >= 0) ::close(portsFd_);
 }
 
 bool JackAudio::open(const std::string& clientName, std::string& error) {
@@ -73,11 +79,16 @@ bool JackAudio::open(const std::string& clientName, std::string& error) {
   // Nobody reads or writes the rings while no client runs: they can start empty.
   jack_ringbuffer_reset(rx_);
   jack_ringbuffer_reset(tx_);
+  jack_ringbuffer_reset(callRx_);
+  jack_ringbuffer_reset(callTx_);
   eventfd_t drop;
   (void)::eventfd_read(goneFd_, &drop);
   gone_ = false;
   jack_set_process_callback(client_, &JackAudio::process, this);
   jack_on_shutdown(client_, &JackAudio::shutdown, this);
+  jack_set_port_registration_callback(client_, &JackAudio::portRegistered, this);
+  // A link is made a moment after jack_connect returns: its callback says when it counts.
+  jack_set_port_connect_callback(client_, &JackAudio::portConnected, this);
   if (jack_activate(client_) != 0) {
     error = "JACK would not activate the client";
     close();
@@ -120,6 +131,41 @@ std::size_t JackAudio::writeTransmit(const float* samples, std::size_t count) {
   return jack_ringbuffer_write(tx_, reinterpret_cast<const char*>(samples), bytes) / sizeof(float);
 }
 
+std::size_t JackAudio::readCall(float* out, std::size_t max) {
+  std::size_t bytes = std::min(jack_ringbuffer_read_space(callRx_), max * sizeof(float));
+  bytes -= bytes % sizeof(float);
+  return jack_ringbuffer_read(callRx_, reinterpret_cast<char*>(out), bytes) / sizeof(float);
+}
+
+std::size_t JackAudio::writeCall(const float* samples, std::size_t count) {
+  std::size_t bytes = std::min(jack_ringbuffer_write_space(callTx_), count * sizeof(float));
+  bytes -= bytes % sizeof(float);
+  return jack_ringbuffer_write(callTx_, reinterpret_cast<const char*>(samples), bytes) / sizeof(float);
+}
+
+bool JackAudio::followCall(const std::string& peer) {
+  if (!client_) return false;
+  eventfd_t drop;
+  (void)::eventfd_read(portsFd_, &drop);
+  std::string self = jack_get_client_name(client_);
+  const char** ports = jack_get_ports(client_, nullptr, JACK_DEFAULT_AUDIO_TYPE, 0);
+  for (const char** p = ports; p && *p; ++p) {
+    std::string name = *p;
+    std::size_t colon = name.find(':');
+    if (colon == std::string::npos) continue;
+    std::string owner = name.substr(0, colon);
+    if (owner != peer && owner.rfind(peer + "-", 0) != 0) continue;
+    jack_port_t* port = jack_port_by_name(client_, *p);
+    if (!port) continue;
+    if (jack_port_flags(port) & JackPortIsOutput)
+      jack_connect(client_, *p, (self + ":call_in").c_str());
+    else
+      jack_connect(client_, (self + ":call_out").c_str(), *p);
+  }
+  if (ports) jack_free(ports);
+  return jack_port_connected(callIn_) > 0 || jack_port_connected(callOut_) > 0;
+}
+
 std::size_t JackAudio::transmitQueued() const {
   return jack_ringbuffer_read_space(tx_) / sizeof(float);
 }
@@ -145,10 +191,23 @@ int JackAudio::process(jack_nframes_t frames, void* arg) {
   got -= got % sizeof(float);
   std::memset(reinterpret_cast<char*>(out) + got, 0, bytes - got);
 
-  // The phone call's ports carry nothing yet: the far end hears silence.
+  auto* callIn = static_cast<const float*>(jack_port_get_buffer(self->callIn_, frames));
+  if (jack_ringbuffer_write_space(self->callRx_) >= bytes)
+    jack_ringbuffer_write(self->callRx_, reinterpret_cast<const char*>(callIn), bytes);
   auto* callOut = static_cast<float*>(jack_port_get_buffer(self->callOut_, frames));
-  std::memset(callOut, 0, bytes);
+  got = jack_ringbuffer_read(self->callTx_, reinterpret_cast<char*>(callOut), bytes);
+  got -= got % sizeof(float);
+  std::memset(reinterpret_cast<char*>(callOut) + got, 0, bytes - got);
   return 0;
+}
+
+void JackAudio::portRegistered(jack_port_id_t, int, void* arg) {
+  // Called on JACK's notification thread, where the server must not be asked anything: the node's thread looks.
+  (void)::eventfd_write(static_cast<JackAudio*>(arg)->portsFd_, 1);
+}
+
+void JackAudio::portConnected(jack_port_id_t, jack_port_id_t, int, void* arg) {
+  (void)::eventfd_write(static_cast<JackAudio*>(arg)->portsFd_, 1);
 }
 
 void JackAudio::shutdown(void* arg) {

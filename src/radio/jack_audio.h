@@ -41,17 +41,30 @@ class JackAudio {
   std::size_t transmitQueued() const;
   // Frames from now until samples queued now (behind an empty queue) reach radio_out.
   jack_nframes_t framesUntilOutput() const;
+  // The phone call's audio: what arrived on call_in, and what call_out is to send (as the radio's rings above).
+  std::size_t readCall(float* out, std::size_t max);
+  std::size_t writeCall(const float* samples, std::size_t count);
+  // A descriptor that becomes readable when a port appeared or went (an eventfd): the node then follows the call.
+  int portsFd() const { return portsFd_; }
+  // Links the ports of the JACK clients named `peer` or `peer-NN` (baresip names each call's source and player
+  // apart) to ours: their outputs to call_in, call_out to their inputs. True while a call's audio is linked.
+  bool followCall(const std::string& peer);
   // Receive samples dropped because the node did not keep up (a sign of an overloaded machine).
   std::uint64_t receiveOverruns() const { return overruns_.load(); }
 
  private:
   static int process(jack_nframes_t frames, void* self);
   static void shutdown(void* self);
+  static void portRegistered(jack_port_id_t port, int registered, void* self);
+  static void portConnected(jack_port_id_t a, jack_port_id_t b, int connected, void* self);
 
   jack_client_t* client_ = nullptr;
   jack_port_t *radioIn_ = nullptr, *radioOut_ = nullptr, *callIn_ = nullptr, *callOut_ = nullptr;
   jack_ringbuffer_t* rx_ = nullptr;
   jack_ringbuffer_t* tx_ = nullptr;
+  jack_ringbuffer_t* callRx_ = nullptr;
+  jack_ringbuffer_t* callTx_ = nullptr;
+  int portsFd_ = -1;
   int rate_ = 0;
   jack_nframes_t period_ = 0;
   int goneFd_ = -1;

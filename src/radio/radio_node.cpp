@@ -17,8 +17,10 @@
 #include "echolink/air_recording.h"
 #include "platform/output_log.h"
 #include "platform/scheduler.h"
+#include "radio/call_audio.h"
 #include "radio/dtmf_collector.h"
 #include "radio/dtmf_decoder.h"
+#include "radio/dtmf_mute.h"
 #include "radio/jack_audio.h"
 #include "radio/jack_server_process.h"
 #include "radio/lines.h"
@@ -66,6 +68,11 @@ struct RadioNode::Loop {
   JackServerProcess server;
   std::unique_ptr<DtmfDecoder> decoder;
   std::unique_ptr<Vox> vox;
+  std::unique_ptr<DtmfMute> dtmfMute;  // the receive audio that goes on, DTMF cut out
+  std::unique_ptr<CallAudio> call;     // the phone call's audio
+  bool callMuted = false;              // the program's "SET MUTE ON"
+  Clock::time_point programUntil{};    // when the program's audio queued at JACK has gone out
+  std::vector<float> callScratch = std::vector<float>(4096);
   DtmfCollector collector;
   Transmitter transmitter;
   Async::Application* app = nullptr;
@@ -130,12 +137,20 @@ struct RadioNode::Loop {
     serverWaitUntil.reset();
     backoffSeconds = 1;
     int rate = jack.sampleRate();
+    node.jackRate_ = rate;
     const RadioSettings& s = node.settings_;
     DtmfSettings d{s.dtmfMinLevelDbfs, s.dtmfMaxTwistDb, s.dtmfMaxReverseTwistDb, s.dtmfMinToneMs, s.dtmfMinGapMs};
     decoder = std::make_unique<DtmfDecoder>(rate, d);
     decoder->onDigit = [this](char digit) { heardDigit(digit); };
     if (s.squelch == "vox")
       vox = std::make_unique<Vox>(rate, VoxSettings{s.voxThresholdDbfs, s.voxAttackMs, s.voxHangMs});
+    dtmfMute = std::make_unique<DtmfMute>(*decoder, rate);
+    call = std::make_unique<CallAudio>(
+        rate,
+        CallAudioSettings{s.callPtt == "call", VoxSettings{s.callVoxThresholdDbfs, s.callVoxAttackMs, s.callVoxHangMs},
+                          s.callRxGainDb, s.callTxGainDb, s.callDuckDb});
+    call->setMuted(callMuted);
+    followCall();
     std::string error;
     if (!jack.connectRadio(s.capturePort, s.playbackPort, error)) problem(error);
     if (jackReported) problem("JACK: connected again (" + std::to_string(rate) + " Hz)");
@@ -146,6 +161,7 @@ struct RadioNode::Loop {
     if (!jack.isOpen()) return;
     jack.close();
     pending.clear();
+    if (call) call->setLinked(false);
     problem("JACK: the server went away; the radio has no audio until it is back (reconnecting)");
     jackReported = true;
     backoffSeconds = 1;
@@ -162,7 +178,6 @@ struct RadioNode::Loop {
     for (;;) {
       std::size_t n = jack.readReceive(scratch.data(), scratch.size());
       if (n == 0) break;
-      decoder->feed(scratch.data(), n);
       if (vox) {
         bool was = vox->on();
         bool now = vox->feed(scratch.data(), n);
@@ -170,7 +185,20 @@ struct RadioNode::Loop {
       }
       for (std::size_t i = 0; i < n; ++i) sum += static_cast<double>(scratch[i]) * scratch[i];
       total += n;
+      // The decoder hears everything; the call hears it DTMF-free, and only while the carrier is present.
+      dtmfMute->process(scratch.data(), callScratch.data(), n);
+      if (call->linked()) {
+        call->fromRadio(callScratch.data(), callScratch.data(), n, node.carrier_.load());
+        jack.writeCall(callScratch.data(), n);
+      }
     }
+    for (;;) {
+      std::size_t n = jack.readCall(callScratch.data(), callScratch.size());
+      if (n == 0) break;
+      call->fromCall(callScratch.data(), n);
+    }
+    node.callRxLevel_ = call->receiveLevelDbfs();
+    node.callTxLevel_ = call->transmitLevelDbfs();
     if (total > 0) {
       double rms = std::sqrt(sum / static_cast<double>(total));
       node.rxLevel_ = rms <= 1e-6 ? -120.0 : std::max(-120.0, 20 * std::log10(rms));
@@ -221,6 +249,17 @@ struct RadioNode::Loop {
     carrierFromRadio(*on);
   }
 
+  // --- the phone call ---------------------------------------------------------------------------------------
+  // Follows baresip's ports as they come and go with each call; a call whose audio went (hung up, baresip died)
+  // no longer holds the transmitter.
+  void followCall() {
+    if (!jack.isOpen() || !call) return;
+    bool linked = jack.followCall(node.callPeer);
+    if (linked == call->linked()) return;
+    call->setLinked(linked);
+    serviceTransmitter();
+  }
+
   // --- transmit -----------------------------------------------------------------------------------------------
   void keyLine(bool on) {
     if (on == node.keyed_.load()) return;
@@ -234,17 +273,25 @@ struct RadioNode::Loop {
 
   void serviceTransmitter() {
     if (!jack.isOpen()) pending.clear();  // audio cannot go anywhere
-    bool audioLeft = !pending.empty() || (jack.isOpen() && jack.transmitQueued() > 0);
-    auto step = transmitter.update(requested && !closing, audioLeft && !closing, Clock::now());
+    bool callLinked = call && call->linked();
+    // With a call linked, its audio keeps the ring filled: only the program's own audio counts as audio left.
+    bool queuedAtJack = callLinked ? Clock::now() < programUntil : jack.isOpen() && jack.transmitQueued() > 0;
+    bool audioLeft = !pending.empty() || queuedAtJack;
+    bool callWants = callLinked && call->wantsTransmitter();
+    auto step = transmitter.update((requested || callWants) && !closing, audioLeft && !closing, Clock::now());
     if (step.keyedNow) {
       keyLine(true);
       // The radio settles for TxDelay before audio: silence up to that instant at radio_out.
       if (jack.isOpen()) {
         long frames = static_cast<long>(node.settings_.txDelayMs) * jack.sampleRate() / 1000 -
                       static_cast<long>(jack.framesUntilOutput());
-        if (frames > 0) pending.insert(pending.begin(), static_cast<std::size_t>(frames), 0.0f);
+        if (frames > 0) {
+          pending.insert(pending.begin(), static_cast<std::size_t>(frames), 0.0f);
+          if (call) call->delay(static_cast<std::size_t>(frames));
+        }
       }
     }
+    if (call) call->setKeyed(step.keyed);
     if (step.limitReached) {
       if (node.air && jack.isOpen())
         airPending.insert(airPending.end(), kAirGap.count() * jack.sampleRate() / 1000, 0.0f);
@@ -263,7 +310,8 @@ struct RadioNode::Loop {
   }
 
   void feedTransmit() {
-    if (!jack.isOpen() || pending.empty()) {
+    std::size_t callQueued = call ? call->queued() : 0;
+    if (!jack.isOpen() || (pending.empty() && callQueued == 0)) {
       node.txLevel_ = -120.0;
       return;
     }
@@ -271,11 +319,18 @@ struct RadioNode::Loop {
         static_cast<std::size_t>(kTransmitAhead.count()) * static_cast<std::size_t>(jack.sampleRate()) / 1000;
     std::size_t queued = jack.transmitQueued();
     if (queued >= ahead) return;
-    std::size_t n = std::min(ahead - queued, pending.size());
+    std::size_t n = std::min(ahead - queued, std::max(pending.size(), callQueued));
     n = std::min(n, scratch.size());
-    std::copy_n(pending.begin(), n, scratch.begin());
+    std::size_t program = std::min(n, pending.size());
+    std::copy_n(pending.begin(), program, scratch.begin());
+    std::fill(scratch.begin() + static_cast<long>(program), scratch.begin() + static_cast<long>(n), 0.0f);
+    // The program's speech and Morse first; the call under them, ducked.
+    if (call) call->mixInto(scratch.data(), n, requested || program > 0);
+    if (program > 0)
+      programUntil = Clock::now() + milliseconds((queued + program + jack.framesUntilOutput()) * 1000 /
+                                                 static_cast<std::size_t>(jack.sampleRate()));
     std::size_t put = jack.writeTransmit(scratch.data(), n);
-    pending.erase(pending.begin(), pending.begin() + static_cast<long>(put));
+    pending.erase(pending.begin(), pending.begin() + static_cast<long>(std::min(put, program)));
     node.txLevel_ = levelDbfs(scratch.data(), put);
     if (node.air) airPending.insert(airPending.end(), scratch.begin(), scratch.begin() + static_cast<long>(put));
   }
@@ -466,6 +521,8 @@ void RadioNode::run() {
     }
     for (auto& f : work) f();
   });
+  Async::FdWatch ports(l.jack.portsFd(), Async::FdWatch::FD_WATCH_RD);
+  ports.activity.connect([&l](Async::FdWatch*) { l.followCall(); });
   Async::FdWatch gone(l.jack.goneFd(), Async::FdWatch::FD_WATCH_RD);
   gone.activity.connect([&l](Async::FdWatch*) {
     eventfd_t count;
@@ -514,6 +571,14 @@ void RadioNode::programSetPTT(bool on) {
   command([this, on] {
     loop_->requested = on;
     loop_->serviceTransmitter();
+  });
+}
+
+void RadioNode::setCallMuted(bool muted) {
+  command([this, muted] {
+    Loop& l = *loop_;
+    l.callMuted = muted;
+    if (l.call) l.call->setMuted(muted);
   });
 }
 

@@ -5,7 +5,10 @@
 //   - receive: quillmere:radio_in through JACK -> the DTMF decoder, the VOX (Squelch=vox) and a level meter; the
 //     carrier from the squelch line or the VOX;
 //   - transmit: the PTT line, keyed at once on SetPTT; speech and Morse go to quillmere:radio_out after TxDelay; the
-//     line stays keyed TxTail after the last audio; TxLimit is enforced here, whatever asks.
+//     line stays keyed TxTail after the last audio; TxLimit is enforced here, whatever asks;
+//   - the phone call (call_audio.h): baresip's ports, followed as they come and go, linked to call_in and call_out;
+//     the receive audio goes to the call while the carrier is present, the far end's audio to radio_out, keying the
+//     transmitter while the far end talks.
 // The program's calls reach the thread as queued commands (an eventfd wakes the loop); the node's events reach the
 // program through its Scheduler's post, raised on every instance in creation order; CarrierState and PTTState are
 // snapshots the thread publishes. A hold on the program's thread (speech) never stalls audio, decoding or the line.
@@ -57,6 +60,11 @@ class RadioNode : public InjectableNode {
   // raised, so the program ends as on EchoLink's closing. Off when the program watches the signals itself.
   bool catchSignals = true;
 
+  // The JACK client name of the phone call's audio (baresip's jack_client_name); set before start.
+  std::string callPeer = "quillmere-call";
+  // The program's "SET MUTE ON|OFF": the radio-to-call path stops and restarts. Any thread.
+  void setCallMuted(bool muted);
+
   // Speech for the transmitter, from the program's thread: queued at SpeechLevel and sent after TxDelay.
   void transmitSpeech(const std::vector<std::int16_t>& samples, int sampleRate);
 
@@ -64,6 +72,11 @@ class RadioNode : public InjectableNode {
   double receiveLevelDbfs() const { return rxLevel_.load(); }
   double transmitLevelDbfs() const { return txLevel_.load(); }
   bool lineKeyed() const { return keyed_.load(); }
+  // The JACK server's rate once connected, else 0.
+  int jackSampleRate() const { return jackRate_.load(); }
+  // The phone call's levels: the far end as it arrives, and what it is sent.
+  double callReceiveLevelDbfs() const { return callRxLevel_.load(); }
+  double callTransmitLevelDbfs() const { return callTxLevel_.load(); }
   const RadioSettings& settings() const { return settings_; }
   // True when the node's thread runs at real-time priority (see run).
   bool realTime() const { return realTime_.load(); }
@@ -123,7 +136,8 @@ class RadioNode : public InjectableNode {
 
   // Published by the node's thread.
   std::atomic<bool> carrier_{false}, keyed_{false};
-  std::atomic<double> rxLevel_{-120}, txLevel_{-120};
+  std::atomic<int> jackRate_{0};
+  std::atomic<double> rxLevel_{-120}, txLevel_{-120}, callRxLevel_{-120}, callTxLevel_{-120};
   std::atomic<bool> realTime_{false};
 
   // The command queue: filled on the program's thread, emptied on the node's.

@@ -33,6 +33,12 @@ constexpr Range kRanges[] = {
     {"CwLevel", -60, 0, false, "dBFS"},
     {"CwTone", 300, 3000, true, "Hz"},
     {"CwSpeed", 5, 60, true, "words per minute"},
+    {"CallVoxThreshold", -90, 0, false, "dBFS"},
+    {"CallVoxAttack", 0, 5000, true, "ms"},
+    {"CallVoxHang", 0, 10000, true, "ms"},
+    {"CallRxGain", -40, 20, false, "dB"},
+    {"CallTxGain", -40, 20, false, "dB"},
+    {"CallDuck", -60, 0, false, "dB"},
 };
 
 const Range* rangeOf(const std::string& key) {
@@ -90,6 +96,13 @@ const std::vector<RadioSettingKey>& radioSettingKeys() {
       {"CwLevel", "-10"},
       {"CwTone", "700"},
       {"CwSpeed", "20"},
+      {"CallPtt", "vox"},
+      {"CallVoxThreshold", "-45"},
+      {"CallVoxAttack", "20"},
+      {"CallVoxHang", "1000"},
+      {"CallRxGain", "0"},
+      {"CallTxGain", "0"},
+      {"CallDuck", "-20"},
   };
   return keys;
 }
@@ -105,6 +118,7 @@ std::string radioSettingProblem(const std::string& key, const std::string& value
       return "needs a \"-\" and a suffix, as in N0CALL-L or N0CALL-R";
     return "";
   }
+  if (key == "CallPtt") return value == "vox" || value == "call" ? "" : "is neither vox nor call";
   if (key == "JackServer") return hasControl(value) ? "holds control characters" : "";
   if (key == "CapturePort" || key == "PlaybackPort") {
     if (value.empty()) return "";
@@ -175,6 +189,13 @@ RadioSettings readRadioSettings(const ProfileFile& file, const std::string& file
   s.cwLevelDbfs = real("CwLevel");
   s.cwToneHz = whole("CwTone");
   s.cwSpeedWpm = whole("CwSpeed");
+  s.callPtt = value("CallPtt");
+  s.callVoxThresholdDbfs = real("CallVoxThreshold");
+  s.callVoxAttackMs = whole("CallVoxAttack");
+  s.callVoxHangMs = whole("CallVoxHang");
+  s.callRxGainDb = real("CallRxGain");
+  s.callTxGainDb = real("CallTxGain");
+  s.callDuckDb = real("CallDuck");
   // One pseudo-terminal path cannot be both lines: the second symlink would replace the first.
   std::string error;
   const auto squelch = parseLineSpec(s.squelch, LineUse::Squelch, error);

@@ -20,6 +20,11 @@
 //                         further digit arrives for this long; 0: only when the carrier drops
 //   SpeechLevel, CwLevel  dBFS of speech and Morse on radio_out
 //   CwTone, CwSpeed       the Morse tone in Hz and its speed in words per minute
+//   CallPtt               what keys the transmitter during a phone call: vox (the far end's voice, default) or call
+//                         (keyed for the whole call, a duplex repeater)
+//   CallVoxThreshold      dBFS at which the far end's audio keys the transmitter; CallVoxAttack, CallVoxHang in ms
+//   CallRxGain            dB from the far end (call_in) to the transmitter; CallTxGain dB from the receiver to the call
+//   CallDuck              dB the call is lowered by under the program's speech and Morse
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -53,6 +58,13 @@ struct RadioSettings {
   double cwLevelDbfs = -10;
   int cwToneHz = 700;
   int cwSpeedWpm = 20;
+  std::string callPtt = "vox";
+  double callVoxThresholdDbfs = -45;
+  int callVoxAttackMs = 20;
+  int callVoxHangMs = 1000;
+  double callRxGainDb = 0;
+  double callTxGainDb = 0;
+  double callDuckDb = -20;
 
   bool operator==(const RadioSettings&) const = default;
 };

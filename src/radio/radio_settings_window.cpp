@@ -41,6 +41,13 @@ constexpr FieldLayout kFields[] = {
     {"CwLevel", "Morse (dBFS)", "fraAir", 1, "the level of the Morse identifier"},
     {"CwTone", "Morse tone (Hz)", "fraAir", 2, "the Morse tone's pitch"},
     {"CwSpeed", "Morse speed (wpm)", "fraAir", 3, "words per minute"},
+    {"CallPtt", "Keyed by", "fraCall", 0, "vox: while the far end talks; call: for the whole call"},
+    {"CallVoxThreshold", "Threshold (dBFS)", "fraCall", 1, "the far end's level that keys the transmitter"},
+    {"CallVoxAttack", "Attack (ms)", "fraCall", 2, "the far end's sound this long before keying"},
+    {"CallVoxHang", "Hang (ms)", "fraCall", 3, "quiet this long before the transmitter is let go"},
+    {"CallRxGain", "To the air (dB)", "fraCall", 4, "the far end's gain on the transmitter"},
+    {"CallTxGain", "To the call (dB)", "fraCall", 5, "the receiver's gain on the call"},
+    {"CallDuck", "Under speech (dB)", "fraCall", 6, "the call's level under the program's speech and Morse"},
 };
 
 constexpr int kRow = 330, kLabelWidth = 1700, kBoxLeft = 1880, kBoxWidth = 4720, kFrameWidth = 6840;
@@ -60,6 +67,10 @@ RadioSettingsWindow::RadioSettingsWindow(Program& program)
   place(fraVox, 3);
   place(fraDtmf, 6);
   place(fraAir, 4);
+  // The phone call's frame in a second column, so the window stays within a small screen's height.
+  const int rightColumn = 120 + kFrameWidth + 120;
+  fraCall.setGeometry({rightColumn, 120, kFrameWidth, 300 + 7 * kRow + 60});
+  const int width = rightColumn + kFrameWidth;
   for (const FieldLayout& f : kFields) {
     Field field{f.key, std::make_unique<Label>(*this, std::string("lbl") + f.key, f.caption),
                 std::make_unique<TextBox>(*this, std::string("txt") + f.key)};
@@ -74,9 +85,9 @@ RadioSettingsWindow::RadioSettingsWindow(Program& program)
   }
   lblHint.setGeometry({120, top, kFrameWidth, 255});
   top += 360;
-  cmdSave.setGeometry({kFrameWidth + 120 - 2 * 1215 - 120, top, 1215, 375});
-  cmdHide.setGeometry({kFrameWidth + 120 - 1215, top, 1215, 375});
-  setGeometry({0, 0, kFrameWidth + 360, top + 375 + 600});
+  cmdSave.setGeometry({width - 2 * 1215 - 120, top, 1215, 375});
+  cmdHide.setGeometry({width - 1215, top, 1215, 375});
+  setGeometry({0, 0, width + 240, top + 375 + 600});
   cmdSave.Click = [this] { SaveData(); };
   cmdHide.Click = [this] { Hide(); };
 }

@@ -33,6 +33,7 @@ class RadioSettingsWindow : public Window {
   Frame fraVox{*this, "fraVox", "Carrier from the Audio (Squelch=vox)"};
   Frame fraDtmf{*this, "fraDtmf", "DTMF Decoder"};
   Frame fraAir{*this, "fraAir", "On the Air"};
+  Frame fraCall{*this, "fraCall", "Phone Call"};
   Label lblHint{*this, "lblHint", "Lines: serial:DEV:PIN, cm108:DEV:PIN, gpio:CHIP:LINE, pty:PATH; ! inverts."};
   CommandButton cmdSave{*this, "cmdSave", "Save"};
   CommandButton cmdHide{*this, "cmdHide", "Hide"};

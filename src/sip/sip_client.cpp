@@ -31,7 +31,16 @@ SipSettings SipClient::read() {
     session_.backends.scheduler.post(
         [this, text] { session_.backends.prompter.show(text, "", BoxIcon::Warning, BoxButtons::Ok); });
   }
+  if (!jackClient_.empty()) {
+    settings.jackClient = jackClient_;
+    if (int rate = jackRate_ ? jackRate_() : 0; rate > 0) settings.jackRate = rate;
+  }
   return settings;
+}
+
+void SipClient::useJack(std::string client, std::function<int()> rate) {
+  jackClient_ = std::move(client);
+  jackRate_ = std::move(rate);
 }
 
 void SipClient::programCreated(Program& program) {

@@ -26,11 +26,16 @@ class SipClient : public SessionExtension {
   BaresipAgent& agent() { return agent_; }
   // Reads the settings file again and applies it (after a save).
   void reload();
+  // The call's audio through JACK as client `client` whatever AudioDriver says (the radio node links its ports);
+  // `rate` tells the JACK server's rate when baresip's files are written.
+  void useJack(std::string client, std::function<int()> rate);
 
  private:
   bool action(const std::vector<std::string>& words);
   SipSettings read();
 
+  std::string jackClient_;
+  std::function<int()> jackRate_;
   Session& session_;
   std::unique_ptr<AgentIo> io_;
   std::function<void(const std::string&)> remark_;

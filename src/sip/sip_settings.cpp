@@ -218,15 +218,30 @@ std::string baresipConfig(const SipSettings& s, int controlPort) {
   if (auto host = listenHost(s.listenAddress); !host.empty()) line("net_interface", host);
   line("call_local_timeout", "120");
   line("call_max_calls", "1");
-  line("audio_player", s.audioDriver + "," + s.outputDevice);
-  line("audio_source", s.audioDriver + "," + s.inputDevice);
-  line("audio_alert", s.audioDriver + "," + s.outputDevice);
+  if (s.onJack()) {
+    // JACK carries float samples at the server's rate, one channel.
+    line("audio_player", "jack,call");
+    line("audio_source", "jack,call");
+    line("audio_alert", "jack,call");
+    // With the radio node, the node links each call's ports; by hand, baresip links them to the system's ports.
+    line("jack_connect_ports", s.jackClient.empty() ? "yes" : "no");
+    line("jack_client_name", s.jackClient.empty() ? "baresip" : s.jackClient);
+    for (const char* dir : {"ausrc", "auplay"}) {
+      line(std::string(dir) + "_format", "float");
+      line(std::string(dir) + "_srate", std::to_string(s.jackRate));
+      line(std::string(dir) + "_channels", "1");
+    }
+  } else {
+    line("audio_player", s.audioDriver + "," + s.outputDevice);
+    line("audio_source", s.audioDriver + "," + s.inputDevice);
+    line("audio_alert", s.audioDriver + "," + s.outputDevice);
+  }
   line("statmode_default", "off");
   line("ctrl_tcp_listen", "127.0.0.1:" + std::to_string(controlPort));
   line("module", "g711.so");
   line("module", "g722.so");
   line("module", "opus.so");
-  line("module", s.audioDriver + ".so");
+  line("module", (s.onJack() ? std::string("jack") : s.audioDriver) + ".so");
   line("module_tmp", "account.so");
   line("module_app", "menu.so");
   line("module_app", "ctrl_tcp.so");

@@ -48,6 +48,11 @@ struct SipSettings {
   int controlPort = 0;
   std::string program = "baresip";
   std::string modulePath = "/usr/lib/baresip/modules";
+  // Not from the file: with the radio node the call's audio goes through JACK whatever AudioDriver says, as this
+  // client name (its ports linked by the node), at the JACK server's rate.
+  std::string jackClient;
+  int jackRate = 48000;
+  bool onJack() const { return !jackClient.empty() || audioDriver == "jack"; }
 
   // The account used when none is set: calls go straight to the addresses dialled.
   static constexpr const char* kLocalAccount = "sip:quillmere@127.0.0.1";

@@ -176,6 +176,7 @@ void SipSkype::callCommand(HWND from, const std::vector<std::string>& words) {
 
 void SipSkype::setMute(HWND from, bool on) {
   wantMuted_ = on;
+  if (onMute) onMute(on);
   notify(from, on ? "MUTE ON" : "MUTE OFF");
   syncMute();
 }

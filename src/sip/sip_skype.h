@@ -63,6 +63,8 @@ class SipSkype : public SkypeApiWindow {
 
   // The operator's log of what happens underneath (dialled URIs, reasons); stderr in a real run.
   std::function<void(const std::string&)> remark;
+  // "SET MUTE ON|OFF" as the program asks it (the radio node stops the radio-to-call path at once).
+  std::function<void(bool muted)> onMute;
 
   // The call that is up (routing, ringing or in progress), 0 when none.
   int activeCallId() const;

@@ -1,0 +1,78 @@
+#include "radio/call_audio.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "radio/tx_audio.h"
+
+namespace qm::radio {
+
+namespace {
+
+float gainOf(double db) {
+  return static_cast<float>(std::pow(10.0, db / 20.0));
+}
+
+}  // namespace
+
+CallAudio::CallAudio(int sampleRate, const CallAudioSettings& settings)
+    : sampleRate_(sampleRate),
+      settings_(settings),
+      vox_(sampleRate, settings.vox),
+      rxGain_(gainOf(settings.rxGainDb)),
+      txGain_(gainOf(settings.txGainDb)),
+      duckGain_(gainOf(settings.duckDb)),
+      gainStep_(1.0f / static_cast<float>(std::max(1, sampleRate / 100))),
+      // The VOX's attack plus a block of its measuring: the sound that opened it.
+      preroll_(static_cast<std::size_t>(sampleRate) * static_cast<std::size_t>(settings.vox.attackMs + 20) / 1000) {}
+
+void CallAudio::setLinked(bool linked) {
+  if (linked == linked_) return;
+  linked_ = linked;
+  if (!linked) {
+    queue_.clear();
+    // A VOX left on by the last call's words must not key the transmitter for the next.
+    vox_ = Vox(sampleRate_, settings_.vox);
+    rxLevel_ = txLevel_ = -120;
+  }
+}
+
+void CallAudio::setKeyed(bool keyed) {
+  keyed_ = keyed;
+  if (!keyed_) trimToPreroll();
+}
+
+void CallAudio::trimToPreroll() {
+  if (queue_.size() > preroll_) queue_.erase(queue_.begin(), queue_.end() - static_cast<long>(preroll_));
+}
+
+void CallAudio::fromRadio(const float* in, float* out, std::size_t count, bool carrier) {
+  if (!linked_ || muted_ || !carrier) {
+    std::fill_n(out, count, 0.0f);
+    txLevel_ = -120;
+    return;
+  }
+  for (std::size_t i = 0; i < count; ++i) out[i] = std::clamp(in[i] * txGain_, -1.0f, 1.0f);
+  txLevel_ = levelDbfs(out, count);
+}
+
+void CallAudio::fromCall(const float* in, std::size_t count) {
+  if (!linked_) return;
+  vox_.feed(in, count);
+  rxLevel_ = levelDbfs(in, count);
+  for (std::size_t i = 0; i < count; ++i) queue_.push_back(in[i] * rxGain_);
+  if (!keyed_) trimToPreroll();
+}
+
+std::size_t CallAudio::mixInto(float* out, std::size_t count, bool programTalks) {
+  const float target = programTalks ? duckGain_ : 1.0f;
+  std::size_t n = std::min(count, queue_.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    gain_ = gain_ < target ? std::min(target, gain_ + gainStep_) : std::max(target, gain_ - gainStep_);
+    out[i] = std::clamp(out[i] + queue_[i] * gain_, -1.0f, 1.0f);
+  }
+  queue_.erase(queue_.begin(), queue_.begin() + static_cast<long>(n));
+  return n;
+}
+
+}  // namespace qm::radio
