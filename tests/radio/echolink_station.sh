@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# The radio node as an EchoLink node, end to end on loopback: a second station (echolink_peer on 127.0.0.2) calls
+# the node on 127.0.0.1. Its connect is in the transcript and announced on the air between `ptt on` and `ptt off`;
+# its chat "/ver/" is answered in its chat; its talk gives `> rx on` ... `> rx off` with the PTT line keyed T then R
+# and the sound on radio_out; its leaving gives `> disconnect`. The node runs without a directory
+# (RequireDirectory=0), so the caller needs no listing.
+#   echolink_station.sh QUILLMERE RADIO_PEER TESTS_RADIO_DIR   (echolink_peer is beside RADIO_PEER)
+set -u
+quillmere=$1 peer=$2 here=$3
+elpeer="$(dirname "$peer")/echolink_peer"
+source "$here/radio_rig.bash"
+need jackd
+[ -x "$elpeer" ] || { echo "SKIP: $elpeer is not built"; exit 77; }
+rig_start
+port_base=5298
+
+cat > "$work/home/quillmere_radio.ini" <<INI
+[SETTINGS]
+JackServer=
+Squelch=pty:$work/squelch
+Ptt=pty:$work/ptt
+TxDelay=100
+TxTail=100
+INI
+cat > "$work/home/quillmere_echolink.ini" <<INI
+[SETTINGS]
+Enabled=1
+Servers=
+BindAddress=127.0.0.1
+PortBase=$port_base
+RequireDirectory=0
+INI
+
+mkfifo "$work/console" "$work/el_in"
+"$quillmere" --headless --node radio --callsign N0QM-L --voice espeak --no-report --home "$work/home" \
+  --machine-dir "$work/machine" <"$work/console" >"$work/transcript.txt" 2>"$work/stderr.txt" &
+qm_pid=$!
+exec {console}>"$work/console"
+rig_wait_node
+rig_peer_start "$work/out.wav"
+
+"$elpeer" PE1ER 127.0.0.2 "$port_base" <"$work/el_in" >"$work/el_out.txt" 2>"$work/el_err.txt" &
+el_pid=$!
+exec {el}>"$work/el_in"
+trap 'kill $el_pid 2>/dev/null; rig_cleanup' EXIT
+
+# Waits up to $2 seconds for the extended regular expression $1 in file $3.
+await() {
+  for _ in $(seq $(($2 * 10))); do grep -Eq -- "$1" "$3" && return 0; sleep 0.1; done
+  fail "no '$1' in $3 after $2 s: $(tail -5 "$3")"
+}
+
+await '^ready' 10 "$work/el_out.txt"
+echo "connect 127.0.0.1" >&$el
+await '^connected' 15 "$work/el_out.txt"
+await '> connect PE1ER Peer 127\.0\.0\.2$' 10 "$work/transcript.txt"
+# The connect announcement is spoken on the air: the program keys, speaks, releases.
+for _ in $(seq 200); do
+  after=$(sed -n '/> connect PE1ER/,$p' "$work/transcript.txt" | sed -e 's/^[0-9:.]* //' | tr '\n' '|')
+  [[ "$after" == *"ptt off"* ]] && break
+  sleep 0.1
+done
+[[ "$after" =~ ptt\ on\|say\ \"P\ E\ 1\ E\ R.*Connected.*\|ptt\ off ]] ||
+  fail "the connect was not announced between ptt on and ptt off: $after"
+
+echo "chat /ver/" >&$el
+await '> chat ".*/ver/"$' 10 "$work/transcript.txt"
+await '^chat .*Quillmere' 10 "$work/el_out.txt"
+
+before=$(rig_ptt_log)
+echo "tone 1000 2000" >&$el
+await '> rx on$' 10 "$work/transcript.txt"
+await '> rx off$' 15 "$work/transcript.txt"
+sleep 0.5
+keys=$(rig_ptt_log)
+during=${keys#"$before"}
+[[ "$during" =~ ^(TR+)+$ ]] || fail "the PTT line wrote '$during' for the station's talk, not T then R"
+
+echo "disconnect" >&$el
+await '> disconnect PE1ER$' 10 "$work/transcript.txt"
+echo quit >&$el
+exec {el}>&-
+wait "$el_pid"
+
+sound=$(rig_peer_stop)
+echo 'quit' >&$console 2>/dev/null
+exec {console}>&-
+for _ in $(seq 100); do kill -0 "$qm_pid" 2>/dev/null || break; sleep 0.1; done
+cat "$work/stderr.txt" >&2
+# The announcement (over a second) and the two seconds of tone went out on radio_out.
+[ "$sound" -ge 2500 ] || fail "the recording holds only $sound ms of sound; the tone alone is 2000 ms"
+[ "$(rig_ptt_log)" = "" ] || [[ "$(rig_ptt_log)" =~ R$ ]] || fail "the PTT line was left keyed: $(rig_ptt_log)"
+echo "PASS: PTT line $(rig_ptt_log), $sound ms of sound on the air"
