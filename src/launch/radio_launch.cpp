@@ -78,15 +78,18 @@ class RadioExtension : public SessionExtension {
 
 class ReleasingExit : public ProgramExit {
  public:
-  explicit ReleasingExit(OutputLog& log) : inner_(log) {}
+  ReleasingExit(OutputLog& log, radio::RadioNode* node) : inner_(log), node_(node) {}
   [[noreturn]] void endNow() override {
     radio::releaseAllPttLinesNow();
+    // The node's thread ends first: its network logs off at the directory (a few seconds at most).
+    if (node_) node_->stop();
     radio::endStartedJackServersNow();
     inner_.endNow();
   }
 
  private:
   RealExit inner_;
+  radio::RadioNode* node_;
 };
 
 }  // namespace
@@ -111,7 +114,7 @@ void installRadioNode(Session& session, AirRecording* air) {
 }
 
 std::unique_ptr<ProgramExit> makeRealExit(Session& session) {
-  return std::make_unique<ReleasingExit>(session.transcript);
+  return std::make_unique<ReleasingExit>(session.transcript, radioNodeOf(session));
 }
 
 }  // namespace qm

@@ -2,15 +2,16 @@
 # The radio node as an EchoLink node, end to end on loopback: a second station (echolink_peer on 127.0.0.2) calls
 # the node on 127.0.0.1. Its connect is in the transcript and announced on the air between `ptt on` and `ptt off`;
 # its chat "/ver/" is answered in its chat; its talk gives `> rx on` ... `> rx off` with the PTT line keyed T then R
-# and the sound on radio_out; its leaving gives `> disconnect`. The node runs without a directory
-# (RequireDirectory=0), so the caller needs no listing.
-#   echolink_station.sh QUILLMERE RADIO_PEER TESTS_RADIO_DIR   (echolink_peer is beside RADIO_PEER)
+# and the sound on radio_out; its leaving gives `> disconnect`. Both stations log in to the stand-in directory on
+# 127.0.0.1:5200 (the node lets in only a caller listed there); the node logs off there when SIGTERM ends it.
+#   echolink_station.sh QUILLMERE RADIO_PEER TESTS_RADIO_DIR   (echolink_peer, echolink_directory beside RADIO_PEER)
 set -u
 quillmere=$1 peer=$2 here=$3
 elpeer="$(dirname "$peer")/echolink_peer"
+eldir="$(dirname "$peer")/echolink_directory"
 source "$here/radio_rig.bash"
 need jackd
-[ -x "$elpeer" ] || { echo "SKIP: $elpeer is not built"; exit 77; }
+for tool in "$elpeer" "$eldir"; do [ -x "$tool" ] || { echo "SKIP: $tool is not built"; exit 77; }; done
 rig_start
 port_base=5298
 
@@ -25,11 +26,25 @@ INI
 cat > "$work/home/quillmere_echolink.ini" <<INI
 [SETTINGS]
 Enabled=1
-Servers=
+Password=secret
+Location=Test hill
+Servers=127.0.0.1
 BindAddress=127.0.0.1
 PortBase=$port_base
-RequireDirectory=0
 INI
+
+# Waits up to $2 seconds for the extended regular expression $1 in file $3.
+await() {
+  for _ in $(seq $(($2 * 10))); do grep -Eq -- "$1" "$3" && return 0; sleep 0.1; done
+  fail "no '$1' in $3 after $2 s: $(tail -5 "$3")"
+}
+
+mkfifo "$work/dir_in"
+"$eldir" N0QM-L secret <"$work/dir_in" >"$work/dir_out.txt" 2>&1 &
+dir_pid=$!
+exec {dir}>"$work/dir_in"
+await '^(ready|cannot listen)' 5 "$work/dir_out.txt"
+grep -q '^ready' "$work/dir_out.txt" || fail "the stand-in directory cannot listen on 127.0.0.1:5200"
 
 mkfifo "$work/console" "$work/el_in"
 "$quillmere" --headless --node radio --callsign N0QM-L --voice espeak --no-report --home "$work/home" \
@@ -39,18 +54,15 @@ exec {console}>"$work/console"
 rig_wait_node
 rig_peer_start "$work/out.wav"
 
-"$elpeer" PE1ER 127.0.0.2 "$port_base" <"$work/el_in" >"$work/el_out.txt" 2>"$work/el_err.txt" &
+"$elpeer" PE1ER 127.0.0.2 "$port_base" 127.0.0.1 peerpass <"$work/el_in" >"$work/el_out.txt" 2>"$work/el_err.txt" &
 el_pid=$!
 exec {el}>"$work/el_in"
-trap 'kill $el_pid 2>/dev/null; rig_cleanup' EXIT
-
-# Waits up to $2 seconds for the extended regular expression $1 in file $3.
-await() {
-  for _ in $(seq $(($2 * 10))); do grep -Eq -- "$1" "$3" && return 0; sleep 0.1; done
-  fail "no '$1' in $3 after $2 s: $(tail -5 "$3")"
-}
+trap 'kill $el_pid $dir_pid 2>/dev/null; rig_cleanup' EXIT
 
 await '^ready' 10 "$work/el_out.txt"
+echo login >&$el
+await '^status ON' 10 "$work/el_out.txt"
+await 'Logged in to the EchoLink directory as N0QM-L' 10 "$work/stderr.txt"
 echo "connect 127.0.0.1" >&$el
 await '^connected' 15 "$work/el_out.txt"
 await '> connect PE1ER Peer 127\.0\.0\.2$' 10 "$work/transcript.txt"
@@ -83,9 +95,18 @@ exec {el}>&-
 wait "$el_pid"
 
 sound=$(rig_peer_stop)
-echo 'quit' >&$console 2>/dev/null
+# The end: the transmitter released, the node logged off at the directory (within its 3 s) before the program exits.
+kill -TERM "$qm_pid"
+for _ in $(seq 60); do kill -0 "$qm_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$qm_pid" 2>/dev/null && fail "quillmere did not end within 6 s of SIGTERM"
 exec {console}>&-
-for _ in $(seq 100); do kill -0 "$qm_pid" 2>/dev/null || break; sleep 0.1; done
+echo logins >&$dir
+await '^end' 5 "$work/dir_out.txt"
+last=$(grep '^login N0QM-L ' "$work/dir_out.txt" | tail -1)
+[[ "$last" == "login N0QM-L OFF"* ]] || fail "the node did not log off at the directory: $(cat "$work/dir_out.txt")"
+echo quit >&$dir
+exec {dir}>&-
+wait "$dir_pid"
 cat "$work/stderr.txt" >&2
 # The announcement (over a second) and the two seconds of tone went out on radio_out.
 [ "$sound" -ge 2500 ] || fail "the recording holds only $sound ms of sound; the tone alone is 2000 ms"
