@@ -10,7 +10,7 @@ quillmere=$1 peer=$2 here=$3
 elpeer="$(dirname "$peer")/echolink_peer"
 eldir="$(dirname "$peer")/echolink_directory"
 source "$here/radio_rig.bash"
-need jackd
+need jackd sox bc
 for tool in "$elpeer" "$eldir"; do [ -x "$tool" ] || { echo "SKIP: $tool is not built"; exit 77; }; done
 rig_start
 port_base=5298
@@ -108,7 +108,16 @@ echo quit >&$dir
 exec {dir}>&-
 wait "$dir_pid"
 cat "$work/stderr.txt" >&2
-# The announcement (over a second) and the two seconds of tone went out on radio_out.
-[ "$sound" -ge 2500 ] || fail "the recording holds only $sound ms of sound; the tone alone is 2000 ms"
+# The station's two seconds of 1 kHz tone went out on radio_out: the 100 ms stretches of the recording that are
+# loud (RMS over 0.2) and at 1 kHz (sox's rough frequency within 2 %); the speech is neither.
+length=$(sox "$work/out.wav" -n stat 2>&1 | awk '/^Length/ {print $3}')
+tone_windows=0
+for start in $(seq 0 0.1 "$length"); do
+  read -r rms hz < <(sox "$work/out.wav" -n trim "$start" 0.1 stat 2>&1 |
+    awk '/^RMS +amplitude/ {r=$3} /^Rough +frequency/ {f=$3} END {print r+0, f+0}')
+  (($(echo "$rms > 0.2 && $hz >= 980 && $hz <= 1020" | bc -l))) && tone_windows=$((tone_windows + 1))
+done
+echo "1 kHz tone on radio_out: $tone_windows stretches of 100 ms; all sound: $sound ms"
+((tone_windows >= 17 && tone_windows <= 23)) || fail "radio_out holds $tone_windows00 ms of the 1 kHz tone, not 2000 ms"
 [ "$(rig_ptt_log)" = "" ] || [[ "$(rig_ptt_log)" =~ R$ ]] || fail "the PTT line was left keyed: $(rig_ptt_log)"
 echo "PASS: PTT line $(rig_ptt_log), $sound ms of sound on the air"
