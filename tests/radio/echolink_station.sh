@@ -88,6 +88,22 @@ keys=$(rig_ptt_log)
 during=${keys#"$before"}
 [[ "$during" =~ ^(TR+)+$ ]] || fail "the PTT line wrote '$during' for the station's talk, not T then R"
 
+# The radio's receive audio goes to the station while the carrier is up.
+sox -n -r 48000 -b 16 -c 1 "$work/radio.wav" synth 1.5 sine 700 vol 0.5 || fail "sox could not make the radio's tone"
+printf O >"$work/squelch"
+sleep 0.3
+rig_peer "play $work/radio.wav" >/dev/null
+sleep 0.2
+printf Z >"$work/squelch"
+await '^rx off ' 10 "$work/el_out.txt"
+heard=$(grep '^rx off ' "$work/el_out.txt" | tail -1)
+echo "the station heard the radio: $heard"
+# SAMPLES at 8 kHz and HZ over all of them: the cycles heard are the tone's 1050 (700 Hz for 1.5 s).
+read -r _ _ samples hz _ <<<"$heard"
+cycles=$(echo "$hz * $samples / 8000" | bc -l)
+(($(echo "$cycles >= 1000 && $cycles <= 1100" | bc -l))) ||
+  fail "the station did not hear the radio's 1.5 s of 700 Hz ($cycles cycles): '$heard'"
+
 echo "disconnect" >&$el
 await '> disconnect PE1ER$' 10 "$work/transcript.txt"
 echo quit >&$el
