@@ -335,7 +335,13 @@ struct RadioNode::Loop : NetworkHost {
 
   void dropNetwork() {
     network.reset();
-    if (netRx) networkRx(false);
+    // A station talking as the network goes: the program hears its receive end, and the transmitter is let go.
+    if (netRx) {
+      networkRx(false);
+      networkEvent("rx off", [](EchoLinkEvents& e) {
+        if (e.RX) e.RX(false);
+      });
+    }
     radioBusy = false;
   }
 

@@ -104,6 +104,15 @@ cycles=$(echo "$hz * $samples / 8000" | bc -l)
 (($(echo "$cycles >= 1000 && $cycles <= 1100" | bc -l))) ||
   fail "the station did not hear the radio's 1.5 s of 700 Hz ($cycles cycles): '$heard'"
 
+# The node's status function keyed on the radio: answered on the air in the program's voice.
+printf O >"$work/squelch"
+sleep 0.3
+rig_peer "dtmf 08" >/dev/null
+sleep 0.2
+printf Z >"$work/squelch"
+await '> dtmf "08"$' 10 "$work/transcript.txt"
+await 'say ".*connected.*Directory online' 10 "$work/transcript.txt"
+
 echo "disconnect" >&$el
 await '> disconnect PE1ER$' 10 "$work/transcript.txt"
 echo quit >&$el
