@@ -119,6 +119,17 @@ echo quit >&$el
 exec {el}>&-
 wait "$el_pid"
 
+# The settings saved in the EchoLinkSettings window: the node logs in anew with them.
+echo 'set EchoLinkSettings.txtLocation "Other hill"' >&$console
+echo 'click EchoLinkSettings.cmdSave' >&$console
+for _ in $(seq 100); do
+  [ "$(grep -c 'Logged in to the EchoLink directory as N0QM-L' "$work/stderr.txt")" -ge 2 ] && break
+  sleep 0.1
+done
+[ "$(grep -c 'Logged in to the EchoLink directory as N0QM-L' "$work/stderr.txt")" -ge 2 ] ||
+  fail "the node did not log in anew after the settings were saved: $(tail -5 "$work/stderr.txt")"
+grep -q '^Location=Other hill' "$work/home/quillmere_echolink.ini" || fail "the window did not save the Location"
+
 sound=$(rig_peer_stop)
 # The end: the transmitter released, the node logged off at the directory (within its 3 s) before the program exits.
 kill -TERM "$qm_pid"
@@ -127,6 +138,8 @@ kill -0 "$qm_pid" 2>/dev/null && fail "quillmere did not end within 6 s of SIGTE
 exec {console}>&-
 echo logins >&$dir
 await '^end' 5 "$work/dir_out.txt"
+grep -q '^login N0QM-L ONLINE[^ ]* Other hill$' "$work/dir_out.txt" ||
+  fail "the node did not log in with the saved Location: $(cat "$work/dir_out.txt")"
 last=$(grep '^login N0QM-L ' "$work/dir_out.txt" | tail -1)
 [[ "$last" == "login N0QM-L OFF"* ]] || fail "the node did not log off at the directory: $(cat "$work/dir_out.txt")"
 echo quit >&$dir
@@ -138,9 +151,9 @@ cat "$work/stderr.txt" >&2
 length=$(sox "$work/out.wav" -n stat 2>&1 | awk '/^Length/ {print $3}')
 tone_windows=0
 for start in $(seq 0 0.1 "$length"); do
-  read -r rms hz < <(sox "$work/out.wav" -n trim "$start" 0.1 stat 2>&1 |
-    awk '/^RMS +amplitude/ {r=$3} /^Rough +frequency/ {f=$3} END {print r+0, f+0}')
-  (($(echo "$rms > 0.2 && $hz >= 980 && $hz <= 1020" | bc -l))) && tone_windows=$((tone_windows + 1))
+  loud=$(sox "$work/out.wav" -n trim "$start" 0.1 stat 2>&1 |
+    awk '/^RMS +amplitude/ {r=$3} /^Rough +frequency/ {f=$3} END {print (r + 0 > 0.2 && f >= 980 && f <= 1020)}')
+  [ "$loud" = 1 ] && tone_windows=$((tone_windows + 1))
 done
 echo "1 kHz tone on radio_out: $tone_windows stretches of 100 ms; all sound: $sound ms"
 ((tone_windows >= 17 && tone_windows <= 23)) || fail "radio_out holds $tone_windows00 ms of the 1 kHz tone, not 2000 ms"

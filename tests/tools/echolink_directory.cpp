@@ -1,6 +1,6 @@
 // The stand-in EchoLink directory on 127.0.0.1:5200 as a process, for the end-to-end tests: writes "ready" (or
-// "cannot listen") and then, for each line "logins" on standard input, one line "login CALL STATUS" per login seen
-// so far and "end"; ends on "quit" or the end of standard input.
+// "cannot listen") and then, for each line "logins" on standard input, one line "login CALL STATUS LOCATION" per login
+// seen so far and "end"; ends on "quit" or the end of standard input.
 //   echolink_directory [CALL PASSWORD]...   (a call given a password refuses any other)
 #include <iostream>
 #include <string>
@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
   std::string line;
   while (std::getline(std::cin, line) && line != "quit") {
     if (line != "logins") continue;
-    for (const auto& login : directory.logins()) std::cout << "login " << login.call << ' ' << login.status << '\n';
+    for (const auto& login : directory.logins())
+      std::cout << "login " << login.call << ' ' << login.status << ' ' << login.location << '\n';
     std::cout << "end" << std::endl;
   }
   return 0;
