@@ -2,7 +2,8 @@
 # The radio node as an EchoLink node, end to end on loopback: a second station (echolink_peer on 127.0.0.2) calls
 # the node on 127.0.0.1. Its connect is in the transcript and announced on the air between `ptt on` and `ptt off`;
 # its chat "/ver/" is answered in its chat; its talk gives `> rx on` ... `> rx off` with the PTT line keyed T then R
-# and the sound on radio_out; its leaving gives `> disconnect`. Both stations log in to the stand-in directory on
+# and the sound on radio_out; its leaving gives `> disconnect`. The radio's audio reaches the station, the status
+# code keyed on the radio is answered on the air, and a save of EchoLinkSettings logs in anew. Both stations log in to the stand-in directory on
 # 127.0.0.1:5200 (the node lets in only a caller listed there); the node logs off there when SIGTERM ends it.
 #   echolink_station.sh QUILLMERE RADIO_PEER TESTS_RADIO_DIR   (echolink_peer, echolink_directory beside RADIO_PEER)
 set -u
