@@ -8,6 +8,11 @@ scripts/install-deps.sh
 scripts/build.sh "$@"
 dir=build
 [ "${1:-}" = "--sanitize" ] && dir=build-sanitize
+# JACK keeps a registry of at most eight servers in /dev/shm, and a server that was killed leaves its entry behind
+# for good. With no JACK server running, stale entries are cleared, so the radio tests' servers can start.
+if ! pgrep -x jackd >/dev/null 2>&1 && ! pgrep -x jackdbus >/dev/null 2>&1; then
+  rm -rf /dev/shm/jack-* /dev/shm/jack_* 2>/dev/null || true
+fi
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -4,6 +4,13 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "app/frm_main.h"
+#include "app/program.h"
+#include "control/announce.h"
+#include "directory/buddy.h"
+#include "echolink_net/echolink_net_settings.h"
+#include "echolink_net/echolink_settings_window.h"
+#include "echolink_net/network_link.h"
 #include "launch/launch.h"
 #include "radio/jack_server_process.h"
 #include "radio/lines.h"
@@ -15,16 +22,36 @@ namespace qm {
 
 namespace {
 
+// The program's own DTMF codes as they stand now: its switch codes, "*#" requests, "A", "DD" and the buddy codes.
+bool isProgramCode(Program& program, const std::string& digits) {
+  if (digits.empty()) return false;
+  if (digits.rfind("*#", 0) == 0 || digits == "A" || digits == "DD") return true;
+  frmMain& main = program.main();
+  if (digits == main.Enable_DTMF.Text() || digits == main.Disable_DTMF.Text()) return true;
+  for (int i = 0; i < Buddy::kEntries; ++i)
+    if (program.buddy().entry(i).Dtmf.Text() == digits) return true;
+  return false;
+}
+
 class RadioExtension : public SessionExtension {
  public:
   RadioExtension(Session& session, radio::RadioNode& node) : session_(session), node_(node) {}
 
-  void programCreated(Program&) override {
+  void programCreated(Program& program) override {
     auto path = session_.backends.folders.home / radio::kRadioSettingsFile;
     std::vector<std::string> problems;
     radio::RadioSettings settings = radio::readRadioSettings(path, problems);
     for (const auto& p : problems) reportProblem(p);
     node_.configure(settings);
+    // The EchoLink network, when its settings enable it; it is read again on the node's thread as it starts.
+    auto echoLinkFile = session_.backends.folders.inProgramFolder(echolink_net::kEchoLinkSettingsFile);
+    std::vector<std::string> ignored;
+    if (!echolink_net::readEchoLinkSettings(echoLinkFile, ignored).enabled) return;
+    radio::RadioNode* node = &node_;
+    node_.makeNetwork = echolink_net::echoLinkNetworkFactory(echoLinkFile, [node] { return node->callsign(); });
+    node_.isProgramCode = [&program](const std::string& digits) { return isProgramCode(program, digits); };
+    node_.onAnnounce = [&program](const std::string& text) { announce(program, text); };
+    addEchoLinkSettingsWindow(program, [node] { node->rebuildNetwork(); });
   }
 
   void programStarted() override {
@@ -51,15 +78,18 @@ class RadioExtension : public SessionExtension {
 
 class ReleasingExit : public ProgramExit {
  public:
-  explicit ReleasingExit(OutputLog& log) : inner_(log) {}
+  ReleasingExit(OutputLog& log, radio::RadioNode* node) : inner_(log), node_(node) {}
   [[noreturn]] void endNow() override {
     radio::releaseAllPttLinesNow();
+    // The node's thread ends first: its network logs off at the directory (a few seconds at most).
+    if (node_) node_->stop();
     radio::endStartedJackServersNow();
     inner_.endNow();
   }
 
  private:
   RealExit inner_;
+  radio::RadioNode* node_;
 };
 
 }  // namespace
@@ -84,7 +114,7 @@ void installRadioNode(Session& session, AirRecording* air) {
 }
 
 std::unique_ptr<ProgramExit> makeRealExit(Session& session) {
-  return std::make_unique<ReleasingExit>(session.transcript);
+  return std::make_unique<ReleasingExit>(session.transcript, radioNodeOf(session));
 }
 
 }  // namespace qm

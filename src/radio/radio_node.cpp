@@ -24,6 +24,7 @@
 #include "radio/jack_audio.h"
 #include "radio/jack_server_process.h"
 #include "radio/lines.h"
+#include "radio/resampler.h"
 #include "radio/transmitter.h"
 #include "radio/tx_audio.h"
 #include "radio/vox.h"
@@ -40,6 +41,7 @@ constexpr milliseconds kPump{20};            // how often the thread moves audio
 constexpr milliseconds kTransmitAhead{100};  // transmit audio queued ahead of JACK, at most
 constexpr int kLongestBackoffSeconds = 60;
 constexpr milliseconds kAirGap{420};  // between transmissions in the air recording
+constexpr int kNetworkRate = 8000;    // the network's audio
 
 class Station : public EchoLinkStation {
  public:
@@ -55,7 +57,7 @@ void silent(const char*) {}
 }  // namespace
 
 // Everything the node's thread owns.
-struct RadioNode::Loop {
+struct RadioNode::Loop : NetworkHost {
   explicit Loop(RadioNode& n)
       : node(n),
         collector(std::chrono::seconds(n.settings_.dtmfTimeoutSeconds)),
@@ -68,7 +70,7 @@ struct RadioNode::Loop {
   JackServerProcess server;
   std::unique_ptr<DtmfDecoder> decoder;
   std::unique_ptr<Vox> vox;
-  std::unique_ptr<DtmfMute> dtmfMute;  // the receive audio that goes on, DTMF cut out
+  std::unique_ptr<DtmfMute> dtmfMute;  // the receive audio that goes on (call, network), DTMF cut out
   std::unique_ptr<CallAudio> call;     // the phone call's audio
   bool callMuted = false;              // the program's "SET MUTE ON"
   Clock::time_point programUntil{};    // when the program's audio queued at JACK has gone out
@@ -87,6 +89,14 @@ struct RadioNode::Loop {
   bool jackReported = false;  // a JACK problem was reported and not yet mended
   bool squelchLost = false;
   std::optional<Clock::time_point> serverWaitUntil;
+
+  // The network of stations, when there is one.
+  std::unique_ptr<NetworkPort> network;
+  bool netRx = false;        // a station talks: the transmitter is keyed for it
+  bool radioBusy = false;    // last told to the network
+  std::size_t netMixed = 0;  // samples at the front of `pending` that already hold network audio
+  std::unique_ptr<Resampler> toNetwork, fromNetwork;
+  std::vector<float> converted;  // receive audio at the network's rate
 
   void problem(const std::string& text) {
     node.toProgram([n = &node, text] {
@@ -142,6 +152,8 @@ struct RadioNode::Loop {
     DtmfSettings d{s.dtmfMinLevelDbfs, s.dtmfMaxTwistDb, s.dtmfMaxReverseTwistDb, s.dtmfMinToneMs, s.dtmfMinGapMs};
     decoder = std::make_unique<DtmfDecoder>(rate, d);
     decoder->onDigit = [this](char digit) { heardDigit(digit); };
+    toNetwork = std::make_unique<Resampler>(rate, kNetworkRate);
+    fromNetwork = std::make_unique<Resampler>(kNetworkRate, rate);
     if (s.squelch == "vox")
       vox = std::make_unique<Vox>(rate, VoxSettings{s.voxThresholdDbfs, s.voxAttackMs, s.voxHangMs});
     dtmfMute = std::make_unique<DtmfMute>(*decoder, rate);
@@ -160,7 +172,7 @@ struct RadioNode::Loop {
   void jackGone() {
     if (!jack.isOpen()) return;
     jack.close();
-    pending.clear();
+    clearPending();
     if (call) call->setLinked(false);
     problem("JACK: the server went away; the radio has no audio until it is back (reconnecting)");
     jackReported = true;
@@ -185,8 +197,13 @@ struct RadioNode::Loop {
       }
       for (std::size_t i = 0; i < n; ++i) sum += static_cast<double>(scratch[i]) * scratch[i];
       total += n;
-      // The decoder hears everything; the call hears it DTMF-free, and only while the carrier is present.
+      // The decoder hears everything; the call and the stations hear it DTMF-free, and only while the carrier is up.
       dtmfMute->process(scratch.data(), callScratch.data(), n);
+      if (network && node.carrier_.load()) {
+        converted.clear();
+        toNetwork->process(callScratch.data(), n, converted);
+        if (!converted.empty()) network->radioAudio(converted.data(), converted.size());
+      }
       if (call->linked()) {
         call->fromRadio(callScratch.data(), callScratch.data(), n, node.carrier_.load());
         jack.writeCall(callScratch.data(), n);
@@ -217,6 +234,7 @@ struct RadioNode::Loop {
     // The last tones may still wait in the ring: they belong to this carrier.
     if (!on && !vox) receive();
     node.carrier_ = on;
+    if (!on && network) network->radioAudioEnd();
     auto digits = collector.carrier(on, Clock::now());
     node.toProgram([n = &node, on] {
       if (n->echo) n->echo(std::string("carrier ") + (on ? "on" : "off"));
@@ -232,6 +250,11 @@ struct RadioNode::Loop {
       if (n->echo) n->echo("dtmf " + quote(digits));
       n->raise([&digits](EchoLinkEvents& e) {
         if (e.DTMFString) e.DTMFString(digits);
+      });
+      // The program's codes are its own: the network's functions never take them.
+      bool programCode = n->isProgramCode && n->isProgramCode(digits);
+      n->command([n, digits, programCode] {
+        if (n->loop_->network) n->loop_->network->dtmf(digits, programCode);
       });
     });
   }
@@ -272,13 +295,13 @@ struct RadioNode::Loop {
   }
 
   void serviceTransmitter() {
-    if (!jack.isOpen()) pending.clear();  // audio cannot go anywhere
+    if (!jack.isOpen()) clearPending();  // audio cannot go anywhere
     bool callLinked = call && call->linked();
     // With a call linked, its audio keeps the ring filled: only the program's own audio counts as audio left.
     bool queuedAtJack = callLinked ? Clock::now() < programUntil : jack.isOpen() && jack.transmitQueued() > 0;
     bool audioLeft = !pending.empty() || queuedAtJack;
     bool callWants = callLinked && call->wantsTransmitter();
-    auto step = transmitter.update((requested || callWants) && !closing, audioLeft && !closing, Clock::now());
+    auto step = transmitter.update((requested || callWants || netRx) && !closing, audioLeft && !closing, Clock::now());
     if (step.keyedNow) {
       keyLine(true);
       // The radio settles for TxDelay before audio: silence up to that instant at radio_out.
@@ -288,6 +311,7 @@ struct RadioNode::Loop {
         if (frames > 0) {
           pending.insert(pending.begin(), static_cast<std::size_t>(frames), 0.0f);
           if (call) call->delay(static_cast<std::size_t>(frames));
+          netMixed += static_cast<std::size_t>(frames);
         }
       }
     }
@@ -296,7 +320,7 @@ struct RadioNode::Loop {
       if (node.air && jack.isOpen())
         airPending.insert(airPending.end(), kAirGap.count() * jack.sampleRate() / 1000, 0.0f);
       keyLine(false);
-      pending.clear();
+      clearPending();
       problem("the transmitter was keyed for TxLimit (" + std::to_string(node.settings_.txLimitSeconds) +
               " s) and has been released; it keys again once it is no longer asked for");
     }
@@ -330,7 +354,9 @@ struct RadioNode::Loop {
       programUntil = Clock::now() + milliseconds((queued + program + jack.framesUntilOutput()) * 1000 /
                                                  static_cast<std::size_t>(jack.sampleRate()));
     std::size_t put = jack.writeTransmit(scratch.data(), n);
-    pending.erase(pending.begin(), pending.begin() + static_cast<long>(std::min(put, program)));
+    std::size_t taken = std::min(put, program);
+    pending.erase(pending.begin(), pending.begin() + static_cast<long>(taken));
+    netMixed -= std::min(netMixed, taken);
     node.txLevel_ = levelDbfs(scratch.data(), put);
     if (node.air) airPending.insert(airPending.end(), scratch.begin(), scratch.begin() + static_cast<long>(put));
   }
@@ -347,8 +373,78 @@ struct RadioNode::Loop {
     });
   }
 
+  void clearPending() {
+    pending.clear();
+    netMixed = 0;
+  }
+
+  // --- the network of stations --------------------------------------------------------------------------------
+  void makeNetwork() {
+    dropNetwork();
+    if (node.makeNetwork) network = node.makeNetwork(*this);
+  }
+
+  void dropNetwork() {
+    network.reset();
+    // A station talking as the network goes: the program hears its receive end, and the transmitter is let go.
+    if (netRx) {
+      networkRx(false);
+      networkEvent("rx off", [](EchoLinkEvents& e) {
+        if (e.RX) e.RX(false);
+      });
+    }
+    radioBusy = false;
+  }
+
+  // Its busy states published, and the radio's told to it.
+  void serviceNetwork() {
+    node.netBusyA_ = network && network->busyA();
+    node.netBusyB_ = network && network->busyB();
+    bool busy = node.carrier_.load() || node.keyed_.load();
+    if (network && busy != radioBusy) network->radioBusy(busy);
+    radioBusy = busy;
+  }
+
+  void networkEvent(const std::string& echo, std::function<void(EchoLinkEvents&)> raise) override {
+    node.toProgram([n = &node, echo, raise = std::move(raise)] {
+      if (n->echo) n->echo(echo);
+      n->raise(raise);
+    });
+  }
+
+  void networkRx(bool on) override {
+    netRx = on;
+    serviceTransmitter();
+  }
+
+  // Mixed into what the transmitter sends, after the network audio already there, so the program's speech and Morse
+  // go on over it.
+  void networkAudio(const float* samples, std::size_t count) override {
+    // Only while keyed for it: after TxLimit the station's audio is dropped, never heaped up.
+    if (!jack.isOpen() || closing || !node.keyed_.load()) return;
+    converted.clear();
+    fromNetwork->process(samples, count, converted);
+    for (float v : converted) {
+      if (netMixed < pending.size())
+        pending[netMixed] += v;
+      else
+        pending.push_back(v);
+      ++netMixed;
+    }
+    serviceTransmitter();
+  }
+
+  void networkProblem(const std::string& text) override { problem(text); }
+
+  void networkAnnounce(const std::string& text) override {
+    node.toProgram([n = &node, text] {
+      if (n->onAnnounce) n->onAnnounce(text);
+    });
+  }
+
   void pump() {
     receive();
+    serviceNetwork();
     if (squelch && squelch->fd() < 0) readSquelch();
     if (auto digits = collector.poll(Clock::now())) raiseDigits(*digits);
     server.drain();
@@ -359,7 +455,7 @@ struct RadioNode::Loop {
   void closeNow(int signum) {
     // The transmitter goes first; then the program hears of the closing and ends.
     closing = true;
-    pending.clear();
+    clearPending();
     serviceTransmitter();
     keyLine(false);
     node.toProgram([n = &node] {
@@ -388,8 +484,8 @@ class RadioNode::Instance : public EchoLinkApp {
     n.programSetPTT(on);
     if (n.onPTT) n.onPTT(on);
   }
-  bool BusyStateA() override { return node().busyA_; }
-  bool BusyStateB() override { return node().busyB_; }
+  bool BusyStateA() override { return node().busyA(); }
+  bool BusyStateB() override { return node().busyB(); }
   bool PTTState() override { return node().pttState(); }
   bool CarrierState() override { return node().carrier_.load(); }
   void PlayCW(std::int32_t, const std::string& text) override {
@@ -406,7 +502,13 @@ class RadioNode::Instance : public EchoLinkApp {
     });
   }
   std::unique_ptr<EchoLinkStation> LocalStation() override { return std::make_unique<Station>(node().callsign_); }
-  void SendChatText(const std::string& text) override { node().log_.record({"chat", text, true, ""}); }
+  void SendChatText(const std::string& text) override {
+    RadioNode& n = node();
+    n.log_.record({"chat", text, true, ""});
+    n.command([&n, text] {
+      if (n.loop_->network) n.loop_->network->sendChat(text);
+    });
+  }
 
  private:
   RadioNode& node() {
@@ -482,10 +584,14 @@ void RadioNode::stop() {
   command([this] {
     Loop& l = *loop_;
     l.closing = true;
-    l.pending.clear();
+    l.clearPending();
     l.serviceTransmitter();
     l.keyLine(false);
-    l.app->quit();
+    // The network logs off at the directory first (a few seconds at most).
+    if (!l.network) return l.app->quit();
+    l.network->shutdown([&l] {
+      if (l.app) l.app->quit();
+    });
   });
   thread_.join();
   Loop& l = *loop_;
@@ -545,11 +651,20 @@ void RadioNode::run() {
     app.unixSignalCaught.connect([&l](int s) { l.closeNow(s); });
   }
   l.connectJack();
+  l.makeNetwork();
   app.exec();
+  l.dropNetwork();
   if (catchSignals)
     for (int s : {SIGTERM, SIGINT, SIGHUP}) app.uncatchUnixSignal(s);
   l.retry = nullptr;
   l.app = nullptr;
+}
+
+void RadioNode::rebuildNetwork() {
+  if (!thread_.joinable()) return;
+  command([this] {
+    if (!loop_->closing) loop_->makeNetwork();
+  });
 }
 
 void RadioNode::command(std::function<void()> f) {

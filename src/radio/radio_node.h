@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "echolink/injectable_node.h"
+#include "radio/network_port.h"
 #include "radio/radio_settings.h"
 
 namespace qm {
@@ -59,6 +60,14 @@ class RadioNode : public InjectableNode {
   // SIGTERM, SIGINT and SIGHUP are caught on the node's thread: the transmitter is released at once and Closing is
   // raised, so the program ends as on EchoLink's closing. Off when the program watches the signals itself.
   bool catchSignals = true;
+  // The network of stations (EchoLink), made on the node's thread at start; unset: the radio alone.
+  NetworkFactory makeNetwork;
+  // The program's own DTMF codes, asked on the program's thread when a string is heard (never a node command then).
+  std::function<bool(const std::string& digits)> isProgramCode;
+  // What the network's own functions answer, spoken with the program's voice and keying.
+  std::function<void(const std::string& text)> onAnnounce;
+  // The network made anew (its settings saved), from the program's thread.
+  void rebuildNetwork();
 
   // The JACK client name of the phone call's audio (baresip's jack_client_name); set before start.
   std::string callPeer = "quillmere-call";
@@ -91,8 +100,8 @@ class RadioNode : public InjectableNode {
   bool carrier() const override { return carrier_.load(); }
   bool rx() const override { return false; }
   bool pttState() const override { return requested_ || keyed_.load(); }
-  bool busyA() const override { return busyA_; }
-  bool busyB() const override { return busyB_; }
+  bool busyA() const override { return busyA_ || netBusyA_.load(); }
+  bool busyB() const override { return busyB_ || netBusyB_.load(); }
 
   void dtmf(const std::string& digits) override;
   void setCarrier(bool on) override;
@@ -139,6 +148,7 @@ class RadioNode : public InjectableNode {
   std::atomic<int> jackRate_{0};
   std::atomic<double> rxLevel_{-120}, txLevel_{-120}, callRxLevel_{-120}, callTxLevel_{-120};
   std::atomic<bool> realTime_{false};
+  std::atomic<bool> netBusyA_{false}, netBusyB_{false};
 
   // The command queue: filled on the program's thread, emptied on the node's.
   std::mutex queueLock_;

@@ -1,0 +1,48 @@
+#pragma once
+// The radio node's side of a network of stations (the EchoLink network): what the node's thread calls on it and what
+// it calls back. Both run only on the node's thread; the node forwards the host's calls to the program. The network
+// itself lives outside the radio library (quillmere_echolink_net) and is handed to the node as a factory.
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "echolink/echolink_app.h"
+
+namespace qm::radio {
+
+// The node, as the network sees it.
+class NetworkHost {
+ public:
+  virtual ~NetworkHost() = default;
+  // An event for the program: `echo` is the scenario input it equals, `raise` is called on every instance.
+  virtual void networkEvent(const std::string& echo, std::function<void(EchoLinkEvents&)> raise) = 0;
+  // A station's audio starts or stops: the node keys the transmitter meanwhile.
+  virtual void networkRx(bool on) = 0;
+  virtual void networkAudio(const float* samples8k, std::size_t count) = 0;
+  virtual void networkProblem(const std::string& text) = 0;
+  // Spoken over the radio with the program's voice and keying.
+  virtual void networkAnnounce(const std::string& text) = 0;
+};
+
+// The network, as the node uses it.
+class NetworkPort {
+ public:
+  virtual ~NetworkPort() = default;
+  // The radio's receive audio while the carrier is present (DTMF cut out), at 8 kHz; the end when it drops.
+  virtual void radioAudio(const float* samples8k, std::size_t count) = 0;
+  virtual void radioAudioEnd() = 0;
+  virtual void radioBusy(bool busy) = 0;
+  virtual void sendChat(const std::string& text) = 0;
+  // A DTMF string heard on the radio; `programCode` is the program's verdict that the string is one of its codes.
+  virtual void dtmf(const std::string& digits, bool programCode) = 0;
+  virtual bool busyA() const = 0;
+  virtual bool busyB() const = 0;
+  // Logs off, then calls `done` (within a few seconds).
+  virtual void shutdown(std::function<void()> done) = 0;
+};
+
+// Made on the node's thread once its event loop exists; null when the network is off.
+using NetworkFactory = std::function<std::unique_ptr<NetworkPort>(NetworkHost&)>;
+
+}  // namespace qm::radio
