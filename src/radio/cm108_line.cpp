@@ -34,10 +34,10 @@ std::string ids(unsigned vendor, unsigned product) {
 
 // Opens the hidraw device and checks, by its USB ids, that it is a CM108-family chip; -1 with `error` naming what
 // failed and the hidraw devices that exist.
-int openFob(const LineSpec& spec, int flags, std::string& error) {
-  const std::string path = devicePath(spec.device);
+int openFob(const LineSpec& wiring, int flags, std::string& error) {
+  const std::string path = devicePath(wiring.device);
   const auto fail = [&](const std::string& what) {
-    error = "\"" + spec.text + "\": " + what + "; " + describeHidraw(listHidraw());
+    error = "\"" + wiring.text + "\": " + what + "; " + describeHidraw(listHidraw());
     return -1;
   };
   const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC);
@@ -141,19 +141,19 @@ class Cm108SquelchLine final : public SquelchLine {
 
 }  // namespace
 
-std::unique_ptr<PttLine> openCm108PttLine(const LineSpec& spec, std::string& error) {
-  const int fd = openFob(spec, O_WRONLY, error);
+std::unique_ptr<PttLine> openCm108PttLine(const LineSpec& wiring, std::string& error) {
+  const int fd = openFob(wiring, O_WRONLY, error);
   if (fd < 0) return nullptr;
-  auto line = std::make_unique<Cm108PttLine>(fd, pinMask(spec.pin), spec.inverted);
+  auto line = std::make_unique<Cm108PttLine>(fd, pinMask(wiring.pin), wiring.inverted);
   if (!line->key(false, error)) {
-    error = "\"" + spec.text + "\": " + error;
+    error = "\"" + wiring.text + "\": " + error;
     return nullptr;
   }
   return line;
 }
 
-std::string probeCm108Line(const LineSpec& spec, const DeviceInventory& inventory) {
-  const std::string path = devicePath(spec.device);
+std::string probeCm108Line(const LineSpec& wiring, const DeviceInventory& inventory) {
+  const std::string path = devicePath(wiring.device);
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0)
     return "cannot find " + path + " (" + lastError() + "); " + describeHidraw(inventory.hidraw);
@@ -170,10 +170,10 @@ std::string probeCm108Line(const LineSpec& spec, const DeviceInventory& inventor
   return "";
 }
 
-std::unique_ptr<SquelchLine> openCm108SquelchLine(const LineSpec& spec, std::string& error) {
-  const int fd = openFob(spec, O_RDONLY, error);
+std::unique_ptr<SquelchLine> openCm108SquelchLine(const LineSpec& wiring, std::string& error) {
+  const int fd = openFob(wiring, O_RDONLY, error);
   if (fd < 0) return nullptr;
-  return std::make_unique<Cm108SquelchLine>(fd, pinMask(spec.pin), spec.inverted);
+  return std::make_unique<Cm108SquelchLine>(fd, pinMask(wiring.pin), wiring.inverted);
 }
 
 }  // namespace qm::radio

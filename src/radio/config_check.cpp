@@ -159,13 +159,13 @@ void checkJack(const RadioSettings& s, const DeviceInventory& inventory, CheckRe
 void checkLine(const char* key, const std::string& value, LineUse use, const DeviceInventory& inventory,
                CheckReport& report) {
   std::string error;
-  const auto spec = parseLineSpec(value, use, error);
-  if (!spec) return;  // already named among the problems
-  if (spec->kind == "vox") return report.radio.push_back("Squelch: carrier from the receive audio (vox)");
-  if (spec->kind == "none") return report.radio.push_back("Ptt: none (the radio keys itself on its audio)");
-  const std::string problem = probeLine(*spec, inventory);
+  const auto wiring = parseLineSpec(value, use, error);
+  if (!wiring) return;  // already named among the problems
+  if (wiring->kind == "vox") return report.radio.push_back("Squelch: carrier from the receive audio (vox)");
+  if (wiring->kind == "none") return report.radio.push_back("Ptt: none (the radio keys itself on its audio)");
+  const std::string problem = probeLine(*wiring, inventory);
   if (!problem.empty()) return report.blockers.push_back(std::string(key) + " \"" + value + "\": " + problem);
-  report.radio.push_back(std::string(key) + ": " + value + (spec->kind == "pty" ? " (made at start)" : " is there"));
+  report.radio.push_back(std::string(key) + ": " + value + (wiring->kind == "pty" ? " (made at start)" : " is there"));
 }
 
 }  // namespace

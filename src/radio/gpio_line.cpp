@@ -29,16 +29,16 @@ struct OpenedLine {
 };
 
 // Opens the chip and finds the line by offset or name; nothing, with `error`, naming what failed and what exists.
-OpenedLine findLine(const LineSpec& spec, std::string& error) {
-  const std::string path = chipPath(spec.device);
+OpenedLine findLine(const LineSpec& wiring, std::string& error) {
+  const std::string path = chipPath(wiring.device);
   OpenedLine opened;
   opened.chip = gpiod_chip_open(path.c_str());
   if (opened.chip == nullptr) {
     error =
-        "\"" + spec.text + "\": cannot open " + path + ": " + lastError() + "; " + describeGpioChips(listGpioChips());
+        "\"" + wiring.text + "\": cannot open " + path + ": " + lastError() + "; " + describeGpioChips(listGpioChips());
     return {};
   }
-  const std::string& name = spec.pin;
+  const std::string& name = wiring.pin;
   const bool offset =
       name.size() < 10 && std::all_of(name.begin(), name.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
   const unsigned lines = gpiod_chip_num_lines(opened.chip);
@@ -49,14 +49,14 @@ OpenedLine findLine(const LineSpec& spec, std::string& error) {
     opened.line = gpiod_chip_find_line(opened.chip, name.c_str());
   }
   if (opened.line == nullptr) {
-    error = "\"" + spec.text + "\": " + path + " (\"" + gpiod_chip_label(opened.chip) + "\", lines 0.." +
+    error = "\"" + wiring.text + "\": " + path + " (\"" + gpiod_chip_label(opened.chip) + "\", lines 0.." +
             std::to_string(lines == 0 ? 0 : lines - 1) + ") has no line " + (offset ? "" : "named ") + name;
     gpiod_chip_close(opened.chip);
     return {};
   }
   if (gpiod_line_is_used(opened.line)) {
     const char* user = gpiod_line_consumer(opened.line);
-    error = "\"" + spec.text + "\": line " + name + " of " + path + " is already in use by " +
+    error = "\"" + wiring.text + "\": line " + name + " of " + path + " is already in use by " +
             (user != nullptr && *user != 0 ? std::string(user) : std::string("the kernel or another program"));
     gpiod_chip_close(opened.chip);
     return {};
@@ -128,40 +128,40 @@ class GpioSquelchLine final : public SquelchLine {
 
 }  // namespace
 
-std::string probeGpioLine(const LineSpec& spec) {
+std::string probeGpioLine(const LineSpec& wiring) {
   std::string error;
-  OpenedLine opened = findLine(spec, error);
+  OpenedLine opened = findLine(wiring, error);
   if (opened.line == nullptr) {
     // A running node of ours holds its own line: that is no fault of the settings.
     const std::string ours = std::string("in use by ") + kConsumer;
     if (error.size() >= ours.size() && error.compare(error.size() - ours.size(), ours.size(), ours) == 0) return "";
-    const std::string prefix = "\"" + spec.text + "\": ";
+    const std::string prefix = "\"" + wiring.text + "\": ";
     return error.rfind(prefix, 0) == 0 ? error.substr(prefix.size()) : error;
   }
   gpiod_chip_close(opened.chip);
   return "";
 }
 
-std::unique_ptr<PttLine> openGpioPttLine(const LineSpec& spec, std::string& error) {
-  OpenedLine opened = findLine(spec, error);
+std::unique_ptr<PttLine> openGpioPttLine(const LineSpec& wiring, std::string& error) {
+  OpenedLine opened = findLine(wiring, error);
   if (opened.line == nullptr) return nullptr;
-  if (gpiod_line_request_output(opened.line, kConsumer, spec.inverted ? 1 : 0) != 0) {
-    error = "\"" + spec.text + "\": cannot take line " + spec.pin + " as an output: " + lastError();
+  if (gpiod_line_request_output(opened.line, kConsumer, wiring.inverted ? 1 : 0) != 0) {
+    error = "\"" + wiring.text + "\": cannot take line " + wiring.pin + " as an output: " + lastError();
     gpiod_chip_close(opened.chip);
     return nullptr;
   }
-  return std::make_unique<GpioPttLine>(opened, spec.inverted);
+  return std::make_unique<GpioPttLine>(opened, wiring.inverted);
 }
 
-std::unique_ptr<SquelchLine> openGpioSquelchLine(const LineSpec& spec, std::string& error) {
-  OpenedLine opened = findLine(spec, error);
+std::unique_ptr<SquelchLine> openGpioSquelchLine(const LineSpec& wiring, std::string& error) {
+  OpenedLine opened = findLine(wiring, error);
   if (opened.line == nullptr) return nullptr;
   if (gpiod_line_request_both_edges_events(opened.line, kConsumer) != 0) {
-    error = "\"" + spec.text + "\": cannot take line " + spec.pin + " as an input with edge events: " + lastError();
+    error = "\"" + wiring.text + "\": cannot take line " + wiring.pin + " as an input with edge events: " + lastError();
     gpiod_chip_close(opened.chip);
     return nullptr;
   }
-  return std::make_unique<GpioSquelchLine>(opened, spec.inverted);
+  return std::make_unique<GpioSquelchLine>(opened, wiring.inverted);
 }
 
 }  // namespace qm::radio

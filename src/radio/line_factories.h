@@ -8,21 +8,21 @@
 
 namespace qm::radio {
 
-std::unique_ptr<PttLine> openPtyPttLine(const LineSpec& spec, std::string& error);
-std::unique_ptr<SquelchLine> openPtySquelchLine(const LineSpec& spec, std::string& error);
-std::unique_ptr<PttLine> openSerialPttLine(const LineSpec& spec, std::string& error);
-std::unique_ptr<SquelchLine> openSerialSquelchLine(const LineSpec& spec, std::string& error);
-std::unique_ptr<PttLine> openCm108PttLine(const LineSpec& spec, std::string& error);
-std::unique_ptr<SquelchLine> openCm108SquelchLine(const LineSpec& spec, std::string& error);
-std::unique_ptr<PttLine> openGpioPttLine(const LineSpec& spec, std::string& error);
-std::unique_ptr<SquelchLine> openGpioSquelchLine(const LineSpec& spec, std::string& error);
+std::unique_ptr<PttLine> openPtyPttLine(const LineSpec& wiring, std::string& error);
+std::unique_ptr<SquelchLine> openPtySquelchLine(const LineSpec& wiring, std::string& error);
+std::unique_ptr<PttLine> openSerialPttLine(const LineSpec& wiring, std::string& error);
+std::unique_ptr<SquelchLine> openSerialSquelchLine(const LineSpec& wiring, std::string& error);
+std::unique_ptr<PttLine> openCm108PttLine(const LineSpec& wiring, std::string& error);
+std::unique_ptr<SquelchLine> openCm108SquelchLine(const LineSpec& wiring, std::string& error);
+std::unique_ptr<PttLine> openGpioPttLine(const LineSpec& wiring, std::string& error);
+std::unique_ptr<SquelchLine> openGpioSquelchLine(const LineSpec& wiring, std::string& error);
 
 // Probes for --check: whether the line's device is there and usable, found without driving any pin. Empty when
 // it is.
-std::string probeSerialLine(const LineSpec& spec, const DeviceInventory& inventory);
-std::string probeCm108Line(const LineSpec& spec, const DeviceInventory& inventory);
-std::string probeGpioLine(const LineSpec& spec);
-std::string probePtyLine(const LineSpec& spec);
+std::string probeSerialLine(const LineSpec& wiring, const DeviceInventory& inventory);
+std::string probeCm108Line(const LineSpec& wiring, const DeviceInventory& inventory);
+std::string probeGpioLine(const LineSpec& wiring);
+std::string probePtyLine(const LineSpec& wiring);
 
 // A bare device name (ttyUSB0, hidraw1, gpiochip0) is looked for in /dev.
 std::string devicePath(const std::string& device);

@@ -40,58 +40,58 @@ std::optional<LineSpec> parseLineSpec(const std::string& text, LineUse use, std:
   const bool ptt = use == LineUse::Ptt;
   const std::string kinds = ptt ? "none, serial:DEVICE:PIN, cm108:DEVICE:PIN, gpio:CHIP:LINE or pty:PATH"
                                 : "vox, serial:DEVICE:PIN, cm108:DEVICE:PIN, gpio:CHIP:LINE or pty:PATH";
-  LineSpec spec;
-  spec.text = text;
+  LineSpec wiring;
+  wiring.text = text;
   const std::size_t colon = text.find(':');
-  spec.kind = lower(text.substr(0, colon));
+  wiring.kind = lower(text.substr(0, colon));
   if (colon == std::string::npos) {
-    if ((ptt && spec.kind == "none") || (!ptt && spec.kind == "vox")) return spec;
+    if ((ptt && wiring.kind == "none") || (!ptt && wiring.kind == "vox")) return wiring;
     error = "\"" + text + "\" names no " + (ptt ? "PTT" : "squelch") + " line: use " + kinds;
     return std::nullopt;
   }
   const std::string rest = text.substr(colon + 1);
-  if (spec.kind == "pty") {
+  if (wiring.kind == "pty") {
     if (rest.empty()) {
       error = "\"" + text + "\" names no path for the pseudo-terminal's symlink: use pty:PATH";
       return std::nullopt;
     }
-    spec.device = rest;
-    return spec;
+    wiring.device = rest;
+    return wiring;
   }
-  if (spec.kind != "serial" && spec.kind != "cm108" && spec.kind != "gpio") {
+  if (wiring.kind != "serial" && wiring.kind != "cm108" && wiring.kind != "gpio") {
     error = "\"" + text + "\": \"" + text.substr(0, colon) + "\" is no kind of line: use " + kinds;
     return std::nullopt;
   }
   const std::size_t last = rest.rfind(':');
-  const char* what = spec.kind == "gpio" ? "CHIP:LINE" : "DEVICE:PIN";
+  const char* what = wiring.kind == "gpio" ? "CHIP:LINE" : "DEVICE:PIN";
   if (last == std::string::npos || last == 0 || last + 1 == rest.size()) {
-    error = "\"" + text + "\" needs a " + (spec.kind == "gpio" ? "chip and a line" : "device and a pin") + ": use " +
-            spec.kind + ":" + what;
+    error = "\"" + text + "\" needs a " + (wiring.kind == "gpio" ? "chip and a line" : "device and a pin") + ": use " +
+            wiring.kind + ":" + what;
     return std::nullopt;
   }
-  spec.device = rest.substr(0, last);
-  spec.pin = rest.substr(last + 1);
-  if (spec.pin.front() == '!') {
-    spec.inverted = true;
-    spec.pin.erase(0, 1);
+  wiring.device = rest.substr(0, last);
+  wiring.pin = rest.substr(last + 1);
+  if (wiring.pin.front() == '!') {
+    wiring.inverted = true;
+    wiring.pin.erase(0, 1);
   }
-  if (spec.pin.empty()) {
-    error = "\"" + text + "\" needs a " + (spec.kind == "gpio" ? "line" : "pin") + " after the !";
+  if (wiring.pin.empty()) {
+    error = "\"" + text + "\" needs a " + (wiring.kind == "gpio" ? "line" : "pin") + " after the !";
     return std::nullopt;
   }
-  if (spec.kind == "gpio") return spec;  // an offset or a name, checked against the chip when opened
-  spec.pin = upper(spec.pin);
-  const bool serial = spec.kind == "serial";
-  const bool known = serial ? (ptt ? oneOf(spec.pin, kSerialOut) : oneOf(spec.pin, kSerialIn))
-                            : (ptt ? oneOf(spec.pin, kCm108Out) : oneOf(spec.pin, kCm108In));
+  if (wiring.kind == "gpio") return wiring;  // an offset or a name, checked against the chip when opened
+  wiring.pin = upper(wiring.pin);
+  const bool serial = wiring.kind == "serial";
+  const bool known = serial ? (ptt ? oneOf(wiring.pin, kSerialOut) : oneOf(wiring.pin, kSerialIn))
+                            : (ptt ? oneOf(wiring.pin, kCm108Out) : oneOf(wiring.pin, kCm108In));
   if (!known) {
     const std::string allowed =
         serial ? (ptt ? list(kSerialOut) : list(kSerialIn)) : (ptt ? list(kCm108Out) : list(kCm108In));
-    error = "\"" + text + "\": " + spec.pin + " is no " + (ptt ? "output" : "input") + " pin of " +
+    error = "\"" + text + "\": " + wiring.pin + " is no " + (ptt ? "output" : "input") + " pin of " +
             (serial ? "a serial port" : "a CM108 sound interface") + ": use " + allowed + " (! before it inverts)";
     return std::nullopt;
   }
-  return spec;
+  return wiring;
 }
 
 }  // namespace qm::radio

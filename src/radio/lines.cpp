@@ -31,34 +31,34 @@ std::string lastError() {
   return std::strerror(errno);
 }
 
-std::string probeLine(const LineSpec& spec, const DeviceInventory& inventory) {
-  if (spec.kind == "serial") return probeSerialLine(spec, inventory);
-  if (spec.kind == "cm108") return probeCm108Line(spec, inventory);
-  if (spec.kind == "gpio") return probeGpioLine(spec);
-  if (spec.kind == "pty") return probePtyLine(spec);
+std::string probeLine(const LineSpec& wiring, const DeviceInventory& inventory) {
+  if (wiring.kind == "serial") return probeSerialLine(wiring, inventory);
+  if (wiring.kind == "cm108") return probeCm108Line(wiring, inventory);
+  if (wiring.kind == "gpio") return probeGpioLine(wiring);
+  if (wiring.kind == "pty") return probePtyLine(wiring);
   return "";
 }
 
-std::unique_ptr<PttLine> openPttLine(const LineSpec& spec, std::string& error) {
-  if (spec.kind == "pty") return openPtyPttLine(spec, error);
-  if (spec.kind == "none") return std::make_unique<NonePttLine>();
-  if (spec.kind == "serial") return openSerialPttLine(spec, error);
-  if (spec.kind == "cm108") return openCm108PttLine(spec, error);
-  if (spec.kind == "gpio") return openGpioPttLine(spec, error);
-  error = "\"" + spec.text + "\" names no line: parse it with parseLineSpec first";
+std::unique_ptr<PttLine> openPttLine(const LineSpec& wiring, std::string& error) {
+  if (wiring.kind == "pty") return openPtyPttLine(wiring, error);
+  if (wiring.kind == "none") return std::make_unique<NonePttLine>();
+  if (wiring.kind == "serial") return openSerialPttLine(wiring, error);
+  if (wiring.kind == "cm108") return openCm108PttLine(wiring, error);
+  if (wiring.kind == "gpio") return openGpioPttLine(wiring, error);
+  error = "\"" + wiring.text + "\" names no line: parse it with parseLineSpec first";
   return nullptr;
 }
 
-std::unique_ptr<SquelchLine> openSquelchLine(const LineSpec& spec, std::string& error) {
-  if (spec.kind == "pty") return openPtySquelchLine(spec, error);
-  if (spec.kind == "vox") {
+std::unique_ptr<SquelchLine> openSquelchLine(const LineSpec& wiring, std::string& error) {
+  if (wiring.kind == "pty") return openPtySquelchLine(wiring, error);
+  if (wiring.kind == "vox") {
     error = "Squelch=vox is carrier detect from the receive audio, not a line";
     return nullptr;
   }
-  if (spec.kind == "serial") return openSerialSquelchLine(spec, error);
-  if (spec.kind == "cm108") return openCm108SquelchLine(spec, error);
-  if (spec.kind == "gpio") return openGpioSquelchLine(spec, error);
-  error = "\"" + spec.text + "\" names no line: parse it with parseLineSpec first";
+  if (wiring.kind == "serial") return openSerialSquelchLine(wiring, error);
+  if (wiring.kind == "cm108") return openCm108SquelchLine(wiring, error);
+  if (wiring.kind == "gpio") return openGpioSquelchLine(wiring, error);
+  error = "\"" + wiring.text + "\" names no line: parse it with parseLineSpec first";
   return nullptr;
 }
 

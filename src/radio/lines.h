@@ -52,13 +52,13 @@ class SquelchLine {
 };
 
 // Opened and verified lines; null with `error` naming the device, what failed and what exists.
-std::unique_ptr<PttLine> openPttLine(const LineSpec& spec, std::string& error);
-std::unique_ptr<SquelchLine> openSquelchLine(const LineSpec& spec, std::string& error);
+std::unique_ptr<PttLine> openPttLine(const LineSpec& wiring, std::string& error);
+std::unique_ptr<SquelchLine> openSquelchLine(const LineSpec& wiring, std::string& error);
 
 struct DeviceInventory;
 // What keeps the line from being opened, found without opening or driving it (opening a serial port raises RTS and
 // DTR, which could key a transmitter another process holds released); empty when it looks usable. For --check.
-std::string probeLine(const LineSpec& spec, const DeviceInventory& inventory);
+std::string probeLine(const LineSpec& wiring, const DeviceInventory& inventory);
 
 // Releases every open PTT line at once. Async-signal-safe: for fatal signals and std::terminate.
 void releaseAllPttLinesNow() noexcept;

@@ -75,8 +75,8 @@ class PtyPttLine final : public PttLine {
     waitUntilPtyRead(end_.farSide());
   }
 
-  bool open(const LineSpec& spec, std::string& error) {
-    if (!end_.open(spec.device, error)) return false;
+  bool open(const LineSpec& wiring, std::string& error) {
+    if (!end_.open(wiring.device, error)) return false;
     EmergencyRelease release;
     release.kind = EmergencyRelease::Kind::Write;
     release.fd = end_.fd();
@@ -111,7 +111,7 @@ class PtyPttLine final : public PttLine {
 class PtySquelchLine final : public SquelchLine {
  public:
   explicit PtySquelchLine(bool inverted) : inverted_(inverted) {}
-  bool open(const LineSpec& spec, std::string& error) { return end_.open(spec.device, error); }
+  bool open(const LineSpec& wiring, std::string& error) { return end_.open(wiring.device, error); }
   int fd() const override { return end_.fd(); }
   std::optional<bool> carrier(std::string& error) override {
     char buffer[256];
@@ -143,8 +143,8 @@ class PtySquelchLine final : public SquelchLine {
 
 }  // namespace
 
-std::string probePtyLine(const LineSpec& spec) {
-  const std::filesystem::path link(spec.device);
+std::string probePtyLine(const LineSpec& wiring) {
+  const std::filesystem::path link(wiring.device);
   std::error_code ec;
   const auto status = std::filesystem::symlink_status(link, ec);
   if (std::filesystem::exists(status) && !std::filesystem::is_symlink(status))
@@ -156,15 +156,15 @@ std::string probePtyLine(const LineSpec& spec) {
   return "";
 }
 
-std::unique_ptr<PttLine> openPtyPttLine(const LineSpec& spec, std::string& error) {
-  auto line = std::make_unique<PtyPttLine>(spec.inverted);
-  if (!line->open(spec, error)) return nullptr;
+std::unique_ptr<PttLine> openPtyPttLine(const LineSpec& wiring, std::string& error) {
+  auto line = std::make_unique<PtyPttLine>(wiring.inverted);
+  if (!line->open(wiring, error)) return nullptr;
   return line;
 }
 
-std::unique_ptr<SquelchLine> openPtySquelchLine(const LineSpec& spec, std::string& error) {
-  auto line = std::make_unique<PtySquelchLine>(spec.inverted);
-  if (!line->open(spec, error)) return nullptr;
+std::unique_ptr<SquelchLine> openPtySquelchLine(const LineSpec& wiring, std::string& error) {
+  auto line = std::make_unique<PtySquelchLine>(wiring.inverted);
+  if (!line->open(wiring, error)) return nullptr;
   return line;
 }
 

@@ -544,24 +544,24 @@ bool RadioNode::start(std::string& error) {
   loop_ = std::make_unique<Loop>(*this);
   Loop& l = *loop_;
   if (settings_.ptt != "none") {
-    auto spec = parseLineSpec(settings_.ptt, LineUse::Ptt, error);
-    if (!spec) {
+    auto wiring = parseLineSpec(settings_.ptt, LineUse::Ptt, error);
+    if (!wiring) {
       loop_.reset();
       return error = std::string(kRadioSettingsFile) + ", Ptt=" + settings_.ptt + ": " + error, false;
     }
-    l.ptt = openPttLine(*spec, error);
+    l.ptt = openPttLine(*wiring, error);
     if (!l.ptt) {
       loop_.reset();
       return error = std::string(kRadioSettingsFile) + ", Ptt=" + settings_.ptt + ": " + error, false;
     }
   }
   if (settings_.squelch != "vox") {
-    auto spec = parseLineSpec(settings_.squelch, LineUse::Squelch, error);
-    if (!spec) {
+    auto wiring = parseLineSpec(settings_.squelch, LineUse::Squelch, error);
+    if (!wiring) {
       loop_.reset();
       return error = std::string(kRadioSettingsFile) + ", Squelch=" + settings_.squelch + ": " + error, false;
     }
-    l.squelch = openSquelchLine(*spec, error);
+    l.squelch = openSquelchLine(*wiring, error);
     if (!l.squelch) {
       loop_.reset();  // the PTT line is released and closed
       return error = std::string(kRadioSettingsFile) + ", Squelch=" + settings_.squelch + ": " + error, false;

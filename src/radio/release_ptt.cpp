@@ -18,16 +18,16 @@ int runReleasePtt(const Folders& folders, std::ostream& out, std::ostream& error
     }
   }
   std::string error;
-  const auto spec = parseLineSpec(settings.ptt, LineUse::Ptt, error);
-  if (!spec) {
+  const auto wiring = parseLineSpec(settings.ptt, LineUse::Ptt, error);
+  if (!wiring) {
     errors << "quillmere: " << path.string() << ": Ptt " << error << "\n";
     return 1;
   }
-  if (spec->kind == "none") {
+  if (wiring->kind == "none") {
     out << "quillmere: Ptt=none: no line to release\n";
     return 0;
   }
-  auto line = openPttLine(*spec, error);  // every kind of line is released as it is opened
+  auto line = openPttLine(*wiring, error);  // every kind of line is released as it is opened
   if (!line || !line->key(false, error)) {
     errors << "quillmere: the PTT line was not released: " << error << "\n";
     return 1;

@@ -25,17 +25,17 @@ int modemBit(const std::string& pin) {
 }
 
 // Opens the port and checks it has modem lines; -1 with `error` naming what failed and the ports that exist.
-int openPort(const LineSpec& spec, std::string& error) {
-  const std::string path = devicePath(spec.device);
+int openPort(const LineSpec& wiring, std::string& error) {
+  const std::string path = devicePath(wiring.device);
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    error = "\"" + spec.text + "\": cannot open " + path + ": " + lastError() + "; " +
+    error = "\"" + wiring.text + "\": cannot open " + path + ": " + lastError() + "; " +
             describeSerialPorts(listSerialPorts());
     return -1;
   }
   int bits = 0;
   if (::ioctl(fd, TIOCMGET, &bits) != 0) {
-    error = "\"" + spec.text + "\": " + path + " is no serial port with modem lines (" + lastError() + "); " +
+    error = "\"" + wiring.text + "\": " + path + " is no serial port with modem lines (" + lastError() + "); " +
             describeSerialPorts(listSerialPorts());
     ::close(fd);
     return -1;
@@ -101,10 +101,10 @@ class SerialSquelchLine final : public SquelchLine {
 
 }  // namespace
 
-std::unique_ptr<PttLine> openSerialPttLine(const LineSpec& spec, std::string& error) {
-  const int fd = openPort(spec, error);
+std::unique_ptr<PttLine> openSerialPttLine(const LineSpec& wiring, std::string& error) {
+  const int fd = openPort(wiring, error);
   if (fd < 0) return nullptr;
-  if (spec.inverted) {
+  if (wiring.inverted) {
     // Closing a port drops RTS and DTR (HUPCL): for an inverted pin that would key the transmitter when the
     // program ends, so the port keeps its lines as they are.
     termios mode{};
@@ -114,16 +114,16 @@ std::unique_ptr<PttLine> openSerialPttLine(const LineSpec& spec, std::string& er
     }
   }
   // Opening a port raises RTS and DTR by itself: release at once.
-  auto line = std::make_unique<SerialPttLine>(fd, modemBit(spec.pin), spec.inverted);
+  auto line = std::make_unique<SerialPttLine>(fd, modemBit(wiring.pin), wiring.inverted);
   if (!line->key(false, error)) {
-    error = "\"" + spec.text + "\": " + error;
+    error = "\"" + wiring.text + "\": " + error;
     return nullptr;
   }
   return line;
 }
 
-std::string probeSerialLine(const LineSpec& spec, const DeviceInventory& inventory) {
-  const std::string path = devicePath(spec.device);
+std::string probeSerialLine(const LineSpec& wiring, const DeviceInventory& inventory) {
+  const std::string path = devicePath(wiring.device);
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0)
     return "cannot find " + path + " (" + lastError() + "); " + describeSerialPorts(inventory.serialPorts);
@@ -133,10 +133,10 @@ std::string probeSerialLine(const LineSpec& spec, const DeviceInventory& invento
   return "";
 }
 
-std::unique_ptr<SquelchLine> openSerialSquelchLine(const LineSpec& spec, std::string& error) {
-  const int fd = openPort(spec, error);
+std::unique_ptr<SquelchLine> openSerialSquelchLine(const LineSpec& wiring, std::string& error) {
+  const int fd = openPort(wiring, error);
   if (fd < 0) return nullptr;
-  return std::make_unique<SerialSquelchLine>(fd, modemBit(spec.pin), spec.inverted);
+  return std::make_unique<SerialSquelchLine>(fd, modemBit(wiring.pin), wiring.inverted);
 }
 
 }  // namespace qm::radio

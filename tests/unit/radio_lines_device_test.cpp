@@ -55,7 +55,7 @@ class FakeDevices : public ::testing::Test {
   }
   int modem(const std::string& port) { return std::stoi(read(port + ".modem")); }
 
-  static LineSpec spec(const std::string& text, LineUse use) {
+  static LineSpec wiring(const std::string& text, LineUse use) {
     std::string error;
     auto parsed = parseLineSpec(text, use, error);
     EXPECT_TRUE(parsed) << error;
@@ -69,7 +69,7 @@ TEST_F(FakeDevices, SerialPttReleasesRtsOnOpenKeysItAndReleasesItWhenDestroyed) 
   const std::string port = device("ttyFAKE0");
   write("ttyFAKE0.modem", std::to_string(TIOCM_RTS | TIOCM_DTR));  // as a port comes up when opened
   std::string error;
-  auto line = openPttLine(spec("serial:" + port + ":RTS", LineUse::Ptt), error);
+  auto line = openPttLine(wiring("serial:" + port + ":RTS", LineUse::Ptt), error);
   ASSERT_TRUE(line) << error;
   EXPECT_EQ(modem("ttyFAKE0"), TIOCM_DTR) << "released at once; DTR left alone";
   ASSERT_TRUE(line->key(true, error)) << error;
@@ -86,7 +86,7 @@ TEST_F(FakeDevices, InvertedSerialPttHoldsDtrHighWhenReleasedAndKeepsItOverAClos
   const std::string port = device("ttyFAKE1");
   write("ttyFAKE1.modem", "0");
   std::string error;
-  auto line = openPttLine(spec("serial:" + port + ":!dtr", LineUse::Ptt), error);
+  auto line = openPttLine(wiring("serial:" + port + ":!dtr", LineUse::Ptt), error);
   ASSERT_TRUE(line) << error;
   EXPECT_EQ(modem("ttyFAKE1"), TIOCM_DTR);
   EXPECT_EQ(read("ttyFAKE1.hupcl"), "0\n") << "closing must not drop DTR, which would key";
@@ -100,9 +100,9 @@ TEST_F(FakeDevices, SerialSquelchReadsItsModemLineAndIsPolled) {
   const std::string port = device("ttyFAKE2");
   write("ttyFAKE2.modem", "0");
   std::string error;
-  auto dcd = openSquelchLine(spec("serial:" + port + ":DCD", LineUse::Squelch), error);
+  auto dcd = openSquelchLine(wiring("serial:" + port + ":DCD", LineUse::Squelch), error);
   ASSERT_TRUE(dcd) << error;
-  auto cts = openSquelchLine(spec("serial:" + port + ":!CTS", LineUse::Squelch), error);
+  auto cts = openSquelchLine(wiring("serial:" + port + ":!CTS", LineUse::Squelch), error);
   ASSERT_TRUE(cts) << error;
   EXPECT_EQ(dcd->fd(), -1);
   EXPECT_EQ(dcd->carrier(error), false);
@@ -114,20 +114,20 @@ TEST_F(FakeDevices, SerialSquelchReadsItsModemLineAndIsPolled) {
 
 TEST_F(FakeDevices, ASerialDeviceThatIsMissingOrNoPortIsNamed) {
   std::string error;
-  EXPECT_FALSE(openPttLine(spec("serial:" + (dir_ / "ttyGONE").string() + ":RTS", LineUse::Ptt), error));
+  EXPECT_FALSE(openPttLine(wiring("serial:" + (dir_ / "ttyGONE").string() + ":RTS", LineUse::Ptt), error));
   EXPECT_NE(error.find("cannot open " + (dir_ / "ttyGONE").string() + ": No such file or directory"), std::string::npos)
       << error;
   EXPECT_NE(error.find("serial ports"), std::string::npos) << error;
 
   const std::string notAPort = device("hidrawNOTSERIAL");
-  EXPECT_FALSE(openSquelchLine(spec("serial:" + notAPort + ":DCD", LineUse::Squelch), error));
+  EXPECT_FALSE(openSquelchLine(wiring("serial:" + notAPort + ":DCD", LineUse::Squelch), error));
   EXPECT_NE(error.find("is no serial port with modem lines"), std::string::npos) << error;
 }
 
 TEST_F(FakeDevices, Cm108PttSendsTheGpioReportWithItsDirectionMask) {
   const std::string fob = device("hidrawFAKE0");
   std::string error;
-  auto line = openPttLine(spec("cm108:" + fob + ":GPIO3", LineUse::Ptt), error);
+  auto line = openPttLine(wiring("cm108:" + fob + ":GPIO3", LineUse::Ptt), error);
   ASSERT_TRUE(line) << error;
   ASSERT_TRUE(line->key(true, error)) << error;
   ASSERT_TRUE(line->key(false, error));
@@ -141,7 +141,7 @@ TEST_F(FakeDevices, Cm108PttSendsTheGpioReportWithItsDirectionMask) {
             "00 00 00 04 00\n");  // released when destroyed
 
   const std::string inverted = device("hidrawFAKE1");
-  line = openPttLine(spec("cm108:" + inverted + ":!GPIO1", LineUse::Ptt), error);
+  line = openPttLine(wiring("cm108:" + inverted + ":!GPIO1", LineUse::Ptt), error);
   ASSERT_TRUE(line) << error;
   ASSERT_TRUE(line->key(true, error));
   EXPECT_EQ(read("hidrawFAKE1.reports"), "00 00 01 01 00\n00 00 00 01 00\n");
@@ -151,21 +151,21 @@ TEST_F(FakeDevices, ADeviceThatIsNoCm108IsRefusedWithItsIds) {
   const std::string mouse = device("hidrawMOUSE");
   write("hidrawMOUSE.ids", "046d:c52b");
   std::string error;
-  EXPECT_FALSE(openPttLine(spec("cm108:" + mouse + ":GPIO3", LineUse::Ptt), error));
+  EXPECT_FALSE(openPttLine(wiring("cm108:" + mouse + ":GPIO3", LineUse::Ptt), error));
   EXPECT_NE(error.find("is 046d:c52b"), std::string::npos) << error;
   EXPECT_NE(error.find("not a CM108/CM119 sound interface"), std::string::npos) << error;
   EXPECT_EQ(read("hidrawMOUSE.reports"), "") << "nothing is sent to a device that is not one";
   write("hidrawAIOC.ids", "1209:7388");
-  EXPECT_TRUE(openPttLine(spec("cm108:" + device("hidrawAIOC") + ":GPIO3", LineUse::Ptt), error)) << error;
+  EXPECT_TRUE(openPttLine(wiring("cm108:" + device("hidrawAIOC") + ":GPIO3", LineUse::Ptt), error)) << error;
 }
 
 TEST_F(FakeDevices, Cm108SquelchTakesThePresentStateThenEachInputReport) {
   const std::string fob = device("hidrawFAKE2");
   write("hidrawFAKE2.input", "02 00 00 00");
   std::string error;
-  auto volumeDown = openSquelchLine(spec("cm108:" + fob + ":VOL_DN", LineUse::Squelch), error);
+  auto volumeDown = openSquelchLine(wiring("cm108:" + fob + ":VOL_DN", LineUse::Squelch), error);
   ASSERT_TRUE(volumeDown) << error;
-  auto muteRecord = openSquelchLine(spec("cm108:" + fob + ":!MUTE_REC", LineUse::Squelch), error);
+  auto muteRecord = openSquelchLine(wiring("cm108:" + fob + ":!MUTE_REC", LineUse::Squelch), error);
   ASSERT_TRUE(muteRecord) << error;
   EXPECT_GE(volumeDown->fd(), 0);
   EXPECT_EQ(volumeDown->carrier(error), true) << "the state at open, before any report";
@@ -179,14 +179,14 @@ TEST_F(FakeDevices, Cm108SquelchTakesThePresentStateThenEachInputReport) {
 TEST_F(FakeDevices, GpioPttIsRequestedAtItsReleasedLevelAndFoundByName) {
   const std::string chip = device("gpiochipFAKE0", "label=pinctrl-fake\nlines=8\nnames=a,b,PTT,d\n");
   std::string error;
-  auto line = openPttLine(spec("gpio:" + chip + ":PTT", LineUse::Ptt), error);
+  auto line = openPttLine(wiring("gpio:" + chip + ":PTT", LineUse::Ptt), error);
   ASSERT_TRUE(line) << error;
   ASSERT_TRUE(line->key(true, error)) << error;
   EXPECT_EQ(read("gpiochipFAKE0.values"), "00100000");
   line.reset();
   EXPECT_EQ(read("gpiochipFAKE0.log"), "output 2 0\nset 2 1\nset 2 0\nrelease 2\n");
 
-  line = openPttLine(spec("gpio:" + chip + ":!5", LineUse::Ptt), error);
+  line = openPttLine(wiring("gpio:" + chip + ":!5", LineUse::Ptt), error);
   ASSERT_TRUE(line) << error;
   ASSERT_TRUE(line->key(true, error));
   EXPECT_EQ(read("gpiochipFAKE0.values"), "00000000");
@@ -199,7 +199,7 @@ TEST_F(FakeDevices, GpioSquelchWakesOnItsEventDescriptorAndReadsTheLevel) {
   const std::string chip = device("gpiochipFAKE1", "label=fake\nlines=8\n");
   write("gpiochipFAKE1.values", "00000000");
   std::string error;
-  auto line = openSquelchLine(spec("gpio:" + chip + ":4", LineUse::Squelch), error);
+  auto line = openSquelchLine(wiring("gpio:" + chip + ":4", LineUse::Squelch), error);
   ASSERT_TRUE(line) << error;
   ASSERT_GE(line->fd(), 0);
   EXPECT_EQ(line->carrier(error), false);
@@ -215,13 +215,13 @@ TEST_F(FakeDevices, GpioSquelchWakesOnItsEventDescriptorAndReadsTheLevel) {
 TEST_F(FakeDevices, AGpioLineThatIsMissingOrBusyIsNamed) {
   const std::string chip = device("gpiochipFAKE2", "label=fake\nlines=8\nnames=a,b\nused=3\n");
   std::string error;
-  EXPECT_FALSE(openPttLine(spec("gpio:" + chip + ":8", LineUse::Ptt), error));
+  EXPECT_FALSE(openPttLine(wiring("gpio:" + chip + ":8", LineUse::Ptt), error));
   EXPECT_NE(error.find("(\"fake\", lines 0..7) has no line 8"), std::string::npos) << error;
-  EXPECT_FALSE(openPttLine(spec("gpio:" + chip + ":PTT", LineUse::Ptt), error));
+  EXPECT_FALSE(openPttLine(wiring("gpio:" + chip + ":PTT", LineUse::Ptt), error));
   EXPECT_NE(error.find("has no line named PTT"), std::string::npos) << error;
-  EXPECT_FALSE(openPttLine(spec("gpio:" + chip + ":3", LineUse::Ptt), error));
+  EXPECT_FALSE(openPttLine(wiring("gpio:" + chip + ":3", LineUse::Ptt), error));
   EXPECT_NE(error.find("already in use by fake-consumer"), std::string::npos) << error;
-  EXPECT_FALSE(openSquelchLine(spec("gpio:" + (dir_ / "gpiochipNONE").string() + ":1", LineUse::Squelch), error));
+  EXPECT_FALSE(openSquelchLine(wiring("gpio:" + (dir_ / "gpiochipNONE").string() + ":1", LineUse::Squelch), error));
   EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
   EXPECT_NE(error.find("gpiochip"), std::string::npos) << error;
 }
@@ -261,7 +261,7 @@ TEST_F(FakeDevices, EveryKindOfPttLineIsReleasedWhenTheProcessDiesKeyed) {
     SCOPED_TRACE(line.text);
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
-    const LineSpec parsed = spec(line.text, LineUse::Ptt);
+    const LineSpec parsed = wiring(line.text, LineUse::Ptt);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -314,7 +314,7 @@ TEST_F(FakeDevices, ReleasePttReleasesWhatAKilledProcessLeftKeyed) {
     std::ofstream(home / "quillmere_radio.ini") << "[SETTINGS]\nPtt=" << c.ptt << "\n";
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
-    const LineSpec line = spec(c.ptt, LineUse::Ptt);
+    const LineSpec line = wiring(c.ptt, LineUse::Ptt);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {

@@ -33,7 +33,7 @@ class PtyLines : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  LineSpec spec(const std::string& text, LineUse use) {
+  LineSpec wiring(const std::string& text, LineUse use) {
     std::string error;
     auto parsed = parseLineSpec(text, use, error);
     EXPECT_TRUE(parsed) << error;
@@ -69,7 +69,7 @@ class PtyLines : public ::testing::Test {
 TEST_F(PtyLines, PttWritesTWhenKeyedAndRWhenReleasedAndOnDestruction) {
   const fs::path link = dir_ / "ptt";
   std::string error;
-  auto line = openPttLine(spec("pty:" + link.string(), LineUse::Ptt), error);
+  auto line = openPttLine(wiring("pty:" + link.string(), LineUse::Ptt), error);
   ASSERT_TRUE(line) << error;
   ASSERT_TRUE(fs::is_symlink(link));
   const int far = ::open(link.c_str(), O_RDWR | O_NOCTTY);
@@ -93,11 +93,11 @@ TEST_F(PtyLines, PttWritesTWhenKeyedAndRWhenReleasedAndOnDestruction) {
 TEST_F(PtyLines, InvertedPttWritesTheOppositeAndReleasesWithT) {
   const fs::path link = dir_ / "ptt";
   std::string error;
-  auto line = openPttLine(spec("pty:" + link.string(), LineUse::Ptt), error);
+  auto line = openPttLine(wiring("pty:" + link.string(), LineUse::Ptt), error);
   ASSERT_TRUE(line) << error;
   line.reset();
-  // parseLineSpec gives no inversion for a path; an inverted spec made by hand still honours it.
-  LineSpec inverted = spec("pty:" + link.string(), LineUse::Ptt);
+  // parseLineSpec gives no inversion for a path; an inverted wiring made by hand still honours it.
+  LineSpec inverted = wiring("pty:" + link.string(), LineUse::Ptt);
   inverted.inverted = true;
   line = openPttLine(inverted, error);
   ASSERT_TRUE(line) << error;
@@ -112,14 +112,14 @@ TEST_F(PtyLines, AStaleSymlinkIsReplacedAndAnythingElseIsLeftAlone) {
   const fs::path link = dir_ / "squelch";
   fs::create_symlink("/dev/pts/nothing-here", link);
   std::string error;
-  auto line = openSquelchLine(spec("pty:" + link.string(), LineUse::Squelch), error);
+  auto line = openSquelchLine(wiring("pty:" + link.string(), LineUse::Squelch), error);
   ASSERT_TRUE(line) << error;
   EXPECT_NE(fs::read_symlink(link), "/dev/pts/nothing-here");
   line.reset();
 
   const fs::path file = dir_ / "notes.txt";
   std::ofstream(file) << "keep me";
-  EXPECT_FALSE(openPttLine(spec("pty:" + file.string(), LineUse::Ptt), error));
+  EXPECT_FALSE(openPttLine(wiring("pty:" + file.string(), LineUse::Ptt), error));
   EXPECT_NE(error.find("not a symlink"), std::string::npos) << error;
   EXPECT_TRUE(fs::is_regular_file(file));
 }
@@ -127,7 +127,7 @@ TEST_F(PtyLines, AStaleSymlinkIsReplacedAndAnythingElseIsLeftAlone) {
 TEST_F(PtyLines, SquelchReadsOAsCarrierAndZAsNoCarrierAndItsFdWakes) {
   const fs::path link = dir_ / "squelch";
   std::string error;
-  auto line = openSquelchLine(spec("pty:" + link.string(), LineUse::Squelch), error);
+  auto line = openSquelchLine(wiring("pty:" + link.string(), LineUse::Squelch), error);
   ASSERT_TRUE(line) << error;
   ASSERT_GE(line->fd(), 0);
   EXPECT_EQ(line->carrier(error), false);
@@ -174,8 +174,8 @@ TEST_P(FatalEnd, ReleasesAKeyedLine) {
     ::setrlimit(RLIMIT_CORE, &noCore);
     installEmergencyRelease();
     std::string error;
-    LineSpec spec{"pty", link.string(), "", false, "pty:" + link.string()};
-    auto line = openPttLine(spec, error);
+    LineSpec wiring{"pty", link.string(), "", false, "pty:" + link.string()};
+    auto line = openPttLine(wiring, error);
     if (!line || !line->key(true, error)) ::_exit(3);
     char c = 'k';
     if (::write(ready[1], &c, 1) != 1) ::_exit(4);

@@ -100,24 +100,24 @@ TEST(RadioSettingsFile, OnePseudoTerminalCannotBeBothLines) {
 
 TEST(LineNames, EveryKindIsParsedAndWrongOnesSayWhatIsAllowed) {
   std::string error;
-  auto spec = parseLineSpec("CM108:/dev/hidraw1:!gpio3", LineUse::Ptt, error);
-  ASSERT_TRUE(spec) << error;
-  EXPECT_EQ(spec->kind, "cm108");
-  EXPECT_EQ(spec->device, "/dev/hidraw1");
-  EXPECT_EQ(spec->pin, "GPIO3");
-  EXPECT_TRUE(spec->inverted);
-  EXPECT_EQ(spec->text, "CM108:/dev/hidraw1:!gpio3");
+  auto wiring = parseLineSpec("CM108:/dev/hidraw1:!gpio3", LineUse::Ptt, error);
+  ASSERT_TRUE(wiring) << error;
+  EXPECT_EQ(wiring->kind, "cm108");
+  EXPECT_EQ(wiring->device, "/dev/hidraw1");
+  EXPECT_EQ(wiring->pin, "GPIO3");
+  EXPECT_TRUE(wiring->inverted);
+  EXPECT_EQ(wiring->text, "CM108:/dev/hidraw1:!gpio3");
 
-  spec = parseLineSpec("gpio:gpiochip0:!PTT_out", LineUse::Squelch, error);
-  ASSERT_TRUE(spec) << error;
-  EXPECT_EQ(spec->pin, "PTT_out") << "GPIO line names keep their case";
-  EXPECT_TRUE(spec->inverted);
-  spec = parseLineSpec("serial:/dev/serial/by-id/usb-FTDI:x:RI", LineUse::Squelch, error);
-  ASSERT_TRUE(spec) << error;
-  EXPECT_EQ(spec->device, "/dev/serial/by-id/usb-FTDI:x") << "the pin is after the last colon";
-  spec = parseLineSpec("pty:/tmp/a:b", LineUse::Ptt, error);
-  ASSERT_TRUE(spec) << error;
-  EXPECT_EQ(spec->device, "/tmp/a:b");
+  wiring = parseLineSpec("gpio:gpiochip0:!PTT_out", LineUse::Squelch, error);
+  ASSERT_TRUE(wiring) << error;
+  EXPECT_EQ(wiring->pin, "PTT_out") << "GPIO line names keep their case";
+  EXPECT_TRUE(wiring->inverted);
+  wiring = parseLineSpec("serial:/dev/serial/by-id/usb-FTDI:x:RI", LineUse::Squelch, error);
+  ASSERT_TRUE(wiring) << error;
+  EXPECT_EQ(wiring->device, "/dev/serial/by-id/usb-FTDI:x") << "the pin is after the last colon";
+  wiring = parseLineSpec("pty:/tmp/a:b", LineUse::Ptt, error);
+  ASSERT_TRUE(wiring) << error;
+  EXPECT_EQ(wiring->device, "/tmp/a:b");
   EXPECT_TRUE(parseLineSpec("none", LineUse::Ptt, error));
   EXPECT_TRUE(parseLineSpec("vox", LineUse::Squelch, error));
 
