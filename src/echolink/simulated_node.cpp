@@ -1,5 +1,7 @@
 #include "echolink/simulated_node.h"
 
+#include "echolink/event_fanout.h"
+
 #include <algorithm>
 
 namespace qm {
@@ -62,64 +64,41 @@ std::unique_ptr<EchoLinkApp> SimulatedNode::createApp() {
 
 template <typename F>
 void SimulatedNode::raise(F&& f) {
-  if (deaf_) return;
-  // A handler may create or destroy instances (a window loading or unloading): deliver to those alive throughout.
-  std::vector<Instance*> snapshot = instances_;
-  for (Instance* i : snapshot) {
-    if (deaf_) return;
-    if (std::find(instances_.begin(), instances_.end(), i) == instances_.end()) continue;
-    f(i->events);
-  }
+  raiseOnEach(instances_, deaf_, std::forward<F>(f));
 }
 
 void SimulatedNode::dtmf(const std::string& digits) {
-  raise([&](EchoLinkEvents& e) {
-    if (e.DTMFString) e.DTMFString(digits);
-  });
+  raise(raised::DTMFString(digits));
 }
 
 void SimulatedNode::setCarrier(bool on) {
   carrier_ = on;
-  raise([&](EchoLinkEvents& e) {
-    if (e.CarrierDetect) e.CarrierDetect(on);
-  });
+  raise(raised::CarrierDetect(on));
 }
 
 void SimulatedNode::setRx(bool on) {
   rx_ = on;
-  raise([&](EchoLinkEvents& e) {
-    if (e.RX) e.RX(on);
-  });
+  raise(raised::RX(on));
 }
 
 void SimulatedNode::connect(const std::string& call, const std::string& name, const std::string& addr) {
-  raise([&](EchoLinkEvents& e) {
-    if (e.connected) e.connected(call, name, addr);
-  });
+  raise(raised::connected(call, name, addr));
 }
 
 void SimulatedNode::disconnect(const std::string& call) {
-  raise([&](EchoLinkEvents& e) {
-    if (e.Disconnected) e.Disconnected(call);
-  });
+  raise(raised::Disconnected(call));
 }
 
 void SimulatedNode::chat(const std::string& text) {
-  raise([&](EchoLinkEvents& e) {
-    if (e.ChatTextReceived) e.ChatTextReceived(text);
-  });
+  raise(raised::ChatTextReceived(text));
 }
 
 void SimulatedNode::stationText(const std::string& text) {
-  raise([&](EchoLinkEvents& e) {
-    if (e.StationTextReceived) e.StationTextReceived(text);
-  });
+  raise(raised::StationTextReceived(text));
 }
 
 void SimulatedNode::closing() {
-  raise([&](EchoLinkEvents& e) {
-    if (e.Closing) e.Closing();
-  });
+  raise(raised::Closing());
 }
 
 }  // namespace qm

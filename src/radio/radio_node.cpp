@@ -1,5 +1,7 @@
 #include "radio/radio_node.h"
 
+#include "echolink/event_fanout.h"
+
 #include <AsyncCppApplication.h>
 #include <AsyncFdWatch.h>
 #include <AsyncTimer.h>
@@ -238,9 +240,7 @@ struct RadioNode::Loop : NetworkHost {
     auto digits = collector.carrier(on, Clock::now());
     node.toProgram([n = &node, on] {
       if (n->echo) n->echo(std::string("carrier ") + (on ? "on" : "off"));
-      n->raise([on](EchoLinkEvents& e) {
-        if (e.CarrierDetect) e.CarrierDetect(on);
-      });
+      n->raise(raised::CarrierDetect(on));
     });
     if (digits) raiseDigits(*digits);
   }
@@ -248,9 +248,7 @@ struct RadioNode::Loop : NetworkHost {
   void raiseDigits(const std::string& digits) {
     node.toProgram([n = &node, digits] {
       if (n->echo) n->echo("dtmf " + quote(digits));
-      n->raise([&digits](EchoLinkEvents& e) {
-        if (e.DTMFString) e.DTMFString(digits);
-      });
+      n->raise(raised::DTMFString(digits));
       // The program's codes are its own: the network's functions never take them.
       bool programCode = n->isProgramCode && n->isProgramCode(digits);
       n->command([n, digits, programCode] {
@@ -389,9 +387,7 @@ struct RadioNode::Loop : NetworkHost {
     // A station talking as the network goes: the program hears its receive end, and the transmitter is let go.
     if (netRx) {
       networkRx(false);
-      networkEvent("rx off", [](EchoLinkEvents& e) {
-        if (e.RX) e.RX(false);
-      });
+      networkEvent("rx off", raised::RX(false));
     }
     radioBusy = false;
   }
@@ -460,9 +456,7 @@ struct RadioNode::Loop : NetworkHost {
     keyLine(false);
     node.toProgram([n = &node] {
       if (n->echo) n->echo("closing");
-      n->raise([](EchoLinkEvents& e) {
-        if (e.Closing) e.Closing();
-      });
+      n->raise(raised::Closing());
     });
     (void)signum;
   }
@@ -713,65 +707,42 @@ std::unique_ptr<EchoLinkApp> RadioNode::createApp() {
 
 template <typename F>
 void RadioNode::raise(F&& f) {
-  if (deaf_) return;
-  // A handler may create or destroy instances (a window loading or unloading): deliver to those alive throughout.
-  std::vector<Instance*> snapshot = instances_;
-  for (Instance* i : snapshot) {
-    if (deaf_) return;
-    if (std::find(instances_.begin(), instances_.end(), i) == instances_.end()) continue;
-    f(i->events);
-  }
+  raiseOnEach(instances_, deaf_, std::forward<F>(f));
 }
 
 // Inputs injected on the program's thread (a real-time scenario, the console): raised as if the radio had raised
 // them.
 void RadioNode::dtmf(const std::string& digits) {
-  raise([&](EchoLinkEvents& e) {
-    if (e.DTMFString) e.DTMFString(digits);
-  });
+  raise(raised::DTMFString(digits));
 }
 
 void RadioNode::setCarrier(bool on) {
   carrier_ = on;
-  raise([&](EchoLinkEvents& e) {
-    if (e.CarrierDetect) e.CarrierDetect(on);
-  });
+  raise(raised::CarrierDetect(on));
 }
 
 void RadioNode::setRx(bool on) {
-  raise([&](EchoLinkEvents& e) {
-    if (e.RX) e.RX(on);
-  });
+  raise(raised::RX(on));
 }
 
 void RadioNode::connect(const std::string& call, const std::string& name, const std::string& addr) {
-  raise([&](EchoLinkEvents& e) {
-    if (e.connected) e.connected(call, name, addr);
-  });
+  raise(raised::connected(call, name, addr));
 }
 
 void RadioNode::disconnect(const std::string& call) {
-  raise([&](EchoLinkEvents& e) {
-    if (e.Disconnected) e.Disconnected(call);
-  });
+  raise(raised::Disconnected(call));
 }
 
 void RadioNode::chat(const std::string& text) {
-  raise([&](EchoLinkEvents& e) {
-    if (e.ChatTextReceived) e.ChatTextReceived(text);
-  });
+  raise(raised::ChatTextReceived(text));
 }
 
 void RadioNode::stationText(const std::string& text) {
-  raise([&](EchoLinkEvents& e) {
-    if (e.StationTextReceived) e.StationTextReceived(text);
-  });
+  raise(raised::StationTextReceived(text));
 }
 
 void RadioNode::closing() {
-  raise([](EchoLinkEvents& e) {
-    if (e.Closing) e.Closing();
-  });
+  raise(raised::Closing());
 }
 
 }  // namespace qm::radio
