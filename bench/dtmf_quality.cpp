@@ -274,7 +274,9 @@ void talkOffRows(const fs::path& dir) {
     const auto perHour = [&](const std::string& heard) {
       char s[64];
       std::snprintf(s, sizeof s, "%zu (%.1f/h)", heard.size(), static_cast<double>(heard.size()) * 3600 / m.seconds);
-      return std::string(s) + (heard.empty() ? "" : " " + heard.substr(0, 12));
+      std::string cell(s);
+      if (!heard.empty()) cell.append(" ").append(heard, 0, 12);
+      return cell;
     };
     Row row{"talk-off, " + what + minutes, Expect::Reject, perHour(m.ours), perHour(m.theirs)};
     row.ourOk = m.ours.empty();
