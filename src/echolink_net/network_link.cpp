@@ -61,6 +61,7 @@ class NetworkLink : public radio::NetworkPort, public NetworkListener {
   void networkAudio(const float* samples, std::size_t count) override { host_.networkAudio(samples, count); }
   void directoryStatus(DirectoryStatus status) override {
     std::cerr << "EchoLink directory: " << directoryStatusName(status) << '\n';
+    host_.networkStatus(std::string("directory: ") + directoryStatusName(status));
   }
   void problem(const std::string& text) override { host_.networkProblem("EchoLink: " + text); }
   void remark(const std::string& text) override { std::cerr << "EchoLink: " << text << '\n'; }

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
@@ -157,8 +158,13 @@ int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv
     console->begin();
   }
   paintBeforeSpeech(session);
-  // Problems the operator must hear of go where the operator looks.
-  showProblemsIn(simulator);
+  // Problems the operator must hear of go where the operator looks: the node simulator, and the radio node's live
+  // view when it takes the simulator's place.
+  std::unique_ptr<RadioView> radioView;
+  showProblemsIn(&simulator, [&simulator, &radioView](const QString& problem) {
+    simulator.showProblem(problem);
+    if (radioView) radioView->showProblem(problem);
+  });
   WindowMemory memory(screenshots || folders.state.empty()
                           ? QString()
                           : QString::fromStdString((folders.state / "quillmere_desktop.ini").string()));
@@ -172,9 +178,19 @@ int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv
   simulator.show();
   // The radio node is watched, not played: its live view takes the simulator's place (which Ctrl+N still brings
   // back; its inputs then act as if the radio had raised them).
-  std::unique_ptr<RadioView> radioView;
   if (radio::RadioNode* radio = radioNodeOf(session)) {
     radioView = std::make_unique<RadioView>(*radio);
+    Registry& registry = session.program().registry();
+    radioView->offerWindows(
+        [&registry](const std::string& name) {
+          const auto names = registry.windowNames();
+          return std::find(names.begin(), names.end(), name) != names.end();
+        },
+        [&registry](const std::string& name) {
+          runGuarded("show", [&] {
+            if (Window* w = registry.open(name)) w->Show();
+          });
+        });
     radioView->move(simulator.pos());
     radioView->show();
     simulator.hide();

@@ -8,18 +8,22 @@
 
 namespace qm {
 
-void showProblemsIn(NodeSimulator& simulator) {
-  QPointer<NodeSimulator> target(&simulator);
-  listenForProblems([target](const std::string& problem) {
+void showProblemsIn(QObject* owner, std::function<void(const QString&)> show) {
+  QPointer<QObject> target(owner);
+  listenForProblems([target, show = std::move(show)](const std::string& problem) {
     QString text = QString::fromStdString(problem);
     // Queued onto the window's own thread, whichever thread reported it.
     QMetaObject::invokeMethod(
         qApp,
-        [target, text] {
-          if (target) target->showProblem(text);
+        [target, show, text] {
+          if (target) show(text);
         },
         Qt::QueuedConnection);
   });
+}
+
+void showProblemsIn(NodeSimulator& simulator) {
+  showProblemsIn(&simulator, [&simulator](const QString& problem) { simulator.showProblem(problem); });
 }
 
 void stopShowingProblems() {

@@ -1,8 +1,11 @@
 #include "gui/radio_view.h"
 
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QListWidget>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -60,6 +63,30 @@ RadioView::RadioView(radio::RadioNode& node, QWidget* parent) : QWidget(parent),
   form->addRow(QStringLiteral("Transmit level"), tx_);
   form->addRow(QStringLiteral("Call: far end"), callRx_);
   form->addRow(QStringLiteral("Call: sent to it"), callTx_);
+  network_ = new QLabel;
+  network_->setObjectName(QStringLiteral("network"));
+  form->addRow(QStringLiteral("EchoLink"), network_);
+  stations_ = new QListWidget;
+  stations_->setObjectName(QStringLiteral("stations"));
+  stations_->setMaximumHeight(fontMetrics().height() * 5);
+  form->addRow(QStringLiteral("Stations"), stations_);
+  problem_ = new QLabel;
+  problem_->setObjectName(QStringLiteral("problem"));
+  problem_->setWordWrap(true);
+  QPalette red = problem_->palette();
+  red.setColor(QPalette::WindowText, QColor(170, 0, 0));
+  problem_->setPalette(red);
+  problem_->setVisible(false);
+  form->addRow(problem_);
+  auto* buttons = new QHBoxLayout;
+  radioSettings_ = new QPushButton(QStringLiteral("&Radio settings"));
+  echoLinkSettings_ = new QPushButton(QStringLiteral("&EchoLink settings"));
+  radioSettings_->setVisible(false);
+  echoLinkSettings_->setVisible(false);
+  buttons->addWidget(radioSettings_);
+  buttons->addWidget(echoLinkSettings_);
+  buttons->addStretch();
+  form->addRow(buttons);
 
   node_.onDigit = [this](char d) {
     heard_ += QLatin1Char(d);
@@ -70,6 +97,15 @@ RadioView::RadioView(radio::RadioNode& node, QWidget* parent) : QWidget(parent),
     last_->setText(QString::fromStdString(s));
     heard_.clear();
     digits_->setText(heard_);
+  };
+  listener_->events.connected = [this](const std::string& call, const std::string& name, const std::string& addr) {
+    stations_->addItem(QStringLiteral("%1  %2  %3").arg(QString::fromStdString(call), QString::fromStdString(name),
+                                                       QString::fromStdString(addr)));
+  };
+  listener_->events.Disconnected = [this](const std::string& call) {
+    const QString prefix = QString::fromStdString(call) + QStringLiteral("  ");
+    for (int i = stations_->count() - 1; i >= 0; --i)
+      if (stations_->item(i)->text().startsWith(prefix)) delete stations_->takeItem(i);
   };
   timer_ = new QTimer(this);
   connect(timer_, &QTimer::timeout, this, &RadioView::refresh);
@@ -85,6 +121,32 @@ QString RadioView::digits() const {
   return heard_ + QLatin1Char('|') + last_->text();
 }
 
+QStringList RadioView::stations() const {
+  QStringList list;
+  for (int i = 0; i < stations_->count(); ++i) list << stations_->item(i)->text();
+  return list;
+}
+
+void RadioView::showProblem(const QString& problem) {
+  problems_.push_back(problem);
+  while (problems_.size() > 10) problems_.pop_front();
+  problem_->setText(problem);
+  problem_->setToolTip(problems_.join(QLatin1Char('\n')));
+  problem_->setVisible(true);
+}
+
+QString RadioView::problem() const {
+  return problem_->isHidden() ? QString() : problem_->text();
+}
+
+void RadioView::offerWindows(std::function<bool(const std::string&)> exists,
+                             std::function<void(const std::string&)> show) {
+  windowExists_ = std::move(exists);
+  connect(radioSettings_, &QPushButton::clicked, this, [show] { show("RadioSettings"); });
+  connect(echoLinkSettings_, &QPushButton::clicked, this, [show] { show("EchoLinkSettings"); });
+  refresh();
+}
+
 void RadioView::refresh() {
   setLamp(carrier_, node_.carrier(), QStringLiteral("CARRIER"), QStringLiteral("no carrier"), QColor(0, 140, 60));
   setLamp(ptt_, node_.lineKeyed(), QStringLiteral("TRANSMITTING (PTT on)"), QStringLiteral("Receiving (PTT off)"),
@@ -93,6 +155,10 @@ void RadioView::refresh() {
   showLevel(tx_, node_.lineKeyed() ? node_.transmitLevelDbfs() : -120);
   showLevel(callRx_, node_.callReceiveLevelDbfs());
   showLevel(callTx_, node_.callTransmitLevelDbfs());
+  const std::string& network = node_.networkStatus();
+  network_->setText(network.empty() ? QStringLiteral("off") : QString::fromStdString(network));
+  radioSettings_->setVisible(windowExists_ && windowExists_("RadioSettings"));
+  echoLinkSettings_->setVisible(windowExists_ && windowExists_("EchoLinkSettings"));
 }
 
 }  // namespace qm

@@ -21,6 +21,8 @@ class NetworkHost {
   virtual void networkRx(bool on) = 0;
   virtual void networkAudio(const float* samples8k, std::size_t count) = 0;
   virtual void networkProblem(const std::string& text) = 0;
+  // Where the node stands on the network ("directory: online", ...), for the operator's view.
+  virtual void networkStatus(const std::string& text) = 0;
   // Spoken over the radio with the program's voice and keying.
   virtual void networkAnnounce(const std::string& text) = 0;
 };

@@ -1,5 +1,7 @@
-// The radio node's live view: the carrier and PTT lamps, the digits as they are decoded and the string they made.
+// The radio node's live view: the carrier and PTT lamps, the digits as they are decoded and the string they made,
+// the connected stations, the problem line and the settings windows it offers.
 #include <QLabel>
+#include <QPushButton>
 #include <QTest>
 
 #include "gui/radio_view.h"
@@ -29,6 +31,32 @@ class RadioViewTest : public QObject {
     QCOMPARE(view.digits(), QStringLiteral("12|"));
     node.dtmf("12");  // the string raised when the carrier drops
     QCOMPARE(view.digits(), QStringLiteral("|12"));
+  }
+
+  void listsTheStationsShowsProblemsAndOffersOnlyTheWindowsThatExist() {
+    VirtualScheduler scheduler(Scheduler::TimePoint{});
+    NullOutputLog log;
+    radio::RadioNode node(scheduler, log, radio::RadioSettings{});
+    RadioView view(node);
+    node.connect("W1AW", "Hiram", "127.0.0.2");  // as the network raises them
+    node.connect("K1ABC-L", "Link", "127.0.0.3");
+    node.disconnect("W1AW");
+    QCOMPARE(view.stations(), QStringList{QStringLiteral("K1ABC-L  Link  127.0.0.3")});
+    QCOMPARE(view.findChild<QLabel*>(QStringLiteral("network"))->text(), QStringLiteral("off"));
+    QVERIFY(view.problem().isEmpty());
+    view.showProblem(QStringLiteral("the JACK server did not start"));
+    QCOMPARE(view.problem(), QStringLiteral("the JACK server did not start"));
+
+    std::string shown;
+    view.offerWindows([](const std::string& name) { return name == "RadioSettings"; },
+                      [&shown](const std::string& name) { shown = name; });
+    view.show();
+    QList<QPushButton*> buttons = view.findChildren<QPushButton*>();
+    QCOMPARE(buttons.size(), 2);
+    QVERIFY(buttons[0]->isVisible());
+    QVERIFY(!buttons[1]->isVisible());  // no EchoLinkSettings window: the network is off
+    buttons[0]->click();
+    QCOMPARE(shown, std::string("RadioSettings"));
   }
 
   void forgetsTheNodeWhenItCloses() {
