@@ -16,6 +16,8 @@
 #include "radio/lines.h"
 #include "radio/radio_node.h"
 #include "radio/radio_settings.h"
+#include "radio/radio_settings_window.h"
+#include "realtime/qt_scheduler.h"
 #include "realtime/real_exit.h"
 
 namespace qm {
@@ -35,7 +37,10 @@ bool isProgramCode(Program& program, const std::string& digits) {
 
 class RadioExtension : public SessionExtension {
  public:
-  RadioExtension(Session& session, radio::RadioNode& node) : session_(session), node_(node) {}
+  RadioExtension(Session& session, radio::RadioNode& node) : session_(session), node_(node) {
+    setFaultHook([this] { node_.releaseAfterFault(); });
+  }
+  ~RadioExtension() override { setFaultHook(nullptr); }
 
   void programCreated(Program& program) override {
     auto path = session_.backends.folders.home / radio::kRadioSettingsFile;
@@ -43,10 +48,19 @@ class RadioExtension : public SessionExtension {
     radio::RadioSettings settings = radio::readRadioSettings(path, problems);
     for (const auto& p : problems) reportProblem(p);
     node_.configure(settings);
+    // The node opens its lines once, at start: saved settings are used from the next start on.
+    radio::addRadioSettingsWindow(program, [&program] {
+      program.backends().prompter.show("The radio settings were saved. They take effect when Quillmere starts again.",
+                                       "", BoxIcon::Information, BoxButtons::Ok);
+    });
     // The EchoLink network, when its settings enable it; it is read again on the node's thread as it starts.
     auto echoLinkFile = session_.backends.folders.inProgramFolder(echolink_net::kEchoLinkSettingsFile);
-    std::vector<std::string> ignored;
-    if (!echolink_net::readEchoLinkSettings(echoLinkFile, ignored).enabled) return;
+    std::vector<std::string> echoLinkProblems;
+    if (!echolink_net::readEchoLinkSettings(echoLinkFile, echoLinkProblems).enabled) {
+      // Read again by the network when it is enabled; otherwise this is the only time anyone hears of them.
+      for (const auto& p : echoLinkProblems) reportProblem(p);
+      return;
+    }
     radio::RadioNode* node = &node_;
     node_.makeNetwork = echolink_net::echoLinkNetworkFactory(echoLinkFile, [node] { return node->callsign(); });
     node_.isProgramCode = [&program](const std::string& digits) { return isProgramCode(program, digits); };
@@ -57,8 +71,11 @@ class RadioExtension : public SessionExtension {
   void programStarted() override {
     std::string error;
     if (node_.start(error)) return;
-    // A radio node that cannot reach its lines does not run: nothing is keyed, and a person hears why.
+    // A radio node that cannot reach its lines does not run: nothing is keyed, and a person hears why (on the
+    // desktop in a box, answered before the program ends, rather than a window that vanishes).
     reportProblem(error);
+    radio::releaseAllPttLinesNow();
+    session_.program().backends().prompter.show(error, "", BoxIcon::Critical, BoxButtons::Ok);
     radio::releaseAllPttLinesNow();
     radio::endStartedJackServersNow();
     std::cout.flush();

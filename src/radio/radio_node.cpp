@@ -383,6 +383,7 @@ struct RadioNode::Loop : NetworkHost {
   }
 
   void dropNetwork() {
+    if (network) networkStatus("");
     network.reset();
     // A station talking as the network goes: the program hears its receive end, and the transmitter is let go.
     if (netRx) {
@@ -431,6 +432,10 @@ struct RadioNode::Loop : NetworkHost {
   }
 
   void networkProblem(const std::string& text) override { problem(text); }
+
+  void networkStatus(const std::string& text) override {
+    node.toProgram([n = &node, text] { n->networkStatus_ = text; });
+  }
 
   void networkAnnounce(const std::string& text) override {
     node.toProgram([n = &node, text] {

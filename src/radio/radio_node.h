@@ -69,6 +69,12 @@ class RadioNode : public InjectableNode {
   // The network made anew (its settings saved), from the program's thread.
   void rebuildNetwork();
 
+  // The program's hold on the transmitter let go, after a handler failed half-way (it may have keyed and never
+  // reached its release). The program's thread.
+  void releaseAfterFault() {
+    if (requested_) programSetPTT(false);
+  }
+
   // The JACK client name of the phone call's audio (baresip's jack_client_name); set before start.
   std::string callPeer = "quillmere-call";
   // The program's "SET MUTE ON|OFF": the radio-to-call path stops and restarts. Any thread.
@@ -87,6 +93,8 @@ class RadioNode : public InjectableNode {
   double callReceiveLevelDbfs() const { return callRxLevel_.load(); }
   double callTransmitLevelDbfs() const { return callTxLevel_.load(); }
   const RadioSettings& settings() const { return settings_; }
+  // Where the node stands on its network ("directory: online"); empty without one. The program's thread.
+  const std::string& networkStatus() const { return networkStatus_; }
   // True when the node's thread runs at real-time priority (see run).
   bool realTime() const { return realTime_.load(); }
 
@@ -138,6 +146,7 @@ class RadioNode : public InjectableNode {
   bool callsignSet_ = false;
 
   // The program's thread only.
+  std::string networkStatus_;
   std::vector<Instance*> instances_;
   bool requested_ = false;
   bool busyA_ = false, busyB_ = false, failPTT_ = false, deaf_ = false;

@@ -13,6 +13,17 @@
 
 namespace qm {
 
+namespace {
+std::function<void()>& faultHook() {
+  static std::function<void()> hook;
+  return hook;
+}
+}  // namespace
+
+void setFaultHook(std::function<void()> hook) {
+  faultHook() = std::move(hook);
+}
+
 void runGuarded(const char* what, const std::function<void()>& handler) {
   try {
     handler();
@@ -20,6 +31,7 @@ void runGuarded(const char* what, const std::function<void()>& handler) {
     QCoreApplication::exit(0);
   } catch (const std::exception& e) {
     std::cerr << "quillmere: " << what << ": " << e.what() << std::endl;
+    if (faultHook()) faultHook()();
   }
 }
 

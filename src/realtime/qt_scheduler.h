@@ -33,7 +33,9 @@ class QtScheduler : public Scheduler {
 void runEventLoopFor(std::chrono::milliseconds duration);
 
 // Runs one handler from the event loop: an error that escapes it is reported on standard error instead of ending
-// the program.
+// the program, and the fault hook runs.
 void runGuarded(const char* what, const std::function<void()>& handler);
+// Run after an error escaped a handler, which may have keyed the transmitter and never reached its release.
+void setFaultHook(std::function<void()> hook);
 
 }  // namespace qm
