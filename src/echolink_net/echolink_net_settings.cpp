@@ -158,7 +158,9 @@ EchoLinkNetSettings readEchoLinkSettings(const ProfileFile& file, const std::str
 }
 
 EchoLinkNetSettings readEchoLinkSettings(const std::filesystem::path& path, std::vector<std::string>& problems) {
-  return readEchoLinkSettings(ProfileFile::load(path), path.string(), problems);
+  ProfileFile file = ProfileFile::load(path);
+  if (!file.readProblem().empty()) problems.push_back(file.readProblem());
+  return readEchoLinkSettings(file, path.string(), problems);
 }
 
 }  // namespace qm::echolink_net

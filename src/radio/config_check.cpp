@@ -2,11 +2,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <regex>
 #include <sstream>
 
 #include "platform/clock_format.h"
+#include "platform/profile_file.h"
 #include "platform/virtual_scheduler.h"
 #include "radio/lines.h"
 #include "radio/radio_settings.h"
@@ -33,7 +35,13 @@ class FolderCopy {
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(from, ec)) {
       std::error_code copyError;
-      if (entry.is_regular_file(copyError)) fs::copy_file(entry.path(), path_ / entry.path().filename(), copyError);
+      if (entry.is_regular_file(copyError) && fs::copy_file(entry.path(), path_ / entry.path().filename(), copyError))
+        continue;
+      // A settings file the copy could not take (unreadable, a FIFO, a device) is named as a start names it.
+      const std::string name = entry.path().filename().string();
+      if (name.rfind("quillmere", 0) != 0 || entry.path().extension() != ".ini") continue;
+      const std::string why = ProfileFile::load(entry.path()).readProblem();
+      if (!why.empty()) unread_.push_back(why);
     }
   }
   ~FolderCopy() {
@@ -41,6 +49,7 @@ class FolderCopy {
     fs::remove_all(path_, ec);
   }
   const fs::path& path() const { return path_; }
+  const std::vector<std::string>& unread() const { return unread_; }
   // The message with the copy's path turned back into the real one.
   std::string real(std::string text) const {
     const std::string copy = path_.string(), user = from_.string();
@@ -51,6 +60,7 @@ class FolderCopy {
 
  private:
   fs::path from_, path_;
+  std::vector<std::string> unread_;
 };
 
 // A box's lines as one: CR LF, CR or LF each become a blank.
@@ -86,7 +96,8 @@ std::vector<std::string> startProblems(const Folders& folders) {
     for (const char* window : {"Buddy", "Form1", "Form21", "FormHistory"}) session.window(window);
     scheduler.runFor(std::chrono::seconds(1));
   });
-  std::vector<std::string> problems;
+  std::vector<std::string> problems = home.unread();
+  problems.insert(problems.end(), machine.unread().begin(), machine.unread().end());
   // A settings problem comes in the load's error box; the box's heading says nothing here.
   const std::string heading = "Internal Error: Form_Load ";
   for (const auto& event : session.transcript.pending("box")) {
@@ -179,7 +190,12 @@ CheckReport checkConfiguration(const Folders& folders, const DeviceInventory& in
   report.problems.insert(report.problems.end(), sip.begin(), sip.end());
   std::vector<std::string> radio;
   const RadioSettings settings = readRadioSettings(folders.inProgramFolder(kRadioSettingsFile), radio);
-  report.problems.insert(report.problems.end(), radio.begin(), radio.end());
+  // Lines and devices named in a file that cannot be read are unknown: the defaults would key nothing.
+  if (!ProfileFile::load(folders.inProgramFolder(kRadioSettingsFile)).readProblem().empty())
+    report.blockers.push_back(std::string(kRadioSettingsFile) + " cannot be read");
+  for (const std::string& problem : radio)
+    if (std::find(report.problems.begin(), report.problems.end(), problem) == report.problems.end())
+      report.problems.push_back(problem);
   // A line whose name cannot be read cannot be keyed: the node must not go on the air thinking it has none.
   for (const std::string& problem : radio) {
     if (problem.find(" of Ptt ") != std::string::npos) report.blockers.push_back("Ptt names no line that exists");

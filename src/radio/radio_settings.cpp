@@ -209,7 +209,9 @@ RadioSettings readRadioSettings(const ProfileFile& file, const std::string& file
 }
 
 RadioSettings readRadioSettings(const std::filesystem::path& path, std::vector<std::string>& problems) {
-  return readRadioSettings(ProfileFile::load(path), path.string(), problems);
+  ProfileFile file = ProfileFile::load(path);
+  if (!file.readProblem().empty()) problems.push_back(file.readProblem());
+  return readRadioSettings(file, path.string(), problems);
 }
 
 }  // namespace qm::radio

@@ -2,6 +2,7 @@
 // the machine has, and the exit status; and the two new options on the command line.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -92,6 +93,16 @@ TEST_F(Check, BadValuesOfEveryFileAreNamedWithTheRealFolderAndNothingIsWritten) 
   for (const auto& entry : fs::directory_iterator(home())) files += entry.is_regular_file();
   EXPECT_EQ(files, 3u) << "the check starts the program on copies";
   EXPECT_EQ(std::distance(fs::directory_iterator(machine()), fs::directory_iterator()), 1);
+}
+
+TEST_F(Check, SettingsFilesThatCannotBeReadAreNamedOnceAndAnUnreadRadioFileKeepsTheNodeOffTheAir) {
+  ASSERT_EQ(::mkfifo((home() / "quillmere.ini").c_str(), 0600), 0);  // a start would refuse it, not hang
+  ASSERT_EQ(::mkfifo((home() / "quillmere_radio.ini").c_str(), 0600), 0);
+  const CheckReport report = check();
+  ASSERT_EQ(report.problems.size(), 2u) << report.problems.front();
+  EXPECT_TRUE(has(report.problems, (home() / "quillmere.ini").string() + " is a FIFO"));
+  EXPECT_TRUE(has(report.problems, (home() / "quillmere_radio.ini").string() + " is a FIFO"));
+  EXPECT_TRUE(has(report.blockers, "quillmere_radio.ini cannot be read"));
 }
 
 TEST_F(Check, AMissingOrMisnamedLineKeepsTheNodeOffTheAir) {
