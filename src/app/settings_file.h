@@ -38,7 +38,7 @@ class SettingsReader {
 class SettingsWriter {
  public:
   // `newFileMode`: the mode of a file the save creates (0600 for one holding a password).
-  SettingsWriter(Program& program, std::filesystem::path path, mode_t newFileMode = 0644);
+  SettingsWriter(Program& program, std::filesystem::path path, mode_t newFileMode = 0666);
   void write(const std::string& key, const std::string& value) { file_.write("SETTINGS", key, value); }
   // Saves the file; a failure is shown to the operator. Returns whether it was saved.
   bool finish();

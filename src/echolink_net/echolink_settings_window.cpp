@@ -96,7 +96,8 @@ bool EchoLinkSettingsWindow::SaveData() {
                                       BoxButtons::Ok);
     return false;
   }
-  SettingsWriter out(program_, program_.backends().folders.inProgramFolder(kEchoLinkSettingsFile));
+  // The file holds the directory password: a new one is the owner's alone.
+  SettingsWriter out(program_, program_.backends().folders.inProgramFolder(kEchoLinkSettingsFile), 0600);
   for (const Field& f : fields_) out.write(f.key, f.text->Text());
   if (!out.finish()) return false;
   if (onSaved) onSaved();

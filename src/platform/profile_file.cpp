@@ -6,7 +6,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <random>
 
 #include "platform/vb_text.h"
@@ -71,6 +73,16 @@ void removeStaleTemporaries(const std::filesystem::path& dir, const std::string&
     if (timeError || now - written < std::chrono::minutes(1)) continue;
     std::filesystem::remove(entry.path(), timeError);
   }
+}
+
+// The process's file creation mask, read without changing it (umask(2) can only be read by setting it, which races
+// with files other threads create meanwhile).
+mode_t processUmask() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8) & 0777);
+  return 022;
 }
 
 }  // namespace
@@ -253,7 +265,8 @@ std::optional<std::string> ProfileFile::save(const std::filesystem::path& path, 
   // The file keeps who may read it: a password in it must not become readable by all.
   if (exists && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) && ::fchown(fd, old.st_uid, old.st_gid) != 0)
     return abandon("cannot keep the file's owner");
-  if (::fchmod(fd, exists ? (old.st_mode & 07777) : newFileMode) != 0) return abandon("cannot keep the file's mode");
+  if (::fchmod(fd, exists ? (old.st_mode & 07777) : (newFileMode & ~processUmask())) != 0)
+    return abandon("cannot keep the file's mode");
   const char* p = content.data();
   std::size_t left = content.size();
   while (left > 0) {

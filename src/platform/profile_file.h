@@ -42,7 +42,7 @@ class ProfileFile {
   std::string text() const;
   // Writes the document to `path` atomically; on failure returns a message naming the file and the reason. A file
   // that does not exist yet is created with `newFileMode`; an existing one keeps its mode and owner.
-  std::optional<std::string> save(const std::filesystem::path& path, mode_t newFileMode = 0644) const;
+  std::optional<std::string> save(const std::filesystem::path& path, mode_t newFileMode = 0666) const;
 
   // Why the file this document was loaded from was not read whole (naming the file, the reason and what was used
   // instead); empty when it was read whole or did not exist.

@@ -136,6 +136,12 @@ TEST_F(OddSettingsFile, ASaveKeepsTheModeAndOwnerAndCreatesAPrivateFileWhenAsked
   ASSERT_EQ(ProfileFile::parse("[SETTINGS]\r\nPassword=x\r\n").save(fresh, 0600), std::nullopt);
   ASSERT_EQ(stat(fresh.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0600u);
+  // Any other new file follows the creation mask, as a service's UMask=0027 asks.
+  const mode_t before = umask(027);
+  ASSERT_EQ(ProfileFile::parse("[SETTINGS]\r\nMins=4\r\n").save(dir / "quillmere_new.ini"), std::nullopt);
+  umask(before);
+  ASSERT_EQ(stat((dir / "quillmere_new.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
 TEST_F(OddSettingsFile, ASaveWritesThroughASymbolicLinkToItsTarget) {
