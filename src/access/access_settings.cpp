@@ -93,17 +93,21 @@ AccessSettings readAccessSettings(const std::filesystem::path& path) {
   std::error_code ec;
   auto status = std::filesystem::status(path, ec);
   if (status.type() == std::filesystem::file_type::not_found) return s;
+  const bool regular = !ec && std::filesystem::is_regular_file(status);
+  // A rule file is a few lines: one of megabytes is a mistake, and reading it whole would hold the start.
+  const bool tooLong = regular && std::filesystem::file_size(path, ec) > kProfileFileLimit;
   std::ifstream in;
-  if (!ec && std::filesystem::is_regular_file(status)) in.open(path, std::ios::binary);
+  if (regular && !tooLong) in.open(path, std::ios::binary);
   std::ostringstream content;
   if (in) content << in.rdbuf();
-  if (ec || !std::filesystem::is_regular_file(status) || !in || in.bad()) {
+  if (ec || !regular || tooLong || !in || in.bad()) {
     s.present = true;
     s.readable = false;
     s.unreadable = path.string() + " cannot be read (" +
-                   (ec                                          ? ec.message()
-                    : !std::filesystem::is_regular_file(status) ? "not a file"
-                                                                : "access denied") +
+                   (ec         ? ec.message()
+                    : !regular ? "not a file"
+                    : tooLong  ? "longer than " + std::to_string(kProfileFileLimit / (1024 * 1024)) + " MiB"
+                               : "access denied") +
                    "); nothing may be dialled until it can.";
     s.problems.push_back(s.unreadable);
     return s;

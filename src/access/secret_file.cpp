@@ -66,9 +66,13 @@ SecretFile loadOrCreateSecret(const std::filesystem::path& path, OneTimeCodeBack
                          (ec ? " (That failed: " + ec.message() + ".)" : std::string()) +
                          " Anyone who read it can make codes: delete it to have a new secret made.");
   }
-  std::ifstream in(path);
-  std::string line;
-  if (!in || !std::getline(in, line)) {
+  // A FIFO would hold the start and a device would never end: only a regular file's first kilobyte is read.
+  std::ifstream in;
+  if (std::filesystem::is_regular_file(path, ec)) in.open(path);
+  std::string line(1024, '\0');
+  if (in) in.getline(line.data(), static_cast<std::streamsize>(line.size()));
+  if (in) line.resize(std::strlen(line.c_str()));  // what getline stored, without its newline
+  if (!in || line.empty()) {
     s.problems.push_back(path.string() + " cannot be read: DTMF control cannot be switched on by radio.");
     return s;
   }

@@ -15,6 +15,7 @@
 #include "access/secret_file.h"
 #include "access/switch_on_codes.h"
 #include "platform/instance_lock.h"
+#include "platform/profile_file.h"
 #include "platform/virtual_scheduler.h"
 #include "scenario/scenario_exit.h"
 #include "scenario/session.h"
@@ -104,6 +105,12 @@ TEST(AccessSettings, AMissingFileIsNoAccessControlAndAnUnreadableOneClosesDialli
   EXPECT_FALSE(unreadable.readable);
   ASSERT_EQ(unreadable.problems.size(), 1u);
   EXPECT_NE(unreadable.problems[0].find("quillmere_dialrules.ini cannot be read (not a file)"), std::string::npos);
+  fs::remove(folder / "quillmere_dialrules.ini");
+  std::ofstream(folder / "quillmere_dialrules.ini").close();
+  fs::resize_file(folder / "quillmere_dialrules.ini", kProfileFileLimit + 1);  // megabytes: not read, dialling closed
+  AccessSettings huge = readAccessSettings(folder / "quillmere_dialrules.ini");
+  EXPECT_FALSE(huge.readable);
+  EXPECT_NE(huge.unreadable.find("longer than 4 MiB"), std::string::npos) << huge.unreadable;
   fs::remove_all(folder);
 }
 
@@ -200,6 +207,13 @@ TEST(SecretFile, MadeOwnerOnlyShownOnceAndMadePrivateWhenOthersCouldRead) {
   EXPECT_FALSE(bad.secret);
   ASSERT_EQ(bad.problems.size(), 1u);
   EXPECT_NE(bad.problems[0].find("does not hold a base32 secret"), std::string::npos);
+
+  fs::remove(path);
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);  // never waited on for a writer
+  SecretFile fifo = loadOrCreateSecret(path, backend);
+  EXPECT_FALSE(fifo.secret);
+  ASSERT_EQ(fifo.problems.size(), 1u);
+  EXPECT_NE(fifo.problems[0].find("cannot be read"), std::string::npos);
   fs::remove_all(folder);
 }
 
