@@ -58,6 +58,19 @@ void HeadlessConsole::runQueued() {
   }
 }
 
+void HeadlessConsole::waitFor(long long ms) {
+  // A Qt timer takes at most INT32_MAX ms (24.8 days); a longer wait is served in turns.
+  const long long turn = std::min<long long>(ms, INT32_MAX);
+  QTimer::singleShot(static_cast<int>(turn), this, [this, rest = ms - turn] {
+    if (rest > 0) {
+      waitFor(rest);
+      return;
+    }
+    waiting_ = false;
+    runQueued();
+  });
+}
+
 void HeadlessConsole::runLine(const std::string& line) {
   try {
     auto words = splitWords(line);
@@ -67,10 +80,7 @@ void HeadlessConsole::runLine(const std::string& line) {
       if (words->size() != 2) throw ScriptError("'wait' takes one time");
       auto d = parseWaitTime((*words)[1]);
       waiting_ = true;
-      QTimer::singleShot(static_cast<int>(std::min<long long>(d.count(), INT32_MAX)), this, [this] {
-        waiting_ = false;
-        runQueued();
-      });
+      waitFor(d.count());
       return;
     }
     if (cmd == "expect" || cmd == "file" || cmd == "clock" || cmd == "callsign" || cmd == "running-copy")

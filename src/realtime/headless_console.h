@@ -29,6 +29,7 @@ class HeadlessConsole : public QObject {
   void readInput();
   void runQueued();
   void runLine(const std::string& line);
+  void waitFor(long long ms);
 
   Session& session_;
   std::unique_ptr<QSocketNotifier> notifier_;
