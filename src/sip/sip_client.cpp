@@ -44,16 +44,21 @@ void SipClient::useJack(std::string client, std::function<int()> rate) {
 }
 
 void SipClient::programCreated(Program& program) {
-  SipSettings settings = read();
-  agent_.setSettings(settings);
-  skype_.setDialPlan(settings.dialPlan());
-  skype_.launch();
   program.addWindow("SipSettings", [this](Program& p) -> std::unique_ptr<Window> {
     auto window = std::make_unique<SipSettingsWindow>(p);
     window->Form_Load();
     window->onSaved = [this] { reload(); };
     return window;
   });
+}
+
+void SipClient::programStarted() {
+  // Only a start that passed its checks: a refused one (a second copy) never runs a second baresip over the first's
+  // files and port, nor shows a SIP box over its own. The program attaches a second after its load.
+  SipSettings settings = read();
+  agent_.setSettings(settings);
+  skype_.setDialPlan(settings.dialPlan());
+  skype_.launch();
 }
 
 void SipClient::reload() {

@@ -1,8 +1,8 @@
 #pragma once
 // The SIP client as a backend of a session, in place of the simulated Skype client: when the program is created it
-// reads quillmere_sip.ini (a value it cannot use is named in a warning box), launches the Skype API window and
-// baresip (its files in the program folder's "baresip" folder), and adds the SipSettings window, whose Save applies
-// the new settings at once. The scenario action `sip kill` kills baresip as a crash would, to try the recovery.
+// adds the SipSettings window, whose Save applies the new settings at once; once the program's start has passed its
+// checks it reads quillmere_sip.ini (a value it cannot use is named in a warning box) and launches the Skype API
+// window and baresip (its files in the program folder's "baresip" folder). The scenario action `sip kill` kills baresip as a crash would, to try the recovery.
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,6 +20,7 @@ class SipClient : public SessionExtension {
   ~SipClient() override;
 
   void programCreated(Program& program) override;
+  void programStarted() override;
   void programEnded() override;
 
   SipSkype& skype() { return skype_; }
