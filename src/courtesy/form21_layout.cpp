@@ -50,7 +50,10 @@ void Form21::layOut() {
       {Command1, "", {4920, 3600, 1095, 375}},
       {OK2Kerchunk, "", {6120, 3660, 735, 255}},
   });
-  for (TextBox* status : {&Kerchunk, &RFUser, &PTT, &PTT1}) status->setBackColor(kButtonFace);
+  for (TextBox* status : {&Kerchunk, &RFUser, &PTT, &PTT1}) {
+    status->setBackColor(kButtonFace);
+    status->locked = true;  // status displays: the operator reads them, never types in them
+  }
   CourtesyID.setToolTip("RF CW Ident Letter");
   IPCourtesy.setToolTip("Internet CW Ident Letter");
   HangTime.setToolTip("Hang Time Before ID in xx Milliseconds");

@@ -21,7 +21,7 @@ class Scheduler {
   // Queue a message for the loop; it runs after the current handler returns.
   virtual void post(std::function<void()> message) = 0;
 
-  // Run the messages and timer ticks that are already waiting, then return (VB's DoEvents).
+  // Run the messages and timer ticks that are already waiting, then return (a handler yielding to the loop).
   virtual void processPending() = 0;
 
   // The thread is busy for `duration` in a synchronous operation (speech): nothing else runs meanwhile, and a timer
