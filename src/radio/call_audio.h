@@ -8,8 +8,8 @@
 //     on it is on, or for the whole call (CallPtt=call). Under the program's speech and Morse it is ducked by
 //     CallDuck, never mixed at full level. While the transmitter is released only the last few milliseconds are
 //     kept, so the first syllable that opens the VOX still goes out once the transmitter has settled.
-// Connected EchoLink stations hear what goes out on radio_out, and so hear the caller too, as they would on a
-// radio-wired phone patch.
+// Connected EchoLink stations hear the receive audio only (radio_node.cpp), never the caller: a telephone party has
+// called one station, not a worldwide network.
 #include <cstddef>
 #include <deque>
 
