@@ -380,6 +380,7 @@ struct RadioNode::Loop : NetworkHost {
   void makeNetwork() {
     dropNetwork();
     if (node.makeNetwork) network = node.makeNetwork(*this);
+    if (network) networkStatus("on");  // until the directory says more
   }
 
   void dropNetwork() {

@@ -1,5 +1,7 @@
 #include "radio/radio_settings_window.h"
 
+#include <algorithm>
+
 #include "app/backends.h"
 #include "app/program.h"
 #include "app/settings_file.h"
@@ -50,26 +52,26 @@ constexpr FieldLayout kFields[] = {
     {"CallDuck", "Under speech (dB)", "fraCall", 6, "the call's level under the program's speech and Morse"},
 };
 
-constexpr int kRow = 330, kLabelWidth = 1700, kBoxLeft = 1880, kBoxWidth = 4720, kFrameWidth = 6840;
+constexpr int kRow = 330, kLabelWidth = 1700, kBoxLeft = 1880, kBoxWidth = 3300, kFrameWidth = 5420;
 
 }  // namespace
 
 RadioSettingsWindow::RadioSettingsWindow(Program& program)
     : Window(program.registry(), "RadioSettings", "Radio Settings"), program_(program) {
-  // Frames stacked down the window, each as tall as its rows; geometry in twips.
-  int top = 120;
-  const auto place = [&](Frame& frame, int rows) {
-    frame.setGeometry({120, top, kFrameWidth, 300 + rows * kRow + 60});
+  // Frames stacked down two columns, each as tall as its rows, so the window fits an 800 x 600 screen; twips.
+  const int rightColumn = 120 + kFrameWidth + 120;
+  int leftTop = 120, rightTop = 120;
+  const auto place = [&](Frame& frame, int rows, int left, int& top) {
+    frame.setGeometry({left, top, kFrameWidth, 300 + rows * kRow + 60});
     top += 300 + rows * kRow + 60 + 120;
   };
-  place(fraRadio, 6);
-  place(fraJack, 3);
-  place(fraVox, 3);
-  place(fraDtmf, 6);
-  place(fraAir, 4);
-  // The phone call's frame in a second column, so the window stays within a small screen's height.
-  const int rightColumn = 120 + kFrameWidth + 120;
-  fraCall.setGeometry({rightColumn, 120, kFrameWidth, 300 + 7 * kRow + 60});
+  place(fraRadio, 6, 120, leftTop);
+  place(fraJack, 3, 120, leftTop);
+  place(fraVox, 3, 120, leftTop);
+  place(fraAir, 4, 120, leftTop);
+  place(fraCall, 7, rightColumn, rightTop);
+  place(fraDtmf, 6, rightColumn, rightTop);
+  int top = std::max(leftTop, rightTop);
   const int width = rightColumn + kFrameWidth;
   for (const FieldLayout& f : kFields) {
     Field field{f.key, std::make_unique<Label>(*this, std::string("lbl") + f.key, f.caption),
@@ -83,7 +85,7 @@ RadioSettingsWindow::RadioSettingsWindow(Program& program)
     field.text->setBackColor(kWindowBackground);
     fields_.push_back(std::move(field));
   }
-  lblHint.setGeometry({120, top, kFrameWidth, 255});
+  lblHint.setGeometry({120, top, width - 120, 255});
   top += 360;
   cmdSave.setGeometry({width - 2 * 1215 - 120, top, 1215, 375});
   cmdHide.setGeometry({width - 1215, top, 1215, 375});
