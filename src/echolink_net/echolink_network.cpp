@@ -387,6 +387,7 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
       if (s->qso->remoteCallsign() != "?") s->state.call = s->qso->remoteCallsign();
       if (s->qso->remoteName() != "?") s->state.name = stationName(s->qso->remoteName());
       out.connected(s->state.call, s->state.name, s->state.address);
+      listBusyWhenFull();
     } else if (state == Qso::STATE_DISCONNECTED && !s->gone) {
       s->gone = true;
       if (floor == s) releaseFloor();
@@ -404,6 +405,21 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
   void removeStation(Station* s) {
     auto it = std::find_if(stations.begin(), stations.end(), [s](const auto& p) { return p.get() == s; });
     if (it != stations.end()) stations.erase(it);
+    listBusyWhenFull();
+  }
+
+  // The directory lists the node busy while it takes no more stations, as EchoLink users read that status.
+  void listBusyWhenFull() {
+    if (wanted == DirectoryStatus::Offline || shutdownDone) return;
+    const DirectoryStatus want =
+        connectedCount() >= settings.maxStations ? DirectoryStatus::Busy : DirectoryStatus::Online;
+    if (want == wanted) return;
+    wanted = want;
+    if (!directory || loginFailing) return;  // the next login asks for it
+    if (want == DirectoryStatus::Busy)
+      directory->makeBusy();
+    else
+      directory->makeOnline();
   }
 
   // The library ends a station's receive 180 ms after its last packet; a late packet on a real link would then

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "access/access_control.h"
 #include "app/frm_main.h"
 #include "app/program.h"
 #include "control/announce.h"
@@ -30,6 +31,9 @@ bool isProgramCode(Program& program, const std::string& digits) {
   if (digits.rfind("*#", 0) == 0 || digits == "A" || digits == "DD") return true;
   frmMain& main = program.main();
   if (digits == main.Enable_DTMF.Text() || digits == main.Disable_DTMF.Text()) return true;
+  // With one-time codes the switch-on code is followed by the code of the moment: an attempt, never a node number.
+  const std::string& on = main.Enable_DTMF.Text();
+  if (!on.empty() && digits.rfind(on, 0) == 0 && program.access().oneTimeCodes()) return true;
   for (int i = 0; i < Buddy::kEntries; ++i)
     if (program.buddy().entry(i).Dtmf.Text() == digits) return true;
   return false;

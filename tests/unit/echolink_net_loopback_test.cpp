@@ -65,8 +65,9 @@ class Loopback : public ::testing::Test {
         return 0;
       });
   }
-  std::unique_ptr<PeerProcess> peer(const std::string& call, bool withDirectory = true) {
-    std::vector<std::string> args{call, "127.0.0.2", std::to_string(portBase_)};
+  std::unique_ptr<PeerProcess> peer(const std::string& call, bool withDirectory = true,
+                                    const std::string& address = "127.0.0.2") {
+    std::vector<std::string> args{call, address, std::to_string(portBase_)};
     if (withDirectory) args.insert(args.end(), {"127.0.0.1", "peerpass"});
     auto p = std::make_unique<PeerProcess>(args);
     EXPECT_EQ(p->lines.take("ready", 5s), "ready");
@@ -212,17 +213,21 @@ TEST_F(Loopback, AStationSpeakingGsmOnlyIsHeardAndHears) {
 TEST_F(Loopback, CallersAreRefusedByTheSysopsRules) {
   EchoLinkDirectoryServer directory;
   directory.addStation("SP0OF", "127.0.0.1", 4242);  // listed, but elsewhere than it calls from
+  directory.addStation("TW0O", "127.0.0.3", 4343);
   auto s = settingsFor(35110);
   s.denyCalls = {"BAD*"};
   s.refuseWhileBusy = true;
+  s.maxStations = 1;
   startNode(s);
   ASSERT_FALSE(listener_.events.take("remark Logged in").empty());
 
-  auto refused = [&](const std::string& call, bool listed, const std::string& reason) {
+  auto refused = [&](const std::string& call, bool listed, const std::string& reason,
+                     const std::string& address = "127.0.0.2") {
     SCOPED_TRACE(call);
-    auto station = peer(call, listed);
+    auto station = peer(call, listed, address);
     station->send("connect 127.0.0.1");
-    EXPECT_EQ(listener_.events.take("remark Refused"), "remark Refused " + call + " (127.0.0.2): " + reason + ".");
+    EXPECT_EQ(listener_.events.take("remark Refused"),
+              "remark Refused " + call + " (" + address + "): " + reason + ".");
     EXPECT_EQ(station->lines.take("chat"), "chat N0QM-L>Sorry, " + reason + ".");
     EXPECT_EQ(station->lines.take("disconnected", 5s), "disconnected");
   };
@@ -241,6 +246,11 @@ TEST_F(Loopback, CallersAreRefusedByTheSysopsRules) {
   auto good = peer("G00D");
   good->send("connect 127.0.0.1");
   EXPECT_EQ(listener_.events.take("connect"), "connect G00D Peer 127.0.0.2");
+  // Full: listed busy in the directory, and one more station is refused.
+  for (int i = 0; i < 50 && !directory.logins().back().status.starts_with("BUSY"); ++i)
+    std::this_thread::sleep_for(100ms);
+  EXPECT_TRUE(directory.logins().back().status.starts_with("BUSY")) << directory.logins().back().status;
+  refused("TW0O", false, "the node is full (1 station connected)", "127.0.0.3");
   EXPECT_EQ(listener_.events.count("connect"), 0);
 }
 
