@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the program the way quillmere.service does (its ExecStart flags and Environment, a user of its own when this
 # runs as root, standard input at its end, settings and state in folders of the test), keys the transmitter, stops it
-# with SIGTERM as systemd does, and checks that the transmitter was released and the transcript ends with the exit.
+# with SIGTERM as systemd does, and checks that the transmitter was released and the transcript ends with the exit;
+# then runs the unit's ExecStopPost (--release-ptt) the same way.
 #   service_stop_test.sh PROGRAM UNIT
 # The simulated node stands in for --node radio; the voice is the silent estimate and no usage report is sent.
 set -uo pipefail
@@ -97,6 +98,16 @@ last_on=$(grep -n ' ptt on$' "$work/transcript" | tail -n 1 | cut -d: -f1)
 last_off=$(grep -n ' ptt off$' "$work/transcript" | tail -n 1 | cut -d: -f1)
 [ -n "$last_off" ] && [ "$last_off" -gt "$last_on" ] || fail "the transmitter was left keyed: no 'ptt off' after 'ptt on'"
 tail -n 1 "$work/transcript" | grep -Eq '^[0-9:.]+ exit$' || fail "the transcript does not end with the program's exit"
+
+# What systemd runs after every end, as the same user in the same folders.
+stop_post=$(sed -n 's/^ExecStopPost=//p' "$unit")
+[ -n "$stop_post" ] || fail "no ExecStopPost in $unit: a crash would leave the transmitter keyed"
+read -r -a post <<<"$stop_post"
+post[0]=$program
+for i in "${!post[@]}"; do [ "${post[$i]}" = "/etc/quillmere" ] && post[$i]=$etc; done
+"${as_user[@]}" env -i "${environment[@]}" "${post[@]}" </dev/null >"$work/post" 2>&1 ||
+  fail "ExecStopPost (${post[*]}) failed: $(cat "$work/post")"
+grep -q "no line to release" "$work/post" || fail "ExecStopPost did not read the node's settings: $(cat "$work/post")"
 echo "--- transcript"
 cat "$work/transcript"
 echo "PASS: SIGTERM while keyed released the transmitter and ended the program"
