@@ -20,6 +20,10 @@
 // envelopes of the eight DTMF frequencies: a digit counts when spandsp has heard it and its two tones have lasted the
 // minimum tone time; the press ends (and the same digit may count again) when they have been gone for the minimum
 // gap. A fade shorter than that is one press held through it.
+//
+// A receiver with its squelch closed gives near silence for hours: once the audio has stayed 12 dB below the weakest
+// tone taken for kQuietMs with no press under way, none of that runs (only the clock goes on), until a sample rises
+// above that again. What the receivers' state holds by then is the same near silence.
 
 namespace qm::radio {
 
@@ -32,6 +36,8 @@ constexpr int kStep = 16;  // 2 ms: the resolution of tone and gap times
 constexpr int kHistorySteps = 64;
 constexpr int kPeakSteps = 20;
 constexpr double kFrequencyShift = 0.008;
+constexpr int kQuietMs = 200;
+constexpr float kQuietFraction = 0.25f;  // of the weakest tone's amplitude: 12 dB below it
 // spandsp 0.0.6 takes a tone whose peak is L dBFS when its threshold is at most L + 3 dBm0 (measured with tones).
 constexpr double kThresholdOverDbfs = 3;
 // A tone is present while both its envelopes stay within 12 dB of their peak in this press.
@@ -183,7 +189,10 @@ struct DtmfDecoder::Impl {
         // declares it after the first two.
         minHeardSamples(std::max(0, static_cast<int>(std::floor(s.minToneMs / kBlockMs)) - 3) * kBlock),
         minToneSamples(std::max(0, s.minToneMs * kRate / 1000)),
-        minGapSamples(std::max(kStep, s.minGapMs * kRate / 1000 - kGapToleranceSamples)) {
+        minGapSamples(std::max(kStep, s.minGapMs * kRate / 1000 - kGapToleranceSamples)),
+        inputRate(sampleRate),
+        quietLevel(kQuietFraction * minLevel),
+        quietAfter(static_cast<long>(sampleRate) * kQuietMs / 1000) {
     for (double ratio : {1.0, 1 + kFrequencyShift, 1 / (1 + kFrequencyShift)})
       listeners.push_back(std::make_unique<Listener>(ratio, s));
   }
@@ -302,11 +311,37 @@ struct DtmfDecoder::Impl {
     }
   }
 
+  // Whether `count` input samples may be skipped: the audio has been quiet long enough, and still is, with no press
+  // under way and no receiver in a tone.
+  bool quiet(const float* samples, std::size_t count) {
+    float peak = 0;
+    for (std::size_t i = 0; i < count; ++i) peak = std::max(peak, std::abs(samples[i]));
+    if (peak >= quietLevel) {
+      quietFor = 0;
+      return false;
+    }
+    quietFor += static_cast<long>(count);
+    if (quietFor < quietAfter || current || released) return false;
+    for (const auto& l : listeners)
+      if (l->code() || l->active()) return false;
+    return true;
+  }
+  // The clock goes on through skipped input.
+  void skip(std::size_t count) {
+    skipRemainder += static_cast<long>(count) * kRate;  // in 8 kHz samples times the input rate
+    const long whole = skipRemainder / inputRate;
+    skipRemainder -= whole * inputRate;
+    now += whole;
+  }
+
   DtmfDecoder& owner;
   DtmfSettings settings;
   Resampler toRate;
   float minLevel;
   long minHeardSamples, minToneSamples, minGapSamples;
+  int inputRate;
+  float quietLevel;
+  long quietAfter, quietFor = 0, skipRemainder = 0;
   std::vector<std::unique_ptr<Listener>> listeners;
   ToneEnvelopes envelopes;
   DtmfBand band;
@@ -332,6 +367,10 @@ DtmfDecoder::~DtmfDecoder() = default;
 
 void DtmfDecoder::feed(const float* samples, std::size_t count) {
   Impl& d = *impl_;
+  if (d.quiet(samples, count)) {
+    d.skip(count);
+    return;
+  }
   d.converted.clear();
   d.toRate.process(samples, count, d.converted);
   for (float x : d.converted) d.feed8k(x);

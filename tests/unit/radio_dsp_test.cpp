@@ -125,6 +125,20 @@ TEST(DtmfDecoder, LevelLimitFollowsTheSettings) {
   EXPECT_EQ(atLevel(-23, deaf), "");
 }
 
+// Long silences let the decoder rest; a tone after one, at the level limit or the shortest time, is heard whole, and
+// the same key again after one is a second digit.
+TEST(DtmfDecoder, DigitsAfterLongSilencesAreHeardAsAfterShortOnes) {
+  std::vector<float> audio;
+  ts::appendSilence(audio, 48000, 3000);
+  ts::appendDigit(audio, 48000, '5', 30);
+  ts::appendSilence(audio, 48000, 2000);
+  ts::appendDigit(audio, 48000, '5', 40, {.levelDbfs = -47});
+  ts::appendSilence(audio, 48000, 1000);
+  ts::appendDigit(audio, 48000, '#', 25);  // too short, however long the rest before it
+  ts::appendSilence(audio, 48000, 1000);
+  EXPECT_EQ(decode(audio, 48000, {}, 48), "55");  // 1 ms at a time, as the node feeds it
+}
+
 TEST(DtmfDecoder, RejectsTonesOffFrequencyAndSilenceAndNoise) {
   EXPECT_EQ(decode(ts::digits(48000, kAllDigits, 70, 70, {.deviation = 0.015}), 48000), kAllDigits);
   EXPECT_EQ(decode(ts::digits(48000, kAllDigits, 70, 70, {.deviation = -0.015}), 48000), kAllDigits);
