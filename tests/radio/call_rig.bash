@@ -64,7 +64,7 @@ now() { python3 -c 'import time; print("%.6f" % time.monotonic())'; }
 call_wait_linked() {
   for _ in $(seq 200); do
     local links
-    links=$(jack_lsp -c 2>/dev/null)
+    links=$(rig_lsp -c)
     if grep -A1 '^quillmere:call_in$' <<<"$links" | grep -q '^ *quillmere-call' &&
       grep -A1 '^quillmere:call_out$' <<<"$links" | grep -q '^ *quillmere-call'; then
       return 0
@@ -75,7 +75,7 @@ call_wait_linked() {
   fail "baresip's ports were not linked to quillmere:call_in and call_out; JACK has: $(jack_lsp -c | tr '\n' ' ')"
 }
 
-call_unlinked() { ! jack_lsp 2>/dev/null | grep -q '^quillmere-call'; }
+call_unlinked() { ! rig_lsp | grep -q '^quillmere-call'; }
 
 # The PTT letters logged after the monotonic time $1, as one word.
 call_ptt_since() {

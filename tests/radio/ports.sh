@@ -27,14 +27,14 @@ stop_node() {
 }
 
 run_node system:capture_1 system:playback_1
-jack_lsp -c quillmere:radio_in | grep -q 'system:capture_1' || fail "CapturePort is not connected to radio_in"
-jack_lsp -c quillmere:radio_out | grep -q 'system:playback_1' || fail "radio_out is not connected to PlaybackPort"
+rig_lsp -c quillmere:radio_in | grep -q 'system:capture_1' || fail "CapturePort is not connected to radio_in"
+rig_lsp -c quillmere:radio_out | grep -q 'system:playback_1' || fail "radio_out is not connected to PlaybackPort"
 stop_node
 
 run_node system:capture_1 nowhere:playback
 message=$(grep 'nowhere:playback' "$work/stderr.txt")
 [[ "$message" == *PlaybackPort*system:playback_1* ]] || fail "the missing port is not named with those that exist: $message"
-jack_lsp -c quillmere:radio_in | grep -q 'system:capture_1' || fail "the good port was not connected beside the bad"
+rig_lsp -c quillmere:radio_in | grep -q 'system:capture_1' || fail "the good port was not connected beside the bad"
 echo "reported: $message"
 stop_node
 echo PASS

@@ -30,6 +30,16 @@ rig_skip_when_full() {
   fi
 }
 
+# jack_lsp, asked again when it cannot reach the server for a moment (a loaded machine running several servers).
+rig_lsp() {
+  local out
+  for _ in 1 2 3 4 5; do
+    out=$(jack_lsp "$@" 2>/dev/null) && { printf '%s\n' "$out"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
 # The test's folders and server name, no server yet.
 rig_start_bare() {
   work=$(mktemp -d /tmp/quillmere-radio-XXXXXX)
