@@ -16,6 +16,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include "gui/problem_line.h"
 #include "scenario/script.h"
 #include "scenario/session.h"
 #include "scenario/transcript.h"
@@ -85,17 +86,7 @@ NodeSimulator::NodeSimulator(Session& session, QWidget* parent) : QWidget(parent
   grid->addWidget(buildStation(), 2, 0, 1, 2);
   grid->addWidget(buildTexts(), 3, 0, 1, 2);
   grid->addWidget(buildAir(), 4, 0, 1, 2);
-  problem_ = new QLabel(this);
-  problem_->setObjectName(QStringLiteral("problem"));
-  problem_->setTextFormat(Qt::PlainText);
-  problem_->setWordWrap(true);
-  problem_->setVisible(false);
-  QPalette warn = problem_->palette();
-  warn.setColor(QPalette::WindowText, QColor(170, 0, 0));
-  problem_->setPalette(warn);
-  QFont bold = problem_->font();
-  bold.setBold(true);
-  problem_->setFont(bold);
+  problem_ = new ProblemLine(this);
   grid->addWidget(problem_, 5, 0, 1, 2);
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("status"));
@@ -316,15 +307,11 @@ void NodeSimulator::airEvent(const OutputEvent& event) {
 }
 
 void NodeSimulator::showProblem(const QString& problem) {
-  problemsSoFar_.push_back(problem);
-  while (problemsSoFar_.size() > 10) problemsSoFar_.pop_front();
-  problem_->setText(problem);
-  problem_->setToolTip(problemsSoFar_.join(QLatin1Char('\n')));
-  problem_->setVisible(true);
+  problem_->add(problem);
 }
 
 QString NodeSimulator::problems() const {
-  return problemsSoFar_.join(QLatin1Char('\n'));
+  return problem_->all();
 }
 
 void NodeSimulator::refreshState() {

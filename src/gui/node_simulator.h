@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include <QStringList>
-
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -18,6 +16,7 @@ class QScrollArea;
 
 namespace qm {
 
+class ProblemLine;
 class Session;
 struct OutputEvent;
 
@@ -67,12 +66,11 @@ class NodeSimulator : public QWidget {
   QLabel* ptt_ = nullptr;
   QPlainTextEdit* air_ = nullptr;
   QLabel* status_ = nullptr;
-  QLabel* problem_ = nullptr;
+  ProblemLine* problem_ = nullptr;
   QScrollArea* scroll_ = nullptr;
   QWidget* content_ = nullptr;
   QWidget* simulatedSkype_ = nullptr;  // the far end's buttons, for the simulated Skype client only
   QWidget* sipSettings_ = nullptr;
-  QStringList problemsSoFar_;
 };
 
 // A way back to the node simulator once it is closed: Ctrl+N anywhere in the program, and "Node simulator" in the

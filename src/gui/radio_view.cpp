@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "echolink/echolink_app.h"
+#include "gui/problem_line.h"
 #include "radio/radio_node.h"
 
 namespace qm {
@@ -70,13 +71,7 @@ RadioView::RadioView(radio::RadioNode& node, QWidget* parent) : QWidget(parent),
   stations_->setObjectName(QStringLiteral("stations"));
   stations_->setMaximumHeight(fontMetrics().height() * 5);
   form->addRow(QStringLiteral("Stations"), stations_);
-  problem_ = new QLabel;
-  problem_->setObjectName(QStringLiteral("problem"));
-  problem_->setWordWrap(true);
-  QPalette red = problem_->palette();
-  red.setColor(QPalette::WindowText, QColor(170, 0, 0));
-  problem_->setPalette(red);
-  problem_->setVisible(false);
+  problem_ = new ProblemLine;
   form->addRow(problem_);
   auto* buttons = new QHBoxLayout;
   radioSettings_ = new QPushButton(QStringLiteral("&Radio settings"));
@@ -128,15 +123,11 @@ QStringList RadioView::stations() const {
 }
 
 void RadioView::showProblem(const QString& problem) {
-  problems_.push_back(problem);
-  while (problems_.size() > 10) problems_.pop_front();
-  problem_->setText(problem);
-  problem_->setToolTip(problems_.join(QLatin1Char('\n')));
-  problem_->setVisible(true);
+  problem_->add(problem);
 }
 
 QString RadioView::problem() const {
-  return problem_->isHidden() ? QString() : problem_->text();
+  return problem_->latest();
 }
 
 void RadioView::offerWindows(std::function<bool(const std::string&)> exists,

@@ -18,6 +18,7 @@ class QTimer;
 namespace qm {
 
 class EchoLinkApp;
+class ProblemLine;
 namespace radio {
 class RadioNode;
 }
@@ -47,7 +48,7 @@ class RadioView : public QWidget {
   QLabel* digits_ = nullptr;
   QLabel* last_ = nullptr;
   QLabel* network_ = nullptr;
-  QLabel* problem_ = nullptr;
+  ProblemLine* problem_ = nullptr;
   QListWidget* stations_ = nullptr;
   QProgressBar* rx_ = nullptr;
   QProgressBar* tx_ = nullptr;
@@ -57,7 +58,6 @@ class RadioView : public QWidget {
   QPushButton* echoLinkSettings_ = nullptr;
   QTimer* timer_ = nullptr;
   QString heard_;
-  QStringList problems_;
   std::function<bool(const std::string&)> windowExists_;
 };
 
