@@ -21,7 +21,7 @@ if [ "${1:-}" = "--fuzz" ]; then
 fi
 # --bench: sound material for the DTMF quality table (scripts/dtmf_quality.sh): speech samples, music, other sounds.
 if [ "${1:-}" = "--bench" ]; then
-  packages+=(alsa-utils sound-theme-freedesktop neverball-data gettext)
+  packages+=(espeak-ng alsa-utils sound-theme-freedesktop neverball-data gettext)
 fi
 
 missing=()
