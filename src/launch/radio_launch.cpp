@@ -80,7 +80,6 @@ class RadioExtension : public SessionExtension {
     reportProblem(error);
     radio::releaseAllPttLinesNow();
     session_.program().backends().prompter.show(error, "", BoxIcon::Critical, BoxButtons::Ok);
-    radio::releaseAllPttLinesNow();
     radio::endStartedJackServersNow();
     std::cout.flush();
     std::fflush(nullptr);
