@@ -158,9 +158,7 @@ EchoLinkNetSettings readEchoLinkSettings(const ProfileFile& file, const std::str
 }
 
 EchoLinkNetSettings readEchoLinkSettings(const std::filesystem::path& path, std::vector<std::string>& problems) {
-  ProfileFile file = ProfileFile::load(path);
-  if (!file.readProblem().empty()) problems.push_back(file.readProblem());
-  return readEchoLinkSettings(file, path.string(), problems);
+  return readEchoLinkSettings(ProfileFile::load(path, problems), path.string(), problems);
 }
 
 }  // namespace qm::echolink_net

@@ -132,10 +132,11 @@ QString RadioView::problem() const {
 
 void RadioView::offerWindows(std::function<bool(const std::string&)> exists,
                              std::function<void(const std::string&)> show) {
-  windowExists_ = std::move(exists);
+  // The program makes its windows when it is created, before any view: which exist is known from now on.
+  radioSettings_->setVisible(exists("RadioSettings"));
+  echoLinkSettings_->setVisible(exists("EchoLinkSettings"));
   connect(radioSettings_, &QPushButton::clicked, this, [show] { show("RadioSettings"); });
   connect(echoLinkSettings_, &QPushButton::clicked, this, [show] { show("EchoLinkSettings"); });
-  refresh();
 }
 
 void RadioView::refresh() {
@@ -148,8 +149,6 @@ void RadioView::refresh() {
   showLevel(callTx_, node_.callTransmitLevelDbfs());
   const std::string& network = node_.networkStatus();
   network_->setText(network.empty() ? QStringLiteral("off") : QString::fromStdString(network));
-  radioSettings_->setVisible(windowExists_ && windowExists_("RadioSettings"));
-  echoLinkSettings_->setVisible(windowExists_ && windowExists_("EchoLinkSettings"));
 }
 
 }  // namespace qm

@@ -35,7 +35,7 @@ class RadioView : public QWidget {
   QString problem() const;
 
   // The settings windows the program has, opened by the view's buttons: `exists` says whether the program has a
-  // window of that name now, `show` opens it.
+  // window of that name, `show` opens it.
   void offerWindows(std::function<bool(const std::string&)> exists, std::function<void(const std::string&)> show);
 
  private:
@@ -58,7 +58,6 @@ class RadioView : public QWidget {
   QPushButton* echoLinkSettings_ = nullptr;
   QTimer* timer_ = nullptr;
   QString heard_;
-  std::function<bool(const std::string&)> windowExists_;
 };
 
 }  // namespace qm

@@ -108,6 +108,12 @@ ProfileFile ProfileFile::parse(std::string_view text) {
   return f;
 }
 
+ProfileFile ProfileFile::load(const std::filesystem::path& path, std::vector<std::string>& problems) {
+  ProfileFile file = load(path);
+  if (!file.readProblem().empty()) problems.push_back(file.readProblem());
+  return file;
+}
+
 ProfileFile ProfileFile::load(const std::filesystem::path& path) {
   auto refuse = [&](const std::string& why) {
     ProfileFile f;

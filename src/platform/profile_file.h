@@ -30,6 +30,8 @@ class ProfileFile {
   // The file's content, or an empty document when it is missing or unreadable. What kept it from being read whole
   // is in readProblem().
   static ProfileFile load(const std::filesystem::path& path);
+  // The same, with readProblem() (when there is one) appended to `problems`.
+  static ProfileFile load(const std::filesystem::path& path, std::vector<std::string>& problems);
   static ProfileFile parse(std::string_view text);
 
   // The key's value (cut to 255 characters), or nothing when the section or key is absent.

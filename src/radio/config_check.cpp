@@ -189,13 +189,12 @@ CheckReport checkConfiguration(const Folders& folders, const DeviceInventory& in
     readSipSettings(folders.inProgramFolder(kSipSettingsFile), sip);
   report.problems.insert(report.problems.end(), sip.begin(), sip.end());
   std::vector<std::string> radio;
-  const RadioSettings settings = readRadioSettings(folders.inProgramFolder(kRadioSettingsFile), radio);
+  const fs::path radioPath = folders.inProgramFolder(kRadioSettingsFile);
+  const ProfileFile radioFile = ProfileFile::load(radioPath, radio);
   // Lines and devices named in a file that cannot be read are unknown: the defaults would key nothing.
-  if (!ProfileFile::load(folders.inProgramFolder(kRadioSettingsFile)).readProblem().empty())
-    report.blockers.push_back(std::string(kRadioSettingsFile) + " cannot be read");
-  for (const std::string& problem : radio)
-    if (std::find(report.problems.begin(), report.problems.end(), problem) == report.problems.end())
-      report.problems.push_back(problem);
+  if (!radioFile.readProblem().empty()) report.blockers.push_back(std::string(kRadioSettingsFile) + " cannot be read");
+  const RadioSettings settings = readRadioSettings(radioFile, radioPath.string(), radio);
+  report.problems.insert(report.problems.end(), radio.begin(), radio.end());
   // A line whose name cannot be read cannot be keyed: the node must not go on the air thinking it has none.
   for (const std::string& problem : radio) {
     if (problem.find(" of Ptt ") != std::string::npos) report.blockers.push_back("Ptt names no line that exists");
@@ -206,6 +205,11 @@ CheckReport checkConfiguration(const Folders& folders, const DeviceInventory& in
   checkLine("Ptt", settings.ptt, LineUse::Ptt, inventory, report);
   checkJack(settings, inventory, report);
   report.devices = describeInventory(inventory);
+  // A file the start could not read is named by the start's copy and again by the file's own reader: once is enough.
+  std::vector<std::string> once;
+  for (const std::string& problem : report.problems)
+    if (std::find(once.begin(), once.end(), problem) == once.end()) once.push_back(problem);
+  report.problems = std::move(once);
   return report;
 }
 

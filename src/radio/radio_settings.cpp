@@ -209,9 +209,7 @@ RadioSettings readRadioSettings(const ProfileFile& file, const std::string& file
 }
 
 RadioSettings readRadioSettings(const std::filesystem::path& path, std::vector<std::string>& problems) {
-  ProfileFile file = ProfileFile::load(path);
-  if (!file.readProblem().empty()) problems.push_back(file.readProblem());
-  return readRadioSettings(file, path.string(), problems);
+  return readRadioSettings(ProfileFile::load(path, problems), path.string(), problems);
 }
 
 }  // namespace qm::radio

@@ -2,7 +2,8 @@
 // The SIP client as a backend of a session, in place of the simulated Skype client: when the program is created it
 // adds the SipSettings window, whose Save applies the new settings at once; once the program's start has passed its
 // checks it reads quillmere_sip.ini (a value it cannot use is named in a warning box) and launches the Skype API
-// window and baresip (its files in the program folder's "baresip" folder). The scenario action `sip kill` kills baresip as a crash would, to try the recovery.
+// window and baresip (its files in the program folder's "baresip" folder). The scenario action `sip kill` kills
+// baresip as a crash would, to try the recovery.
 #include <functional>
 #include <memory>
 #include <string>

@@ -182,9 +182,7 @@ SipSettings readSipSettings(const ProfileFile& file, const std::string& fileName
 }
 
 SipSettings readSipSettings(const std::filesystem::path& path, std::vector<std::string>& problems) {
-  ProfileFile file = ProfileFile::load(path);
-  if (!file.readProblem().empty()) problems.push_back(file.readProblem());
-  return readSipSettings(file, path.string(), problems);
+  return readSipSettings(ProfileFile::load(path, problems), path.string(), problems);
 }
 
 std::string SipSettings::accountDomain() const {
