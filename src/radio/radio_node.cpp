@@ -179,6 +179,8 @@ struct RadioNode::Loop : NetworkHost {
     problem("JACK: the server went away; the radio has no audio until it is back (reconnecting)");
     jackReported = true;
     backoffSeconds = 1;
+    // A keying whose audio has nowhere to go is dead air: let go at once, keyed again only once nothing asks.
+    transmitter.cutOff();
     serviceTransmitter();
     retryIn(std::chrono::seconds(backoffSeconds));
     backoffSeconds = 2;

@@ -30,6 +30,13 @@ Transmitter::Step Transmitter::update(bool wanted, bool audioLeft, Clock::time_p
   return step;
 }
 
+void Transmitter::cutOff() {
+  if (!keyed_) return;
+  keyed_ = false;
+  limited_ = true;
+  tailEnd_.reset();
+}
+
 std::optional<Transmitter::Clock::time_point> Transmitter::deadline() const {
   if (!keyed_) return std::nullopt;
   std::optional<Clock::time_point> d = tailEnd_;

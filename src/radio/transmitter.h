@@ -24,6 +24,9 @@ class Transmitter {
 
   // `wanted`: someone asks for the transmitter; `audioLeft`: audio is still queued or playing.
   Step update(bool wanted, bool audioLeft, Clock::time_point now);
+  // Released at once, and kept released until nothing asks for it, as when the limit runs out: for a keying whose
+  // audio has nowhere to go any more (the sound server went away).
+  void cutOff();
   bool keyed() const { return keyed_; }
   bool limited() const { return limited_; }
   // When update must next run even if nothing changes (the tail's end or the limit), if ever.

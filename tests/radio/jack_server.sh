@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # With no JACK server running, the node starts JackServer as a child of its own, says so plainly when it cannot,
-# reconnects (starting it again) when the server goes away, and ends it with the program.
+# reconnects (starting it again) when the server goes away, releasing a transmitter it keyed meanwhile (its audio has
+# nowhere to go), and ends it with the program.
 #   jack_server.sh QUILLMERE RADIO_PEER TESTS_RADIO_DIR
 set -u
 quillmere=$1 peer=$2 here=$3
@@ -37,10 +38,17 @@ gone() {  # an ended process may stay a zombie when nobody reaps orphans here
 run_node "$server"
 rig_wait_node
 pid=$(server_pid) || fail "no JACK server runs after the node started one"
+# Keyed for a long announcement when the server goes: the line is let go at once, not when the speaking ends.
+echo 'speak "A long announcement that is still being spoken when the sound server goes away, on and on and on."' \
+  >&$console
+await 5 "the node did not key for the announcement" grep -q T "$work/ptt.log"
 kill -KILL "$pid"
-await 5 "the lost server was not reported" grep -q 'JACK: the server went away' "$work/stderr.txt"
+# The node's own thread lets go; the report waits for the program's thread, which the speaking holds.
+await 2 "the transmitter stayed keyed after its audio server went away" grep -q R "$work/ptt.log"
+await 20 "the lost server was not reported" grep -q 'JACK: the server went away' "$work/stderr.txt"
 await 15 "the node did not reconnect" grep -q 'JACK: connected again' "$work/stderr.txt"
 ports_up || fail "quillmere's ports are not back after the reconnection"
+[ "$(tr -dc 'TR' <"$work/ptt.log")" = TR ] || fail "the line was keyed again while the announcement went on"
 pid=$(server_pid) || fail "the server was not started again"
 kill -TERM "$qm_pid"
 wait "$qm_pid"
