@@ -25,6 +25,7 @@
 #include "report/report_target.h"
 #include "scenario/scenario_runner.h"
 #include "scenario/session.h"
+#include "web/user_command.h"
 
 namespace {
 
@@ -111,6 +112,10 @@ int main(int argc, char** argv) {
         options->machineDir ? std::filesystem::path(*options->machineDir) : qm::Folders::defaultMachine()};
     if (options->releasePtt) return qm::radio::runReleasePtt(folders, std::cout, std::cerr);
     return qm::radio::runConfigCheck(folders, std::cout);
+  }
+  if (options->addUser || options->removeUser) {
+    auto machine = options->machineDir ? std::filesystem::path(*options->machineDir) : qm::Folders::defaultMachine();
+    return qm::web::runUserCommand(*options, machine, std::cin, std::cout, std::cerr);
   }
   if (options->reportUrl && !qm::parseReportUrl(*options->reportUrl)) {
     std::cerr << "quillmere: --report-url takes http://HOST[:PORT]/PATH, not '" << *options->reportUrl << "'\n";

@@ -14,6 +14,8 @@ std::string usageText() {
          "                 [--help] [--version]\n"
          "       quillmere --release-ptt [--home DIR]\n"
          "       quillmere --check [--home DIR] [--machine-dir DIR]\n"
+         "       quillmere --add-user NAME --role viewer|operator|admin [--machine-dir DIR] < password\n"
+         "       quillmere --remove-user NAME [--machine-dir DIR]\n"
          "\n"
          "A DTMF-controlled telephone gateway and repeater controller for EchoLink nodes.\n"
          "\n"
@@ -42,6 +44,8 @@ std::string usageText() {
          "  --release-ptt      release the PTT line quillmere_radio.ini names, then exit (after a crash)\n"
          "  --check            check every settings file and the radio's devices, list the devices, then exit;\n"
          "                     non-zero when the radio node could not go on the air\n"
+         "  --add-user NAME    add (or change) a user of the web page, with --role; the password is read as one\n"
+         "                     line from standard input; --remove-user NAME removes one\n"
          "  --help             this text; --version the program's version\n"
          "\n"
          "Settings files: in the program folder (" +
@@ -49,7 +53,7 @@ std::string usageText() {
          "): quillmere.ini, quillmere_buddy.ini,\n"
          "quillmere_language.ini, quillmere_sip.ini, quillmere_radio.ini, quillmere_echolink.ini,\n"
          "quillmere_dialrules.ini; in the machine-wide folder (" +
-         machine + "): quillmere_courtsey.ini, quillmere_history.ini.\n";
+         machine + "): quillmere_courtsey.ini, quillmere_history.ini, quillmere_web.ini.\n";
 }
 
 std::optional<Options> parseOptions(const std::vector<std::string>& args, std::string& error) {
@@ -121,6 +125,16 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
       o.releasePtt = true;
     } else if (a == "--check") {
       o.check = true;
+    } else if (a == "--add-user") {
+      if (!optionalValue(o.addUser)) return std::nullopt;
+    } else if (a == "--remove-user") {
+      if (!optionalValue(o.removeUser)) return std::nullopt;
+    } else if (a == "--role") {
+      if (!optionalValue(o.role)) return std::nullopt;
+      if (*o.role != "viewer" && *o.role != "operator" && *o.role != "admin") {
+        error = "unknown role '" + *o.role + "' (known: viewer, operator, admin)";
+        return std::nullopt;
+      }
     } else if (a == "--screenshots") {
       if (!optionalValue(o.screenshots)) return std::nullopt;
     } else {
@@ -148,6 +162,21 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
     error = std::string(o.releasePtt ? "--release-ptt" : "--check") + " runs alone, with --home" +
             (o.check ? " and --machine-dir" : "") + " at most";
     return std::nullopt;
+  }
+  if (o.addUser || o.removeUser || o.role) {
+    bool alone = !headless && !scenario && !o.screenshots && !o.releasePtt && !o.check && !o.home;
+    if (!alone || (o.addUser && o.removeUser)) {
+      error = "--add-user and --remove-user run alone, with --machine-dir at most";
+      return std::nullopt;
+    }
+    if (o.addUser && !o.role) {
+      error = "--add-user NAME needs --role viewer, operator or admin";
+      return std::nullopt;
+    }
+    if (!o.addUser && o.role) {
+      error = "--role goes with --add-user NAME";
+      return std::nullopt;
+    }
   }
   if (o.reportUrl && o.noReport) {
     error = "--report-url and --no-report cannot be used together";

@@ -5,6 +5,8 @@
 //             [--report-url URL | --no-report] [--transcript FILE] [--help] [--version]
 //   quillmere --release-ptt [--home DIR]
 //   quillmere --check [--home DIR] [--machine-dir DIR]
+//   quillmere --add-user NAME --role viewer|operator|admin [--machine-dir DIR]   (the password on standard input)
+//   quillmere --remove-user NAME [--machine-dir DIR]
 // Bad options get a one-line error and exit status 2.
 #include <optional>
 #include <string>
@@ -31,6 +33,8 @@ struct Options {
   bool help = false, version = false;
   bool releasePtt = false;  // release the radio's PTT line and exit
   bool check = false;       // check every settings file and the devices, then exit
+  // The web page's users: add (with a role; the password from standard input) or remove one, then exit.
+  std::optional<std::string> addUser, removeUser, role;
 };
 
 // Parses argv; on a bad option returns nothing and sets `error` to one line.

@@ -31,6 +31,9 @@ class InjectableNode : public EchoLinkNode {
   virtual void stationText(const std::string& text) = 0;
   virtual void closing() = 0;
 
+  // The transmitter inhibit (TransmitInhibit): while on, the node keys the transmitter for nothing of its own either.
+  virtual void setTransmitInhibit(bool on) = 0;
+
   // Faults for tests: while set, SetPTT fails as an application that does not answer.
   virtual void setFailPTT(bool on) = 0;
   // While set, node events are dropped (the program has ended).

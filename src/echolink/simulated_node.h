@@ -26,7 +26,7 @@ class SimulatedNode : public InjectableNode {
   bool carrier() const override { return carrier_; }
   bool rx() const override { return rx_; }
   bool keyed() const { return keyed_; }
-  bool pttState() const override { return keyed_ || rx_; }
+  bool pttState() const override { return !inhibit_ && (keyed_ || rx_); }
   bool busyA() const override { return busyA_; }
   bool busyB() const override { return busyB_; }
 
@@ -42,6 +42,7 @@ class SimulatedNode : public InjectableNode {
   void stationText(const std::string& text) override;
   void closing() override;
 
+  void setTransmitInhibit(bool on) override { inhibit_ = on; }
   void setFailPTT(bool on) override { failPTT_ = on; }
   void setDeaf(bool on) override { deaf_ = on; }
 
@@ -55,7 +56,7 @@ class SimulatedNode : public InjectableNode {
   OutputLog& log_;
   std::string callsign_;
   bool carrier_ = false, rx_ = false, keyed_ = false, busyA_ = false, busyB_ = false;
-  bool failPTT_ = false, deaf_ = false;
+  bool failPTT_ = false, deaf_ = false, inhibit_ = false;
   std::vector<Instance*> instances_;
 };
 

@@ -20,6 +20,7 @@ std::string field(const std::string& line, const std::string& name) {
 std::optional<std::string> CallRecords::traffic(const std::string& line) {
   if (startsWith(line, "-> CALL ")) {
     target_ = line.substr(8);
+    state_ = "ROUTING";
     result_.clear();
     duration_.clear();
     answered_ = false;
@@ -33,6 +34,7 @@ std::optional<std::string> CallRecords::traffic(const std::string& line) {
   }
   std::string status = field(line, "STATUS");
   if (status.empty()) return std::nullopt;
+  state_ = status;
   if (status == "INPROGRESS") {
     answered_ = true;
   } else if (status == "BUSY" || status == "REFUSED" || status == "FAILED" || status == "MISSED" ||
@@ -46,10 +48,21 @@ std::optional<std::string> CallRecords::traffic(const std::string& line) {
     std::string result = !result_.empty() ? result_ : answered_ ? "answered" : "not answered";
     std::string entry = "Call to " + target_ + " -- " + result;
     if (answered_) entry += " -- " + (duration_.empty() ? std::string("0") : duration_) + " s";
+    ++results_[result];
     target_.clear();
+    state_.clear();
     return entry;
   }
   return std::nullopt;
+}
+
+int CallRecords::seconds() const {
+  int s = 0;
+  for (char c : duration_) {
+    if (c < '0' || c > '9' || s > 10'000'000) return s;
+    s = s * 10 + (c - '0');
+  }
+  return s;
 }
 
 }  // namespace qm

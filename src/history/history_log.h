@@ -23,6 +23,8 @@ class HistoryLog {
   void append(const std::string& line);
   // One line of the Skype traffic (the data panel's): a call that has just finished is logged.
   void callTraffic(const std::string& line);
+  // The phone calls as the log follows them: the one in progress and the results of those that ended.
+  const CallRecords& calls() const { return calls_; }
 
  private:
   void report();

@@ -15,6 +15,7 @@
 #include "scenario/session.h"
 #include "sip/sip_client.h"
 #include "sip_process/qt_agent_io.h"
+#include "web/web_backend.h"
 
 namespace qm {
 
@@ -22,20 +23,29 @@ namespace {
 std::mutex problemsMutex;
 std::function<void(const std::string&)> problemListener;
 std::vector<std::string> earlyProblems;  // reported before anyone listened; the first few are kept
+std::vector<std::function<void(const std::string&)>> problemWatchers;
 constexpr std::size_t kEarlyProblems = 20;
 }  // namespace
 
 void reportProblem(const std::string& problem) {
   std::cerr << "quillmere: " << problem << std::endl;
   std::function<void(const std::string&)> listener;
+  std::vector<std::function<void(const std::string&)>> watchers;
   {
     std::lock_guard<std::mutex> hold(problemsMutex);
+    watchers = problemWatchers;
     if (problemListener)
       listener = problemListener;
     else if (earlyProblems.size() < kEarlyProblems)
       earlyProblems.push_back(problem);
   }
   if (listener) listener(problem);
+  for (const auto& watcher : watchers) watcher(problem);
+}
+
+void watchProblems(std::function<void(const std::string&)> watcher) {
+  std::lock_guard<std::mutex> hold(problemsMutex);
+  problemWatchers.push_back(std::move(watcher));
 }
 
 void listenForProblems(std::function<void(const std::string&)> listener) {
@@ -109,6 +119,16 @@ std::shared_ptr<void> equipSession(const Options& o, Session& session, Scheduler
   }
   session.backends.reportUrl = o.reportUrl.value_or("");
   if (o.skype == "sip") installSip(session);
+  if (!screenshots) {
+    web::NodeHooks web;
+    web.reportProblem = reportProblem;
+    web.watchProblems = watchProblems;
+    if (radio::RadioNode* node = radioNodeOf(session)) {
+      web.disconnectAll = [node] { node->disconnectAllStations(); };
+      web.directoryState = [node] { return node->networkStatus(); };
+    }
+    web::installWebServer(session, std::move(web));
+  }
   return equipment;
 }
 

@@ -23,6 +23,8 @@ class EspeakVoice;
 void reportProblem(const std::string& problem);
 // Sets (or, with nullptr, removes) the listener; problems reported before it listened are told to it at once.
 void listenForProblems(std::function<void(const std::string&)> listener);
+// Adds a watcher told of every problem reported from now on, beside the listener (the web page). Any thread.
+void watchProblems(std::function<void(const std::string&)> watcher);
 
 // The transcript file (or standard output) and the air recording, opened as the options say.
 struct Outputs {
@@ -40,7 +42,8 @@ void installSip(Session& session);
 std::unique_ptr<EspeakVoice> makeEspeak(Scheduler& scheduler, AirRecording* air, bool playAloud,
                                         Session* session = nullptr);
 // The real-time backends a new session gets: the espeak-ng voice, the usage report over the network, the air
-// recording, the SIP client, the radio node's start, and SIGTERM, SIGINT and SIGHUP as the node closing. What it
+// recording, the SIP client, the radio node's start, the web page (when quillmere_web.ini enables it), and SIGTERM,
+// SIGINT and SIGHUP as the node closing. What it
 // returns must outlive the session.
 std::shared_ptr<void> equipSession(const Options& o, Session& session, Scheduler& scheduler, AirRecording* air);
 

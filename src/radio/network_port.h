@@ -40,6 +40,8 @@ class NetworkPort {
   virtual void dtmf(const std::string& digits, bool programCode) = 0;
   virtual bool busyA() const = 0;
   virtual bool busyB() const = 0;
+  // Every connected station is let go.
+  virtual void disconnectAll() = 0;
   // Logs off, then calls `done` (within a few seconds).
   virtual void shutdown(std::function<void()> done) = 0;
 };

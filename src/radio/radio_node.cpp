@@ -84,6 +84,7 @@ struct RadioNode::Loop : NetworkHost {
 
   bool requested = false;  // the program asks for the transmitter
   bool closing = false;    // the node is closing: it never keys again
+  bool inhibit = false;    // the transmitter inhibit: nothing keys it until lifted
   std::deque<float> pending;
   std::vector<float> airPending;
   std::vector<float> scratch = std::vector<float>(4096);
@@ -301,7 +302,8 @@ struct RadioNode::Loop : NetworkHost {
     bool queuedAtJack = callLinked ? Clock::now() < programUntil : jack.isOpen() && jack.transmitQueued() > 0;
     bool audioLeft = !pending.empty() || queuedAtJack;
     bool callWants = callLinked && call->wantsTransmitter();
-    auto step = transmitter.update((requested || callWants || netRx) && !closing, audioLeft && !closing, Clock::now());
+    auto step = transmitter.update((requested || callWants || netRx) && !closing && !inhibit,
+                                   audioLeft && !closing && !inhibit, Clock::now());
     if (step.keyedNow) {
       keyLine(true);
       // The radio settles for TxDelay before audio: silence up to that instant at radio_out.
@@ -688,6 +690,21 @@ void RadioNode::programSetPTT(bool on) {
   command([this, on] {
     loop_->requested = on;
     loop_->serviceTransmitter();
+  });
+}
+
+void RadioNode::setTransmitInhibit(bool on) {
+  command([this, on] {
+    Loop& l = *loop_;
+    l.inhibit = on;
+    if (on) l.clearPending();  // what was queued for the air is not sent later
+    l.serviceTransmitter();
+  });
+}
+
+void RadioNode::disconnectAllStations() {
+  command([this] {
+    if (loop_->network) loop_->network->disconnectAll();
   });
 }
 

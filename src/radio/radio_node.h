@@ -121,6 +121,9 @@ class RadioNode : public InjectableNode {
   void chat(const std::string& text) override;
   void stationText(const std::string& text) override;
   void closing() override;
+  void setTransmitInhibit(bool on) override;
+  // Every station connected over the network is let go (from the program's thread).
+  void disconnectAllStations();
   void setFailPTT(bool on) override { failPTT_ = on; }
   void setDeaf(bool on) override { deaf_ = on; }
 

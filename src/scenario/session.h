@@ -11,6 +11,7 @@
 #include "app/backends.h"
 #include "app/program.h"
 #include "echolink/injectable_node.h"
+#include "echolink/transmit_inhibit.h"
 #include "platform/instance_lock.h"
 #include "platform/program_exit.h"
 #include "platform/window_system.h"
@@ -68,6 +69,8 @@ class Session {
 
  public:
   InjectableNode& node;
+  // Between the program and the node: the program's instances come from here (backends.node).
+  TransmitInhibit transmitInhibit{node};
   std::unique_ptr<InstanceLock> instanceLock;
   std::unique_ptr<ProgramExit> exit;
   WindowSystem windowSystem;  // the desktop the program and the simulated Skype share

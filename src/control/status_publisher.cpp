@@ -1,0 +1,92 @@
+#include "control/status_publisher.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "app/frm_main.h"
+#include "app/program.h"
+#include "echolink/transmit_inhibit.h"
+#include "history/history_log.h"
+#include "platform/scheduler.h"
+
+namespace qm {
+
+namespace {
+// Bounds on what stations send: a conference of this many is far beyond any node's, and a callsign is short.
+constexpr std::size_t kMaxStations = 500;
+constexpr std::size_t kMaxCallsign = 32;
+constexpr std::size_t kMaxProblem = 300;
+
+std::string cut(const std::string& text, std::size_t limit) {
+  return text.size() <= limit ? text : text.substr(0, limit);
+}
+}  // namespace
+
+StatusPublisher::StatusPublisher(Program& program, TransmitInhibit& inhibit, StatusSink& sink)
+    : program_(program), inhibit_(inhibit), sink_(sink), app_(inhibit.createApp()) {
+  EchoLinkEvents& e = app_->events;
+  e.CarrierDetect = [this](bool) { refresh(); };
+  e.RX = [this](bool) { refresh(); };
+  e.DTMFString = [this](const std::string&) {
+    ++status_.dtmfStrings;
+    refresh();
+  };
+  e.connected = [this](const std::string& call, const std::string&, const std::string&) {
+    std::string c = cut(call, kMaxCallsign);
+    auto& list = status_.stations;
+    if (std::find(list.begin(), list.end(), c) == list.end() && list.size() < kMaxStations) list.push_back(c);
+    refresh();
+  };
+  e.Disconnected = [this](const std::string& call) {
+    std::erase(status_.stations, cut(call, kMaxCallsign));
+    refresh();
+  };
+  inhibit_.onRequest = [this](bool) { refresh(); };
+}
+
+StatusPublisher::~StatusPublisher() {
+  inhibit_.onRequest = nullptr;
+}
+
+void StatusPublisher::setProblem(const std::string& text) {
+  status_.problem = cut(text, kMaxProblem);
+  refresh();
+}
+
+void StatusPublisher::refresh() {
+  NodeStatus s = status_;
+  frmMain& main = program_.main();
+  try {
+    s.callsign = cut(Program::localCallsign(*app_), kMaxCallsign);
+    s.carrier = app_->CarrierState();
+    s.ptt = app_->PTTState();
+  } catch (const AutomationError&) {
+    // A node that does not answer shows as it last did.
+  }
+  auto nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                   program_.backends().scheduler.now().time_since_epoch())
+                   .count();
+  if (s.ptt && !status_.ptt) s.pttSinceMs = nowMs;
+  if (!s.ptt && status_.ptt) {
+    s.transmitMsDone += std::max<std::int64_t>(0, nowMs - status_.pttSinceMs);
+    s.pttSinceMs = 0;
+  }
+  // The program keys only to speak; the node keys by itself for a station talking, a call or its own Morse.
+  s.pttBy = !s.ptt ? "" : inhibit_.requested() ? "speech" : inhibit_.node().rx() ? "station" : "node";
+  s.inhibit = inhibit_.on();
+  s.dtmfControl = main.Check1.Value() == 1;
+  s.timeoutCounter = main.Counter.Caption();
+  const CallRecords& calls = program_.historyLog().calls();
+  if (calls.target().empty())
+    s.call.reset();
+  else
+    s.call = NodeStatus::Call{cut(calls.target(), 64), calls.state(), calls.seconds()};
+  s.callResults = calls.results();
+  if (directoryState) s.directory = cut(directoryState(), 100);
+  if (published_ && s == status_) return;
+  status_ = std::move(s);
+  published_ = true;
+  sink_.publish(status_);
+}
+
+}  // namespace qm

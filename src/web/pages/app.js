@@ -1,0 +1,143 @@
+// The node's page: status live over a WebSocket, the history log, and the controls for operators. Everything a
+// station or a caller sent is shown with textContent, never as markup.
+'use strict';
+
+const state = { csrf: '', role: '', user: '', socket: null, retry: 1000, pttStart: 0, status: null };
+const $ = (id) => document.getElementById(id);
+
+function show(id, visible) { $(id).hidden = !visible; }
+
+async function api(path, options = {}) {
+  const init = { credentials: 'same-origin', headers: {}, ...options };
+  if (init.body !== undefined) {
+    init.method = 'POST';
+    init.headers['Content-Type'] = 'application/json';
+    init.headers['X-CSRF-Token'] = state.csrf;
+    init.body = JSON.stringify(init.body);
+  }
+  const response = await fetch(path, init);
+  let data = {};
+  try { data = await response.json(); } catch (e) { data = {}; }
+  return { status: response.status, data };
+}
+
+function openPage(name) {
+  for (const page of document.querySelectorAll('.page')) page.hidden = page.id !== name;
+  for (const tab of document.querySelectorAll('.tab')) tab.classList.toggle('current', tab.dataset.page === name);
+  if (name === 'history') loadHistory();
+}
+
+function signedIn(session) {
+  state.csrf = session.csrfToken || '';
+  state.role = session.role || '';
+  state.user = session.user || '';
+  show('login', false);
+  show('nav', true);
+  show('logout', !!state.user);
+  show('control-tab', state.role === 'operator' || state.role === 'admin');
+  $('who').textContent = state.user ? state.user + ' (' + state.role + ')' : '';
+  openPage('status');
+  connect();
+}
+
+function signedOut(publicStatus) {
+  state.csrf = state.role = state.user = '';
+  show('login', true);
+  show('nav', false);
+  for (const page of document.querySelectorAll('.page')) page.hidden = true;
+  if (publicStatus) { show('status', true); connect(); }
+}
+
+function connect() {
+  if (state.socket) return;
+  const socket = new WebSocket((location.protocol === 'https:' ? 'wss://' : 'ws://') + location.host + '/ws');
+  state.socket = socket;
+  socket.onopen = () => { state.retry = 1000; $('link').textContent = 'live'; };
+  socket.onmessage = (event) => {
+    let message;
+    try { message = JSON.parse(event.data); } catch (e) { return; }
+    if (message.type === 'status') render(message);
+  };
+  socket.onclose = () => {
+    state.socket = null;
+    $('link').textContent = 'connection lost: trying again…';
+    setTimeout(() => { if (!$('status').hidden) connect(); }, state.retry);
+    state.retry = Math.min(state.retry * 2, 30000);
+  };
+}
+
+function setTile(id, on) { $(id).classList.toggle('on', on); }
+
+function render(s) {
+  state.status = s;
+  $('callsign').textContent = s.callsign || 'Quillmere';
+  document.title = (s.callsign || 'Quillmere') + (s.ptt ? ' — TX' : '');
+  $('ptt').textContent = s.ptt ? 'keyed' + (s.pttBy ? ' (' + s.pttBy + ')' : '') : 'released';
+  state.pttStart = s.ptt ? Date.now() - (s.pttSeconds || 0) * 1000 : 0;
+  tick();
+  setTile('tile-ptt', !!s.ptt);
+  $('carrier').textContent = s.carrier ? 'present' : 'none';
+  setTile('tile-carrier', !!s.carrier);
+  $('dtmf').textContent = s.dtmfControl ? 'on' : 'off';
+  $('counter').textContent = s.timeoutCounter || '';
+  $('call').textContent = s.call ? s.call.number + ' — ' + s.call.state.toLowerCase() +
+      (s.call.duration ? ' — ' + s.call.duration + ' s' : '') : 'none';
+  const list = $('stations');
+  list.replaceChildren();
+  for (const station of s.stations || []) {
+    const item = document.createElement('li');
+    item.textContent = station;
+    list.appendChild(item);
+  }
+  $('station-count').textContent = '(' + (s.stations || []).length + ')';
+  $('directory').textContent = s.directory || '';
+  show('inhibit-banner', !!s.inhibit);
+  $('problem').textContent = s.problem || '';
+  show('problem', !!s.problem);
+}
+
+function tick() {
+  $('ptt-time').textContent = state.pttStart ? Math.floor((Date.now() - state.pttStart) / 1000) + ' s keyed' : '';
+}
+setInterval(tick, 500);
+
+async function loadHistory() {
+  const q = $('history-filter').value;
+  const { status, data } = await api('/api/history?q=' + encodeURIComponent(q));
+  const list = $('history-lines');
+  list.replaceChildren();
+  if (status !== 200) return;
+  for (const line of data.lines || []) {
+    const item = document.createElement('li');
+    item.textContent = line;
+    list.appendChild(item);
+  }
+}
+
+async function command(name) {
+  $('command-message').textContent = '…';
+  const { status, data } = await api('/api/command', { body: { command: name } });
+  $('command-message').textContent = status === 200 ? 'Done: ' + name : (data.error || ('refused (' + status + ')'));
+}
+
+document.addEventListener('DOMContentLoaded', async () => {
+  $('login-form').addEventListener('submit', async (event) => {
+    event.preventDefault();
+    const { status, data } = await api('/api/login', { body: { user: $('user').value, password: $('password').value } });
+    $('password').value = '';
+    if (status === 200) { $('login-message').textContent = ''; signedIn(data); return; }
+    $('login-message').textContent = status === 429 ? 'Too many wrong passwords: try again later'
+        : status === 401 ? 'Wrong user name or password' : (data.error || 'Login failed');
+  });
+  $('logout').addEventListener('click', async () => {
+    await api('/api/logout', { body: {} });
+    if (state.socket) state.socket.close();
+    location.reload();
+  });
+  for (const tab of document.querySelectorAll('.tab')) tab.addEventListener('click', () => openPage(tab.dataset.page));
+  for (const button of document.querySelectorAll('[data-command]'))
+    button.addEventListener('click', () => command(button.dataset.command));
+  $('history-form').addEventListener('submit', (event) => { event.preventDefault(); loadHistory(); });
+  const { status, data } = await api('/api/session');
+  if (status === 200) signedIn(data); else signedOut(!!data.publicStatus);
+});

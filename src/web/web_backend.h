@@ -1,0 +1,24 @@
+#pragma once
+// The web page in a session: when quillmere_web.ini (machine-wide folder) enables it, the status publisher and the
+// remote control join the program, and the web server runs on a thread of its own. Nothing otherwise.
+#include <functional>
+#include <string>
+
+namespace qm {
+class Session;
+}
+
+namespace qm::web {
+
+// What only the one who made the node knows about it.
+struct NodeHooks {
+  std::function<void()> disconnectAll;          // unset: each listed station is disconnected at the node
+  std::function<std::string()> directoryState;  // unset: no network
+  std::function<void(const std::string&)> reportProblem;
+  // Adds a listener of every problem the operator is told of (any thread).
+  std::function<void(std::function<void(const std::string&)>)> watchProblems;
+};
+
+void installWebServer(Session& session, NodeHooks hooks);
+
+}  // namespace qm::web

@@ -1,0 +1,130 @@
+// The web page's access rules and texts: logins and their rate limit, sessions and CSRF tokens, the users file, the
+// bounded request reader and the metrics text.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "web/http_request.h"
+#include "web/status_text.h"
+#include "web/user_store.h"
+#include "web/web_sessions.h"
+
+namespace qm::web {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = WebSessions::Clock;
+
+WebSessions makeSessions() {
+  return WebSessions([](const std::string& user, const std::string& password) -> std::optional<Role> {
+    if (user == "op" && password == "right") return Role::Operator;
+    return std::nullopt;
+  });
+}
+
+TEST(WebAccess, FiveWrongPasswordsInARowLockTheAddressOutForAWhile) {
+  WebSessions sessions = makeSessions();
+  Clock::time_point t{};
+  EXPECT_EQ(sessions.login("10.0.0.1", "op", "wrong", t).status, 401);
+  EXPECT_EQ(sessions.login("10.0.0.1", "op", "right", t).status, 200);  // a right one resets the count
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(sessions.login("10.0.0.1", "op", "wrong", t + 1s).status, 401);
+  EXPECT_EQ(sessions.login("10.0.0.1", "op", "right", t + 2s).status, 429);  // not even checked
+  EXPECT_EQ(sessions.login("10.0.0.2", "op", "right", t + 2s).status, 200);  // another address is not locked out
+  EXPECT_EQ(sessions.login("10.0.0.1", "op", "right", t + 2s + 300s).status, 200);
+}
+
+TEST(WebAccess, SessionsExpireAndCommandsNeedTheirOwnCsrfToken) {
+  WebSessions sessions = makeSessions();
+  Clock::time_point t{};
+  auto a = sessions.login("10.0.0.1", "op", "right", t).session;
+  auto b = sessions.login("10.0.0.1", "op", "right", t).session;
+  ASSERT_NE(a.id, b.id);
+  EXPECT_EQ(a.id.size(), 64u);
+  EXPECT_TRUE(WebSessions::csrfMatches(a, a.csrf));
+  EXPECT_FALSE(WebSessions::csrfMatches(a, b.csrf));
+  EXPECT_FALSE(WebSessions::csrfMatches(a, ""));
+  EXPECT_TRUE(sessions.find(a.id, t + 29min).has_value());  // use starts the idle time again
+  EXPECT_FALSE(sessions.find(b.id, t + 31min).has_value());
+  EXPECT_TRUE(sessions.alive(a.id, t + 58min));
+  EXPECT_FALSE(sessions.alive(a.id, t + 60min));
+  EXPECT_FALSE(sessions.find("", t).has_value());
+}
+
+TEST(WebAccess, UsersFileIsPrivateAndHoldsArgon2idHashes) {
+  auto dir = std::filesystem::temp_directory_path() / ("qm-web-users-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  auto file = dir / "users";
+  UserStore store(file);
+  std::string error;
+  ASSERT_TRUE(store.add("alice", Role::Admin, "s3cret pass", error)) << error;
+  struct stat st {};
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  std::ifstream in(file);
+  std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(text.find("alice admin $argon2id$"), std::string::npos);
+  EXPECT_EQ(text.find("s3cret"), std::string::npos);
+  EXPECT_FALSE(store.add("bad name", Role::Viewer, "x", error));
+
+  ::chmod(file.c_str(), 0644);  // someone made it readable by all
+  UserStore again(file);
+  std::vector<std::string> problems;
+  ASSERT_TRUE(again.load(problems));
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_NE(problems[0].find("made private"), std::string::npos);
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(again.verify("alice", "s3cret pass"), Role::Admin);
+  EXPECT_EQ(again.verify("alice", "s3cret pas"), std::nullopt);
+  EXPECT_EQ(again.verify("nobody", "s3cret pass"), std::nullopt);
+  ASSERT_TRUE(again.remove("alice", error));
+  EXPECT_FALSE(again.remove("alice", error));
+  std::filesystem::remove_all(dir);
+}
+
+TEST(WebAccess, RequestReaderRefusesWhatIsTooLargeOrMalformed) {
+  HttpRequest r;
+  auto parse = [&](const std::string& text) { return parseHead(text, r); };
+  auto ok = parse("POST /api/login?x=%41+b HTTP/1.1\r\nHost: a\r\nContent-Length: 12\r\nCookie: k=1; quillmere_session=abc\r\n\r\n{}");
+  ASSERT_EQ(ok.kind, HeadParse::Kind::Done);
+  EXPECT_EQ(r.path, "/api/login");
+  EXPECT_EQ(r.queryParameter("x"), "A b");
+  EXPECT_EQ(r.contentLength, 12u);
+  EXPECT_EQ(r.cookie("quillmere_session"), "abc");
+  EXPECT_EQ(parse("GET / HTTP/1.1\r\nHost: a\r\n").kind, HeadParse::Kind::More);
+  EXPECT_EQ(parse("GET / HTTP/1.1\r\nX: " + std::string(9000, 'a')).status, 431);
+  EXPECT_EQ(parse("POST / HTTP/1.1\r\nContent-Length: 16385\r\n\r\n").status, 413);
+  EXPECT_EQ(parse("POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n").status, 501);
+  EXPECT_EQ(parse("GET / HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\n").status, 400);
+  EXPECT_EQ(parse("GET / HTTP/1.1\r\n folded\r\n\r\n").status, 400);
+  EXPECT_EQ(parse("DELETE / HTTP/1.1\r\n\r\n").status, 405);
+  EXPECT_EQ(parse("GET / HTTP/2.0\r\n\r\n").status, 505);
+  EXPECT_EQ(parse("GET /" + std::string(3000, 'a') + " HTTP/1.1\r\n\r\n").status, 414);
+  std::string many = "GET / HTTP/1.1\r\n";
+  for (int i = 0; i < 65; ++i) many += "X" + std::to_string(i) + ": 1\r\n";
+  EXPECT_EQ(parse(many + "\r\n").status, 431);
+}
+
+TEST(WebAccess, MetricsTextCountsAndEscapes) {
+  NodeStatus s;
+  s.callsign = "N0\"CALL\n";
+  s.ptt = true;
+  s.pttSinceMs = 10'000;
+  s.transmitMsDone = 2'500;
+  s.carrier = true;
+  s.stations = {"A", "B"};
+  s.callResults = {{"answered", 3}, {"busy", 1}};
+  std::string m = metricsText(s, 12'000);
+  EXPECT_NE(m.find("\nquillmere_ptt 1\n"), std::string::npos);
+  EXPECT_NE(m.find("\nquillmere_carrier 1\n"), std::string::npos);
+  EXPECT_NE(m.find("\nquillmere_transmit_seconds_total 4.500\n"), std::string::npos);
+  EXPECT_NE(m.find("\nquillmere_calls_total{result=\"answered\"} 3\n"), std::string::npos);
+  EXPECT_NE(m.find("\nquillmere_stations 2\n"), std::string::npos);
+  EXPECT_NE(m.find("quillmere_info{callsign=\"N0\\\"CALL\\n\"} 1\n"), std::string::npos);
+  EXPECT_NE(statusJson(s, 12'000).find("\"callsign\":\"N0\\\"CALL\\n\""), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qm::web

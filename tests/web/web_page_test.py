@@ -1,0 +1,246 @@
+#!/usr/bin/env python3
+"""The web page against the headless program on the simulated node, in a real browser (headless chromium through
+selenium) and with plain HTTP: login, live status, a carrier on the page within 200 ms, hanging up a call, the roles,
+the CSRF token, the login lock-out and hostile requests. Usage: web_page_test.py QUILLMERE. Exits 77 (skipped) when
+chromium, chromedriver or python3-selenium is missing."""
+import json
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import urllib.error
+import urllib.request
+
+try:
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.common.by import By
+    from selenium.webdriver.support.ui import WebDriverWait
+except ImportError:
+    print("SKIP: python3-selenium is not installed")
+    sys.exit(77)
+
+BIN = sys.argv[1]
+DRIVER = shutil.which("chromedriver")
+CHROMIUM = shutil.which("chromium") or shutil.which("chromium-browser")
+if not DRIVER or not CHROMIUM:
+    print("SKIP: chromium and chromium-driver are not installed")
+    sys.exit(77)
+
+failures = []
+
+
+def check(condition, what):
+    print(("ok   " if condition else "FAIL ") + what, flush=True)
+    if not condition:
+        failures.append(what)
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+work = tempfile.mkdtemp(prefix="quillmere-web-")
+home, machine, state = (os.path.join(work, d) for d in ("home", "machine", "state"))
+for d in (home, machine, state):
+    os.makedirs(d)
+port = free_port()
+base = "http://127.0.0.1:%d" % port
+with open(os.path.join(machine, "quillmere_web.ini"), "w") as f:
+    f.write("[SETTINGS]\r\nEnabled=1\r\nListen=127.0.0.1:%d\r\nMetricsToken=scrape-me\r\n" % port)
+env = dict(os.environ, XDG_STATE_HOME=state, XDG_RUNTIME_DIR=work, XDG_CONFIG_HOME=home, LC_ALL="C")
+for user, role, password in (("op", "operator", "op pass"), ("view", "viewer", "view pass")):
+    added = subprocess.run([BIN, "--add-user", user, "--role", role, "--machine-dir", machine], input=password + "\n",
+                           text=True, capture_output=True, env=env)
+    check(added.returncode == 0, "--add-user %s --role %s" % (user, role))
+check(oct(os.stat(os.path.join(machine, "quillmere_web_users")).st_mode & 0o777) == "0o600", "the users file is 0600")
+
+program = subprocess.Popen([BIN, "--headless", "--no-report", "--voice", "estimate", "--home", home, "--machine-dir",
+                            machine], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                           text=True, env=env, bufsize=1)
+transcript = []
+
+
+def read_transcript():
+    for line in program.stdout:
+        transcript.append(line.rstrip("\n"))
+
+
+threading.Thread(target=read_transcript, daemon=True).start()
+
+
+def type_line(line):
+    program.stdin.write(line + "\n")
+    program.stdin.flush()
+
+
+def wait_until(predicate, seconds):
+    end = time.time() + seconds
+    while time.time() < end:
+        if predicate():
+            return True
+        time.sleep(0.05)
+    return False
+
+
+def request(method, path, body=None, headers=None, cookie=None):
+    data = None if body is None else json.dumps(body).encode()
+    req = urllib.request.Request(base + path, data=data, method=method, headers=dict(headers or {}))
+    if data is not None:
+        req.add_header("Content-Type", "application/json")
+    if cookie:
+        req.add_header("Cookie", cookie)
+    try:
+        with urllib.request.urlopen(req, timeout=10) as r:
+            return r.status, r.read().decode(), r.headers
+    except urllib.error.HTTPError as e:
+        return e.code, e.read().decode(), e.headers
+
+
+def raw(data):
+    with socket.create_connection(("127.0.0.1", port), timeout=10) as s:
+        s.sendall(data)
+        answer = b""
+        while True:
+            try:
+                chunk = s.recv(65536)
+            except (ConnectionResetError, socket.timeout):
+                break
+            if not chunk:
+                break
+            answer += chunk
+    return answer.decode(errors="replace")
+
+
+def login(user, password):
+    status, body, headers = request("POST", "/api/login", {"user": user, "password": password})
+    cookie = (headers.get("Set-Cookie") or "").split(";")[0]
+    return status, cookie, (json.loads(body).get("csrfToken") if status == 200 else None), headers
+
+
+browser = None
+try:
+    started = wait_until(lambda: socket.socket().connect_ex(("127.0.0.1", port)) == 0, 20)
+    check(started, "the web server listens")
+
+    # The API: login, the cookie's attributes, the status.
+    status, cookie, csrf, headers = login("op", "op pass")
+    check(status == 200 and csrf, "an operator logs in")
+    set_cookie = headers.get("Set-Cookie") or ""
+    check("HttpOnly" in set_cookie and "SameSite=Strict" in set_cookie, "the session cookie is HttpOnly, SameSite=Strict")
+    status, body, _ = request("GET", "/api/status", cookie=cookie)
+    s = json.loads(body) if status == 200 else {}
+    check(status == 200 and s.get("callsign") == "N0CALL-L" and s.get("ptt") is False and s.get("call") is None and
+          s.get("stations") == [], "the status: callsign, transmitter, no call, no stations")
+    check(request("GET", "/api/status")[0] == 401, "no status without a session")
+
+    # Roles and the CSRF token.
+    check(request("POST", "/api/command", {"command": "inhibit-on"}, cookie=cookie)[0] == 403,
+          "a command without its CSRF token is refused (403)")
+    check(request("POST", "/api/command", {"command": "inhibit-on"}, {"X-CSRF-Token": "0" * 64}, cookie)[0] == 403,
+          "a command with a wrong CSRF token is refused (403)")
+    vstatus, vcookie, vcsrf, _ = login("view", "view pass")
+    check(request("POST", "/api/command", {"command": "hangup"}, {"X-CSRF-Token": vcsrf}, vcookie)[0] == 403,
+          "a viewer is refused a command (403)")
+    check(request("POST", "/api/command", {"command": "reboot"}, {"X-CSRF-Token": csrf}, cookie)[0] == 400,
+          "an unknown command is refused (400)")
+
+    # Metrics.
+    status, body, _ = request("GET", "/metrics", headers={"Authorization": "Bearer scrape-me"})
+    check(status == 200 and "quillmere_ptt 0" in body and "quillmere_transmit_seconds_total" in body and
+          "quillmere_stations 0" in body, "/metrics with its token")
+    check(request("GET", "/metrics", headers={"Authorization": "Bearer wrong"})[0] == 401, "/metrics refuses a wrong token")
+
+    # Hostile requests.
+    answer = raw(b"POST /api/login HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\nContent-Length: 999999\r\n\r\n")
+    check(answer.startswith("HTTP/1.1 413"), "an oversized body is refused (413)")
+    answer = raw(b"GET / HTTP/1.1\r\nHost: x\r\nX-Big: " + b"a" * 20000 + b"\r\n\r\n")
+    check(answer.startswith("HTTP/1.1 431"), "an oversized head is refused (431)")
+    for path in (b"/../../etc/passwd", b"/%2e%2e/%2e%2e/etc/passwd", b"/app.js/../../../etc/passwd", b"/..%2f..%2fetc%2fpasswd"):
+        answer = raw(b"GET " + path + b" HTTP/1.1\r\nHost: x\r\n\r\n")
+        check(answer.startswith("HTTP/1.1 404") and "root:" not in answer, "path traversal %s is refused" % path.decode())
+    answer = raw(b"POST /api/command HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\nContent-Length: 9\r\n"
+                 b"Cookie: " + cookie.encode() + b"\r\nX-CSRF-Token: " + csrf.encode() + b"\r\n\r\n{\"comma[[")
+    check(answer.startswith("HTTP/1.1 400"), "malformed JSON is refused (400)")
+
+    # The page in a browser.
+    options = webdriver.ChromeOptions()
+    options.binary_location = CHROMIUM
+    for arg in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage", "--window-size=412,900"):
+        options.add_argument(arg)
+    browser = webdriver.Chrome(service=Service(DRIVER), options=options)
+    browser.get(base + "/")
+    WebDriverWait(browser, 10).until(lambda b: b.find_element(By.NAME, "user").is_displayed())
+    browser.find_element(By.NAME, "user").send_keys("op")
+    browser.find_element(By.NAME, "password").send_keys("op pass")
+    browser.find_element(By.CSS_SELECTOR, "#login-form button").click()
+    WebDriverWait(browser, 10).until(lambda b: b.find_element(By.ID, "link").text == "live")
+    check(browser.find_element(By.ID, "callsign").text == "N0CALL-L", "the page shows the callsign after login")
+
+    # A carrier reaches the open page within 200 ms of the change.
+    browser.execute_script("""
+        window.carrierAt = 0;
+        new MutationObserver(() => { if (document.getElementById('carrier').textContent === 'present' && !window.carrierAt)
+            window.carrierAt = Date.now(); }).observe(document.getElementById('carrier'), {childList: true, characterData: true, subtree: true});""")
+    sent = time.time() * 1000
+    type_line("carrier on")
+    WebDriverWait(browser, 5).until(lambda b: b.execute_script("return window.carrierAt"))
+    latency = browser.execute_script("return window.carrierAt") - sent
+    print("carrier to page: %.0f ms" % latency)
+    check(latency < 200, "a carrier appears on the page within 200 ms (%.0f ms)" % latency)
+    type_line("carrier off")
+
+    # A station's text is shown as text, never as markup.
+    type_line('connect "<img src=x onerror=alert(1)>" Name 1.2.3.4')
+    WebDriverWait(browser, 5).until(lambda b: "<img" in b.find_element(By.ID, "stations").text)
+    check(not browser.find_elements(By.CSS_SELECTOR, "#stations img"), "a station's callsign is escaped on the page")
+
+    # A call, hung up from the control page.
+    type_line('dtmf "*#123"')
+    time.sleep(0.5)
+    type_line('dtmf "A"')
+    WebDriverWait(browser, 30).until(lambda b: "inprogress" in b.find_element(By.ID, "call").text and " s" in
+                                     b.find_element(By.ID, "call").text)
+    browser.find_element(By.CSS_SELECTOR, "[data-page=control]").click()
+    browser.find_element(By.CSS_SELECTOR, "[data-command=hangup]").click()
+    ended = wait_until(lambda: any("STATUS FINISHED" in l for l in transcript), 10)
+    check(ended, "hang up from the page ends the call (the transcript shows it)")
+    browser.find_element(By.CSS_SELECTOR, "[data-page=status]").click()
+    WebDriverWait(browser, 10).until(lambda b: b.find_element(By.ID, "call").text == "none")
+    browser.find_element(By.CSS_SELECTOR, "[data-page=history]").click()
+    WebDriverWait(browser, 10).until(lambda b: "Web: op: hangup" in b.find_element(By.ID, "history-lines").text)
+    check(True, "the hang-up is in the history log with the user's name")
+
+    # The inhibit keeps the transmitter released while the node would key it.
+    status, _, _ = request("POST", "/api/command", {"command": "inhibit-on"}, {"X-CSRF-Token": csrf}, cookie)
+    type_line("rx on")
+    time.sleep(0.3)
+    s = json.loads(request("GET", "/api/status", cookie=cookie)[1])
+    check(status == 200 and s.get("inhibit") is True and s.get("ptt") is False, "the inhibit keeps PTT released")
+    type_line("rx off")
+    request("POST", "/api/command", {"command": "inhibit-off"}, {"X-CSRF-Token": csrf}, cookie)
+
+    # Five wrong passwords in a row lock the login.
+    codes = [login("op", "wrong")[0] for _ in range(5)]
+    check(codes == [401] * 5 and login("op", "op pass")[0] == 429, "five wrong passwords lock the login (429)")
+    check(program.poll() is None, "the program is still running")
+finally:
+    if browser:
+        browser.quit()
+    program.terminate()
+    try:
+        program.wait(10)
+    except subprocess.TimeoutExpired:
+        program.kill()
+    shutil.rmtree(work, ignore_errors=True)
+
+if failures:
+    print("%d failed; the transcript's end:" % len(failures))
+    print("\n".join(transcript[-30:]))
+sys.exit(1 if failures else 0)
