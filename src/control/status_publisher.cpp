@@ -63,9 +63,9 @@ void StatusPublisher::refresh() {
   } catch (const AutomationError&) {
     // A node that does not answer shows as it last did.
   }
-  auto nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                   program_.backends().scheduler.now().time_since_epoch())
-                   .count();
+  auto nowMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(program_.backends().scheduler.now().time_since_epoch())
+          .count();
   if (s.ptt && !status_.ptt) s.pttSinceMs = nowMs;
   if (!s.ptt && status_.ptt) {
     s.transmitMsDone += std::max<std::int64_t>(0, nowMs - status_.pttSinceMs);

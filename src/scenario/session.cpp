@@ -41,7 +41,7 @@ Session::Session(Scheduler& scheduler, Folders folders, std::ostream* out, const
       instanceLock(std::move(lock)),
       exit(makeExit(*this)),
       skype(windowSystem, scheduler, transcript),
-      backends{scheduler,    boxes ? *boxes : prompter, *exit, transmitInhibit, *instanceLock,
+      backends{scheduler,  boxes ? *boxes : prompter, *exit, transmitInhibit, *instanceLock,
                transcript, std::move(folders)},
       estimateVoice(scheduler),
       voice(transcript, &estimateVoice) {

@@ -20,7 +20,8 @@ std::string_view trim(std::string_view text) {
 }
 
 bool tokenChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
+  return std::isalnum(static_cast<unsigned char>(c)) ||
+         std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
 }
 
 bool hasToken(std::string_view list, std::string_view token) {
@@ -97,7 +98,8 @@ bool HttpRequest::webSocketUpgrade() const {
 HeadParse parseHead(std::string_view data, HttpRequest& out, const HttpLimits& limits) {
   std::size_t end = data.find("\r\n\r\n");
   std::size_t endLength = 4;
-  if (std::size_t bare = data.find("\n\n"); bare != std::string_view::npos && (end == std::string_view::npos || bare < end)) {
+  if (std::size_t bare = data.find("\n\n");
+      bare != std::string_view::npos && (end == std::string_view::npos || bare < end)) {
     end = bare;
     endLength = 2;
   }

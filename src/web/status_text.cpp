@@ -48,7 +48,8 @@ std::string statusMembers(const NodeStatus& s, std::int64_t nowMs) {
   j += "\"callsign\":" + jsonQuote(s.callsign);
   j += ",\"ptt\":" + std::string(boolean(s.ptt));
   j += ",\"pttBy\":" + jsonQuote(s.pttBy);
-  j += ",\"pttSeconds\":" + number(s.ptt && s.pttSinceMs > 0 ? std::max<std::int64_t>(0, nowMs - s.pttSinceMs) / 1000.0 : 0);
+  j += ",\"pttSeconds\":" +
+       number(s.ptt && s.pttSinceMs > 0 ? std::max<std::int64_t>(0, nowMs - s.pttSinceMs) / 1000.0 : 0);
   j += ",\"carrier\":" + std::string(boolean(s.carrier));
   j += ",\"dtmfControl\":" + std::string(boolean(s.dtmfControl));
   j += ",\"inhibit\":" + std::string(boolean(s.inhibit));

@@ -73,7 +73,7 @@ class WebExtension : public SessionExtension, public StatusSink {
       return status_;
     };
     hooks.command = [this, alive, scheduler](const std::string& user, const std::string& command,
-                                              std::function<void()> done) {
+                                             std::function<void()> done) {
       scheduler->post([this, alive, user, command, done] {
         if (!*alive) return;
         runUntilEnded([&] { remote_->run(command, user); });
@@ -101,9 +101,11 @@ class WebExtension : public SessionExtension, public StatusSink {
     server->moveToThread(thread_.get());
     bool ok = false;
     std::string error;
-    QMetaObject::invokeMethod(server, [&] { ok = server->start(error); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        server, [&] { ok = server->start(error); }, Qt::BlockingQueuedConnection);
     if (!ok) {
-      QMetaObject::invokeMethod(server, [server] { delete server; }, Qt::BlockingQueuedConnection);
+      QMetaObject::invokeMethod(
+          server, [server] { delete server; }, Qt::BlockingQueuedConnection);
       thread_->quit();
       thread_->wait();
       thread_.reset();
@@ -119,7 +121,8 @@ class WebExtension : public SessionExtension, public StatusSink {
     if (!thread_) return;
     WebServer* server = server_;
     server_ = nullptr;
-    QMetaObject::invokeMethod(server, [server] { delete server; }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        server, [server] { delete server; }, Qt::BlockingQueuedConnection);
     thread_->quit();
     thread_->wait();
     thread_.reset();

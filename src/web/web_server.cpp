@@ -1,8 +1,8 @@
 #include "web/web_server.h"
 
 #include <QFile>
-#include <QPointer>
 #include <QHostAddress>
+#include <QPointer>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
@@ -41,22 +41,38 @@ std::int64_t nowMs() {
 
 const char* reason(int status) {
   switch (status) {
-    case 200: return "OK";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 408: return "Request Timeout";
-    case 413: return "Content Too Large";
-    case 414: return "URI Too Long";
-    case 415: return "Unsupported Media Type";
-    case 429: return "Too Many Requests";
-    case 431: return "Request Header Fields Too Large";
-    case 501: return "Not Implemented";
-    case 503: return "Service Unavailable";
-    case 505: return "HTTP Version Not Supported";
-    default: return "Error";
+    case 200:
+      return "OK";
+    case 400:
+      return "Bad Request";
+    case 401:
+      return "Unauthorized";
+    case 403:
+      return "Forbidden";
+    case 404:
+      return "Not Found";
+    case 405:
+      return "Method Not Allowed";
+    case 408:
+      return "Request Timeout";
+    case 413:
+      return "Content Too Large";
+    case 414:
+      return "URI Too Long";
+    case 415:
+      return "Unsupported Media Type";
+    case 429:
+      return "Too Many Requests";
+    case 431:
+      return "Request Header Fields Too Large";
+    case 501:
+      return "Not Implemented";
+    case 503:
+      return "Service Unavailable";
+    case 505:
+      return "HTTP Version Not Supported";
+    default:
+      return "Error";
   }
 }
 
@@ -271,8 +287,8 @@ void WebServer::readFrom(QTcpSocket* socket) {
   Pending& pending = *it->second;
   QByteArray data = socket->peek(static_cast<qint64>(config_.limits.head + config_.limits.body + 1));
   HttpRequest request;
-  HeadParse head = parseHead(std::string_view(data.constData(), static_cast<std::size_t>(data.size())), request,
-                             config_.limits);
+  HeadParse head =
+      parseHead(std::string_view(data.constData(), static_cast<std::size_t>(data.size())), request, config_.limits);
   if (head.kind == HeadParse::Kind::More) {
     // A full buffer without the head's end: the head is too large whatever follows.
     if (data.size() > static_cast<qsizetype>(config_.limits.head)) {
@@ -387,7 +403,8 @@ WebServer::Response WebServer::handle(const HttpRequest& request, const std::str
     auto session = sessionOf(request);
     std::string pub = config_.settings.publicStatus ? "true" : "false";
     if (!session) return {401, "application/json", "{\"error\":\"log in first\",\"publicStatus\":" + pub + "}", {}};
-    return {200, "application/json",
+    return {200,
+            "application/json",
             "{\"user\":" + jsonQuote(session->user) + ",\"role\":\"" + UserStore::roleName(session->role) +
                 "\",\"csrfToken\":\"" + session->csrf + "\",\"publicStatus\":" + pub + "}",
             {}};
@@ -432,7 +449,8 @@ WebServer::Response WebServer::login(const HttpRequest& request, const std::stri
   hooks_.log(s.user + " logged in from " + address);
   std::string cookie = std::string("Set-Cookie: ") + kCookie + "=" + s.id + "; Path=/; HttpOnly; SameSite=Strict";
   if (config_.settings.tls()) cookie += "; Secure";
-  return {200, "application/json",
+  return {200,
+          "application/json",
           "{\"csrfToken\":\"" + s.csrf + "\",\"user\":" + jsonQuote(s.user) + ",\"role\":\"" +
               UserStore::roleName(s.role) + "\"}",
           {cookie}};
@@ -471,7 +489,8 @@ WebServer::Response WebServer::history(const HttpRequest& request) {
   if (in) {
     in.seekg(0, std::ios::end);
     std::streamoff size = in.tellg();
-    std::streamoff from = size > static_cast<std::streamoff>(kHistoryTail) ? size - static_cast<std::streamoff>(kHistoryTail) : 0;
+    std::streamoff from =
+        size > static_cast<std::streamoff>(kHistoryTail) ? size - static_cast<std::streamoff>(kHistoryTail) : 0;
     in.seekg(from);
     text.resize(static_cast<std::size_t>(size - from));
     in.read(text.data(), static_cast<std::streamsize>(text.size()));

@@ -25,8 +25,8 @@ void WebSessions::prune(Clock::time_point now) {
   std::erase_if(attempts_, [&](const auto& entry) { return entry.second.until <= now; });
 }
 
-WebSessions::Login WebSessions::login(const std::string& address, const std::string& user,
-                                      const std::string& password, Clock::time_point now) {
+WebSessions::Login WebSessions::login(const std::string& address, const std::string& user, const std::string& password,
+                                      Clock::time_point now) {
   prune(now);
   auto at = attempts_.find(address);
   if (at != attempts_.end() && at->second.locked) return {429, {}};

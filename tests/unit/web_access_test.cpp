@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "echolink/simulated_node.h"
+#include "echolink/transmit_inhibit.h"
 #include "web/http_request.h"
 #include "web/status_text.h"
 #include "web/user_store.h"
@@ -87,7 +89,9 @@ TEST(WebAccess, UsersFileIsPrivateAndHoldsArgon2idHashes) {
 TEST(WebAccess, RequestReaderRefusesWhatIsTooLargeOrMalformed) {
   HttpRequest r;
   auto parse = [&](const std::string& text) { return parseHead(text, r); };
-  auto ok = parse("POST /api/login?x=%41+b HTTP/1.1\r\nHost: a\r\nContent-Length: 12\r\nCookie: k=1; quillmere_session=abc\r\n\r\n{}");
+  auto ok = parse(
+      "POST /api/login?x=%41+b HTTP/1.1\r\nHost: a\r\nContent-Length: 12\r\nCookie: k=1; "
+      "quillmere_session=abc\r\n\r\n{}");
   ASSERT_EQ(ok.kind, HeadParse::Kind::Done);
   EXPECT_EQ(r.path, "/api/login");
   EXPECT_EQ(r.queryParameter("x"), "A b");
@@ -124,6 +128,33 @@ TEST(WebAccess, MetricsTextCountsAndEscapes) {
   EXPECT_NE(m.find("\nquillmere_stations 2\n"), std::string::npos);
   EXPECT_NE(m.find("quillmere_info{callsign=\"N0\\\"CALL\\n\"} 1\n"), std::string::npos);
   EXPECT_NE(statusJson(s, 12'000).find("\"callsign\":\"N0\\\"CALL\\n\""), std::string::npos);
+}
+
+struct PttLog : OutputLog {
+  std::vector<std::string> ptt;
+  void record(const OutputEvent& e) override {
+    if (e.kind == "ptt") ptt.push_back(e.arg);
+  }
+};
+
+TEST(WebControl, TransmitInhibitReleasesAndHoldsTheTransmitterUntilLifted) {
+  PttLog log;
+  SimulatedNode node(log);
+  TransmitInhibit inhibit(node);
+  auto app = inhibit.createApp();
+  app->SetPTT(true);  // speech under way
+  inhibit.set(true);
+  EXPECT_FALSE(node.pttState());
+  app->SetPTT(true);  // the next announcement
+  node.setRx(true);   // a station talks: the node would key by itself
+  EXPECT_FALSE(node.pttState());
+  EXPECT_EQ(log.ptt, (std::vector<std::string>{"on", "off"}));
+  inhibit.set(false);
+  EXPECT_TRUE(node.pttState());  // the station's audio keys again once lifted; the held request does not
+  node.setRx(false);
+  EXPECT_FALSE(node.pttState());
+  app->SetPTT(true);
+  EXPECT_TRUE(node.pttState());
 }
 
 }  // namespace
