@@ -7,13 +7,12 @@ import json
 import os
 import shutil
 import socket
-import subprocess
 import sys
-import tempfile
-import threading
 import time
 import urllib.error
 import urllib.request
+
+from web_node import WebNode, wait_until
 
 # Debian's python3-selenium, also when another python3 comes first on the PATH.
 sys.path.append("/usr/lib/python3/dist-packages")
@@ -42,53 +41,10 @@ def check(condition, what):
         failures.append(what)
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-work = tempfile.mkdtemp(prefix="quillmere-web-")
-home, machine, state = (os.path.join(work, d) for d in ("home", "machine", "state"))
-for d in (home, machine, state):
-    os.makedirs(d)
-port = free_port()
-base = "http://127.0.0.1:%d" % port
-with open(os.path.join(machine, "quillmere_web.ini"), "w") as f:
-    f.write("[SETTINGS]\r\nEnabled=1\r\nListen=127.0.0.1:%d\r\nMetricsToken=scrape-me\r\n" % port)
-env = dict(os.environ, XDG_STATE_HOME=state, XDG_RUNTIME_DIR=work, XDG_CONFIG_HOME=home, LC_ALL="C")
-for user, role, password in (("op", "operator", "op pass"), ("view", "viewer", "view pass")):
-    added = subprocess.run([BIN, "--add-user", user, "--role", role, "--machine-dir", machine], input=password + "\n",
-                           text=True, capture_output=True, env=env)
-    check(added.returncode == 0, "--add-user %s --role %s" % (user, role))
-check(oct(os.stat(os.path.join(machine, "quillmere_web_users")).st_mode & 0o777) == "0o600", "the users file is 0600")
-
-program = subprocess.Popen([BIN, "--headless", "--no-report", "--voice", "estimate", "--home", home, "--machine-dir",
-                            machine], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                           text=True, env=env, bufsize=1)
-transcript = []
-
-
-def read_transcript():
-    for line in program.stdout:
-        transcript.append(line.rstrip("\n"))
-
-
-threading.Thread(target=read_transcript, daemon=True).start()
-
-
-def type_line(line):
-    program.stdin.write(line + "\n")
-    program.stdin.flush()
-
-
-def wait_until(predicate, seconds):
-    end = time.time() + seconds
-    while time.time() < end:
-        if predicate():
-            return True
-        time.sleep(0.05)
-    return False
+node = WebNode(BIN, "MetricsToken=scrape-me\r\n", (("op", "operator", "op pass"), ("view", "viewer", "view pass")))
+base, port, transcript, type_line = node.base, node.port, node.transcript, node.type_line
+check(all(node.added), "--add-user with each role")
+check(oct(os.stat(os.path.join(node.machine, "quillmere_web_users")).st_mode & 0o777) == "0o600", "the users file is 0600")
 
 
 def request(method, path, body=None, headers=None, cookie=None):
@@ -128,8 +84,7 @@ def login(user, password):
 
 browser = None
 try:
-    started = wait_until(lambda: socket.socket().connect_ex(("127.0.0.1", port)) == 0, 20)
-    check(started, "the web server listens")
+    check(node.listening, "the web server listens")
 
     # The API: login, the cookie's attributes, the status.
     status, cookie, csrf, headers = login("op", "op pass")
@@ -240,16 +195,11 @@ try:
     # Five wrong passwords in a row lock the login.
     codes = [login("op", "wrong")[0] for _ in range(5)]
     check(codes == [401] * 5 and login("op", "op pass")[0] == 429, "five wrong passwords lock the login (429)")
-    check(program.poll() is None, "the program is still running")
+    check(node.process.poll() is None, "the program is still running")
 finally:
     if browser:
         browser.quit()
-    program.terminate()
-    try:
-        program.wait(10)
-    except subprocess.TimeoutExpired:
-        program.kill()
-    shutil.rmtree(work, ignore_errors=True)
+    node.stop()
 
 if failures:
     print("%d failed; the transcript's end:" % len(failures))
