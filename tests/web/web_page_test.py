@@ -76,6 +76,21 @@ def raw(data):
     return answer.decode(errors="replace")
 
 
+# With QUILLMERE_WEB_SCREENSHOTS=DIR, pictures of each page at a phone's and a desktop's size go there.
+SHOTS = os.environ.get("QUILLMERE_WEB_SCREENSHOTS")
+
+
+def shoot(name):
+    if not SHOTS:
+        return
+    os.makedirs(SHOTS, exist_ok=True)
+    for size, (width, height) in (("phone", (412, 900)), ("desktop", (1280, 800))):
+        browser.set_window_size(width, height)
+        time.sleep(0.3)
+        browser.save_screenshot(os.path.join(SHOTS, "web-%s-%s.png" % (name, size)))
+    browser.set_window_size(412, 900)
+
+
 def login(user, password):
     status, body, headers = request("POST", "/api/login", {"user": user, "password": password})
     cookie = (headers.get("Set-Cookie") or "").split(";")[0]
@@ -166,6 +181,7 @@ try:
     type_line('connect "<img src=x onerror=alert(1)>" Name 1.2.3.4')
     WebDriverWait(browser, 5).until(lambda b: "<img" in b.find_element(By.ID, "stations").text)
     check(not browser.find_elements(By.CSS_SELECTOR, "#stations img"), "a station's callsign is escaped on the page")
+    type_line("connect W1AW-L Hiram 10.0.0.7")
 
     # A call, hung up from the control page.
     type_line('dtmf "*#123"')
@@ -173,7 +189,9 @@ try:
     type_line('dtmf "A"')
     WebDriverWait(browser, 30).until(lambda b: "inprogress" in b.find_element(By.ID, "call").text and " s" in
                                      b.find_element(By.ID, "call").text)
+    shoot("status")
     browser.find_element(By.CSS_SELECTOR, "[data-page=control]").click()
+    shoot("control")
     browser.find_element(By.CSS_SELECTOR, "[data-command=hangup]").click()
     ended = wait_until(lambda: any("STATUS FINISHED" in l for l in transcript), 10)
     check(ended, "hang up from the page ends the call (the transcript shows it)")
@@ -182,6 +200,7 @@ try:
     browser.find_element(By.CSS_SELECTOR, "[data-page=history]").click()
     WebDriverWait(browser, 10).until(lambda b: "Web: op: hangup" in b.find_element(By.ID, "history-lines").text)
     check(True, "the hang-up is in the history log with the user's name")
+    shoot("history")
 
     # The inhibit keeps the transmitter released while the node would key it.
     status, _, _ = request("POST", "/api/command", {"command": "inhibit-on"}, {"X-CSRF-Token": csrf}, cookie)
