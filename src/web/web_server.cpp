@@ -158,6 +158,7 @@ bool WebServer::start(std::string& error) {
     conf.setPrivateKey(key);
     conf.setPeerVerifyMode(QSslSocket::VerifyNone);
     tls->setSslConfiguration(conf);
+    tls->setHandshakeTimeout(static_cast<int>(config_.requestDeadline.count()));  // a client that never finishes
     server_ = tls;
   } else {
     server_ = new QTcpServer(this);
