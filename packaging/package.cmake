@@ -68,10 +68,11 @@ a history log.
 
 It runs as a desktop program with a node simulator, headless (a systemd unit
 for a radio node is included), or as scenarios in virtual time for testing.")
-# Libraries found by dpkg-shlibdeps; libcurl is loaded only while a report is sent, so it is named here.
+# Libraries found by dpkg-shlibdeps; libcurl is loaded only while a report is sent, so it is named here. The node runs
+# baresip's core (not the baresip package, whose Recommends bring GTK, GStreamer and FFmpeg) and a JACK server. jackd2
+# recommends qjackctl and FireWire drivers: a headless node is installed with --no-install-recommends (the README).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, libcurl4")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "baresip, jackd2")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, libcurl4, baresip-core, jackd2")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/debian/postinst
                                        ${CMAKE_SOURCE_DIR}/packaging/debian/prerm
                                        ${CMAKE_SOURCE_DIR}/packaging/debian/postrm)

@@ -48,12 +48,11 @@ check_file_list() {
   recommends=$(dpkg-deb -f "$deb" Recommends)
   echo "Depends: $depends"
   echo "Recommends: $recommends"
-  for p in adduser libcurl4 libqt6core6 libespeak-ng1; do
+  for p in adduser libcurl4 libqt6core6 libespeak-ng1 libsystemd0 baresip-core jackd2; do
     check "it depends on $p" grep -qE "(^|, )$p( |,|$)" <<<"$depends"
   done
-  for p in baresip jackd2; do
-    check "it recommends $p" grep -qE "(^|, )$p( |,|$)" <<<"$recommends"
-  done
+  # baresip's Recommends (GTK, GStreamer, FFmpeg) would bring a desktop onto a headless node.
+  check "it names no baresip beyond baresip-core" sh -c "! grep -qE '(^|, )baresip( |,|$)' <<<'$depends, $recommends'"
   check "its maintainer scripts are there" sh -c "dpkg-deb -I '$deb' | grep -q postinst && dpkg-deb -I '$deb' | grep -q postrm"
 }
 

@@ -6,5 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
-scripts/build.sh >/dev/null
+# The build's progress goes to standard error, so standard output stays the program's transcript.
+if [ ! -x build/quillmere ]; then
+  echo "run.sh: building Quillmere; the first build compiles everything and can take a quarter of an hour on two" \
+    "cores (later builds take seconds)" >&2
+fi
+scripts/build.sh >&2
 exec build/quillmere "$@"

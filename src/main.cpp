@@ -12,9 +12,11 @@
 #include "espeak/espeak_voice.h"
 #include "launch/launch.h"
 #include "launch/radio_launch.h"
+#include "launch/service_manager.h"
 #include "oath/oath_backend.h"
 #include "options.h"
 #include "platform/instance_lock.h"
+#include "platform/log_priority.h"
 #include "radio/config_check.h"
 #include "radio/lines.h"
 #include "radio/release_ptt.h"
@@ -60,13 +62,14 @@ std::optional<int> runDesktopModule(int argc, char** argv) {
   return std::nullopt;
 }
 
-int runHeadless(const qm::Options& o, std::ostream& transcript, qm::AirRecording* air, int argc, char** argv) {
+int runHeadless(qm::Options o, std::ostream& transcript, qm::AirRecording* air, int argc, char** argv) {
   std::setlocale(LC_TIME, "");
   QCoreApplication app(argc, argv);
   qm::QtScheduler scheduler;
   qm::Folders folders{o.home ? std::filesystem::path(*o.home) : qm::Folders::defaultHome(),
                       o.machineDir ? std::filesystem::path(*o.machineDir) : qm::Folders::defaultMachine(),
                       qm::Folders::defaultState()};
+  qm::chooseBackends(o, folders, true);
   std::error_code ec;
   std::filesystem::create_directories(folders.home, ec);
   auto lock = std::make_unique<qm::FileInstanceLock>(qm::FileInstanceLock::defaultPath(folders.home));
@@ -79,7 +82,11 @@ int runHeadless(const qm::Options& o, std::ostream& transcript, qm::AirRecording
   equipment = equipSession(o, session, scheduler, air);
   qm::HeadlessConsole console(session);
   qm::HeadlessConsole::tellHowToStop(std::cerr, o.transcript ? *o.transcript : "");
-  session.start();
+  qm::ServiceManager service(scheduler, qm::radioNodeOf(session));
+  session.start();  // a start that is refused ends the program here
+  service.ready("on the air as " + session.node.callsign() + " (" +
+                (o.node == "radio" ? "the radio" : "the SIMULATED node") + ", " +
+                (o.skype == "sip" ? "SIP calls" : "the SIMULATED telephone") + ")");
   console.begin();
   return app.exec();
 }
@@ -88,6 +95,7 @@ int runHeadless(const qm::Options& o, std::ostream& transcript, qm::AirRecording
 
 int main(int argc, char** argv) {
   qm::ensureStandardStreams();
+  qm::useJournalPriorities();
   qm::ignoreBrokenPipe();
   // Before any line can be opened: a crash releases every PTT line the program holds.
   qm::radio::installEmergencyRelease();

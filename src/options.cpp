@@ -33,9 +33,11 @@ std::string usageText() {
          ")\n"
          "  --callsign CALL    the node's callsign (default: the radio node's settings, else N0CALL-L)\n"
          "  --node NAME        the EchoLink node: sim (simulated) or radio (this machine's radio interface through\n"
-         "                     JACK, set up in quillmere_radio.ini; not in a virtual-time scenario)\n"
+         "                     JACK, set up in quillmere_radio.ini; not in a virtual-time scenario); default: Node\n"
+         "                     in quillmere.ini, else sim\n"
          "  --skype NAME       the Skype backend: sim (a simulated client) or sip (real calls through baresip,\n"
-         "                     set up in quillmere_sip.ini; headless or --real-time)\n"
+         "                     set up in quillmere_sip.ini; headless or --real-time); default: Telephone in\n"
+         "                     quillmere.ini, else sim (a scenario keeps sim unless asked)\n"
          "  --voice NAME       espeak (speaks aloud) or estimate (silent, takes the time speech would)\n"
          "  --air FILE.wav     record everything keyed onto the air (speech and Morse)\n"
          "  --report-url URL   where the usage report goes; --no-report sends none\n"
@@ -97,12 +99,14 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
       o.callsignGiven = true;
     } else if (a == "--node") {
       if (!value(o.node)) return std::nullopt;
+      o.nodeGiven = true;
       if (o.node != "sim" && o.node != "radio") {
         error = "unknown node backend '" + o.node + "' (known: sim, radio)";
         return std::nullopt;
       }
     } else if (a == "--skype") {
       if (!value(o.skype)) return std::nullopt;
+      o.skypeGiven = true;
       if (o.skype != "sim" && o.skype != "sip") {
         error = "unknown Skype backend '" + o.skype + "' (known: sim, sip)";
         return std::nullopt;

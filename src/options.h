@@ -24,6 +24,8 @@ struct Options {
   std::string callsign = "N0CALL-L";
   bool callsignGiven = false;  // --callsign was on the command line
   std::string node = "sim", skype = "sim";
+  // --node, --skype were on the command line: they win over quillmere.ini's Node and Telephone (node_configuration.h)
+  bool nodeGiven = false, skypeGiven = false;
   std::optional<std::string> voice;  // default by mode: espeak, or estimate in a scenario
   std::optional<std::string> air;
   std::optional<std::string> reportUrl;

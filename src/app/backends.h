@@ -1,6 +1,7 @@
 #pragma once
 // The platform and the outside applications, chosen once (in main, the scenario runner or a test) and handed to the
 // Program. Logic sees these interfaces only.
+#include <functional>
 #include <string>
 
 #include "platform/control.h"
@@ -42,6 +43,10 @@ struct Backends {
   // One-time switch-on codes and the QR code that shows their secret (liboath, libqrencode); null when not built in.
   OneTimeCodeBackend* oneTimeCodes = nullptr;
   QrEncoder* qr = nullptr;
+  // Run by the load once its checks have passed (the node answers, sysop mode, no other copy) and before it announces
+  // or keys anything: a real node opens and checks its lines and audio here, and ends the program when it cannot.
+  // Unset: the node needs no start (the simulated node).
+  std::function<void()> startNode = nullptr;
   // Where the usage report goes ("http://HOST[:PORT]/PATH"); empty for the built-in default.
   std::string reportUrl = "";
 };

@@ -92,6 +92,7 @@ void frmMain::Form_Load() {
     b.prompter.show("Program is already running.", "", BoxIcon::None, BoxButtons::Ok);
     program_.end();
   }
+  if (b.startNode) b.startNode();
   startTimers();
   EchoLinkEvents events = mainEvents;
   events.Closing = EchoLink->events.Closing;

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "echolink_net/echolink_network.h"
+#include "platform/log_priority.h"
 #include "scenario/script.h"
 
 namespace qm::echolink_net {
@@ -61,11 +62,13 @@ class NetworkLink : public radio::NetworkPort, public NetworkListener {
   }
   void networkAudio(const float* samples, std::size_t count) override { host_.networkAudio(samples, count); }
   void directoryStatus(DirectoryStatus status) override {
-    std::cerr << "EchoLink directory: " << directoryStatusName(status) << '\n';
+    std::cerr << logPrefix(LogLevel::Info) << "EchoLink directory: " << directoryStatusName(status) << '\n';
     host_.networkStatus(std::string("directory: ") + directoryStatusName(status));
   }
   void problem(const std::string& text) override { host_.networkProblem("EchoLink: " + text); }
-  void remark(const std::string& text) override { std::cerr << "EchoLink: " << text << '\n'; }
+  void remark(const std::string& text) override {
+    std::cerr << logPrefix(LogLevel::Info) << "EchoLink: " << text << '\n';
+  }
   void announce(const std::string& text) override { host_.networkAnnounce(text); }
 
  private:

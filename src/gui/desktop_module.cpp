@@ -9,6 +9,13 @@ extern "C" __attribute__((visibility("default"))) int quillmere_desktop_main(int
   std::string error;
   auto options = qm::parseOptions(args, error);
   if (!options) return 2;  // the executable has already checked the options
+  // Screenshots run on scratch folders and the simulated backends.
+  if (!options->screenshots)
+    qm::chooseBackends(
+        *options,
+        {options->home ? std::filesystem::path(*options->home) : qm::Folders::defaultHome(),
+         options->machineDir ? std::filesystem::path(*options->machineDir) : qm::Folders::defaultMachine()},
+        false);
   auto outputs = qm::openOutputs(*options);
   if (!outputs) return 2;
   qm::AirRecording* air = outputs->air.get();

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "app/node_configuration.h"
 #include "curl/curl_http_client.h"
 #include "espeak/espeak_voice.h"
 #include "launch/radio_launch.h"
@@ -25,10 +26,9 @@ std::function<void(const std::string&)> problemListener;
 std::vector<std::string> earlyProblems;  // reported before anyone listened; the first few are kept
 std::vector<std::function<void(const std::string&)>> problemWatchers;
 constexpr std::size_t kEarlyProblems = 20;
-}  // namespace
 
-void reportProblem(const std::string& problem) {
-  std::cerr << "quillmere: " << problem << std::endl;
+void report(const std::string& problem, LogLevel level) {
+  std::cerr << logPrefix(level) << "quillmere: " << problem << std::endl;
   std::function<void(const std::string&)> listener;
   std::vector<std::function<void(const std::string&)>> watchers;
   {
@@ -46,6 +46,15 @@ void reportProblem(const std::string& problem) {
 void watchProblems(std::function<void(const std::string&)> watcher) {
   std::lock_guard<std::mutex> hold(problemsMutex);
   problemWatchers.push_back(std::move(watcher));
+}
+}  // namespace
+
+void reportProblem(const std::string& problem) {
+  report(problem, LogLevel::Warning);
+}
+
+void reportError(const std::string& problem) {
+  report(problem, LogLevel::Error);
 }
 
 void listenForProblems(std::function<void(const std::string&)> listener) {
@@ -67,7 +76,7 @@ void installSip(Session& session) {
     if (text.rfind("baresip is down", 0) == 0)
       reportProblem("sip: " + text);
     else
-      std::cerr << "quillmere: sip: " << text << std::endl;
+      std::cerr << logPrefix(LogLevel::Info) << "quillmere: sip: " << text << std::endl;
   });
   if (radio::RadioNode* node = radioNodeOf(session)) {
     sip.useJack(node->callPeer, [node] { return node->jackSampleRate(); });
@@ -130,6 +139,16 @@ std::shared_ptr<void> equipSession(const Options& o, Session& session, Scheduler
     web::installWebServer(session, std::move(web));
   }
   return equipment;
+}
+
+void chooseBackends(Options& o, const Folders& folders, bool unattended) {
+  const NodeConfiguration c = readNodeConfiguration(folders, o.nodeGiven ? std::optional(o.node) : std::nullopt,
+                                                    o.skypeGiven ? std::optional(o.skype) : std::nullopt);
+  for (const std::string& problem : c.problems) reportProblem(problem);
+  if (unattended)
+    for (const std::string& warning : c.simulatedWhileConfigured) reportProblem("WARNING: " + warning);
+  o.node = c.node;
+  o.skype = c.telephone;
 }
 
 std::unique_ptr<Outputs> openOutputs(const Options& options) {

@@ -10,6 +10,8 @@
 
 #include "echolink/air_recording.h"
 #include "options.h"
+#include "platform/folders.h"
+#include "platform/log_priority.h"
 
 namespace qm {
 
@@ -19,12 +21,21 @@ class EspeakVoice;
 
 // A problem the operator must hear of (a voice, a sound device, a server that cannot start): a "quillmere: ..." line
 // on standard error, and told to the listener, if one listens (the desktop shows it where the operator looks).
-// Safe from any thread; the listener is called on the reporting thread.
+// Safe from any thread; the listener is called on the reporting thread. Under systemd the line is a warning in the
+// journal (platform/log_priority.h).
 void reportProblem(const std::string& problem);
+// The same for a problem that ends the program: an error in the journal.
+void reportError(const std::string& problem);
 // Sets (or, with nullptr, removes) the listener; problems reported before it listened are told to it at once.
 void listenForProblems(std::function<void(const std::string&)> listener);
 // Adds a watcher told of every problem reported from now on, beside the listener (the web page). Any thread.
 void watchProblems(std::function<void(const std::string&)> watcher);
+
+// The backends that quillmere.ini's Node and Telephone choose where the command line names none
+// (app/node_configuration.h), set in `o`. A bad value is reported with what is used instead; a run with no person at a
+// screen (`unattended`: headless, a service) also says loudly when a simulated backend stands where the real one's
+// settings file lies.
+void chooseBackends(Options& o, const Folders& folders, bool unattended);
 
 // The transcript file (or standard output) and the air recording, opened as the options say.
 struct Outputs {

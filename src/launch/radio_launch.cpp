@@ -25,6 +25,9 @@ namespace qm {
 
 namespace {
 
+// How long the start waits for JACK: a JackServer it starts has ten seconds to come up.
+constexpr std::chrono::seconds kAudioWait{12};
+
 // The program's own DTMF codes as they stand now: its switch codes, "*#" requests, "A", "DD" and the buddy codes.
 bool isProgramCode(Program& program, const std::string& digits) {
   if (digits.empty()) return false;
@@ -47,6 +50,7 @@ class RadioExtension : public SessionExtension {
   ~RadioExtension() override { setFaultHook(nullptr); }
 
   void programCreated(Program& program) override {
+    program.backends().startNode = [this] { startNode(); };
     auto path = session_.backends.folders.home / radio::kRadioSettingsFile;
     std::vector<std::string> problems;
     radio::RadioSettings settings = radio::readRadioSettings(path, problems);
@@ -72,12 +76,17 @@ class RadioExtension : public SessionExtension {
     addEchoLinkSettingsWindow(program, [node] { node->rebuildNetwork(); });
   }
 
-  void programStarted() override {
+  // Run by the load once its checks have passed, before it announces or keys anything.
+  void startNode() {
     std::string error;
-    if (node_.start(error)) return;
+    if (node_.start(error, true)) {
+      // The load's announcement goes on the air only once JACK has answered, or its trouble has been told.
+      if (auto problem = node_.awaitAudio(kAudioWait)) reportProblem(*problem);
+      return;
+    }
     // A radio node that cannot reach its lines does not run: nothing is keyed, and a person hears why (on the
     // desktop in a box, answered before the program ends, rather than a window that vanishes).
-    reportProblem(error);
+    reportError(error);
     radio::releaseAllPttLinesNow();
     session_.program().backends().prompter.show(error, "", BoxIcon::Critical, BoxButtons::Ok);
     radio::endStartedJackServersNow();

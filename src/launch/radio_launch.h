@@ -1,7 +1,8 @@
 #pragma once
 // The radio node (--node radio) in a session: made with the session, its settings read from quillmere_radio.ini
-// when the program is created, started (its lines opened) only once the program's start-up checks have passed, so a
-// refused start never touches the transmitter. Every way the program ends releases the PTT line.
+// when the program is created, started (its lines opened, JACK asked) once the program's start-up checks have passed
+// and before the load announces anything: a refused start never touches the transmitter, and a node whose lines cannot
+// be opened ends the program before anything is keyed. Every way the program ends releases the PTT line.
 #include <memory>
 #include <vector>
 

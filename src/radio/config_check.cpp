@@ -7,6 +7,7 @@
 #include <regex>
 #include <sstream>
 
+#include "app/node_configuration.h"
 #include "platform/clock_format.h"
 #include "platform/profile_file.h"
 #include "platform/virtual_scheduler.h"
@@ -184,6 +185,11 @@ void checkLine(const char* key, const std::string& value, LineUse use, const Dev
 CheckReport checkConfiguration(const Folders& folders, const DeviceInventory& inventory) {
   CheckReport report;
   report.problems = startProblems(folders);
+  const NodeConfiguration backends = readNodeConfiguration(folders);
+  report.node.push_back("node: " + backends.node + " (" + backends.nodeFrom + ")");
+  report.node.push_back("telephone: " + backends.telephone + " (" + backends.telephoneFrom + ")");
+  for (const std::string& warning : backends.simulatedWhileConfigured) report.node.push_back("WARNING: " + warning);
+  report.problems.insert(report.problems.end(), backends.problems.begin(), backends.problems.end());
   std::vector<std::string> sip;
   if (fs::exists(folders.inProgramFolder(kSipSettingsFile)))
     readSipSettings(folders.inProgramFolder(kSipSettingsFile), sip);
@@ -218,6 +224,8 @@ int runConfigCheck(const Folders& folders, std::ostream& out) {
   out << "Settings in " << folders.home.string() << " and " << folders.machine.string() << ":\n";
   if (report.problems.empty()) out << "  no problems\n";
   for (const std::string& line : report.problems) out << "  " << line << "\n";
+  out << "Backends (without --node and --skype, as the service starts):\n";
+  for (const std::string& line : report.node) out << "  " << line << "\n";
   out << "Radio node:\n";
   for (const std::string& line : report.radio) out << "  " << line << "\n";
   for (const std::string& line : report.blockers) out << "  cannot go on the air: " << line << "\n";

@@ -13,6 +13,7 @@
 namespace qm::radio {
 
 struct CheckReport {
+  std::vector<std::string> node;      // the backends a headless start or the service runs, and where each came from
   std::vector<std::string> problems;  // bad keys and values, each with what is used instead
   std::vector<std::string> radio;     // what the radio node would do with its lines and JACK
   std::vector<std::string> blockers;  // why the radio node could not go on the air

@@ -133,9 +133,10 @@ struct RadioNode::Loop : NetworkHost {
   }
 
   void jackFailed(const std::string& text) {
-    if (!jackReported)
-      problem(text + "; the radio has no audio until it is reachable (trying again with back-off up to " +
-              std::to_string(kLongestBackoffSeconds) + " s)");
+    const std::string told = text +
+                             "; the radio has no audio until it is reachable (trying again with back-off up to " +
+                             std::to_string(kLongestBackoffSeconds) + " s)";
+    if (!jackReported && !node.settleAudio(told)) problem(told);
     jackReported = true;
     retryIn(std::chrono::seconds(backoffSeconds));
     backoffSeconds = std::min(backoffSeconds * 2, kLongestBackoffSeconds);
@@ -168,6 +169,7 @@ struct RadioNode::Loop : NetworkHost {
     followCall();
     std::string error;
     if (!jack.connectRadio(s.capturePort, s.playbackPort, error)) problem(error);
+    node.settleAudio("");
     if (jackReported) problem("JACK: connected again (" + std::to_string(rate) + " Hz)");
     jackReported = false;
   }
@@ -449,6 +451,7 @@ struct RadioNode::Loop : NetworkHost {
   }
 
   void pump() {
+    if (node.onAlive) node.onAlive();
     receive();
     serviceNetwork();
     if (squelch && squelch->fd() < 0) readSquelch();
@@ -540,7 +543,7 @@ RadioNode::~RadioNode() {
   if (wakeFd_ >= 0) ::close(wakeFd_);
 }
 
-bool RadioNode::start(std::string& error) {
+bool RadioNode::start(std::string& error, bool awaitAudio) {
   if (thread_.joinable()) return true;
   ::signal(SIGPIPE, SIG_IGN);       // a reader that went away (a pty, a pipe) never ends the program
   jack_set_error_function(silent);  // JACK's own complaints: the node reports what failed in its words
@@ -578,9 +581,33 @@ bool RadioNode::start(std::string& error) {
     queue_.clear();
   }
   l.requested = requested_;
+  {
+    std::lock_guard lock(audioLock_);
+    audioAwaited_ = awaitAudio;
+    audioKnown_ = audioWaitOver_ = false;
+    audioProblem_.clear();
+  }
   thread_ = std::thread([this] { run(); });
   pthread_setname_np(thread_.native_handle(), "radio-node");  // so it can be told apart in top and /proc
   return true;
+}
+
+bool RadioNode::settleAudio(const std::string& problem) {
+  std::lock_guard lock(audioLock_);
+  if (audioKnown_) return false;
+  audioKnown_ = true;
+  audioProblem_ = problem;
+  audioSettled_.notify_all();
+  return audioAwaited_ && !audioWaitOver_;
+}
+
+std::optional<std::string> RadioNode::awaitAudio(std::chrono::milliseconds limit) {
+  std::unique_lock lock(audioLock_);
+  if (!audioAwaited_) return std::nullopt;
+  audioSettled_.wait_for(lock, limit, [this] { return audioKnown_; });
+  audioWaitOver_ = true;
+  if (!audioKnown_ || audioProblem_.empty()) return std::nullopt;
+  return audioProblem_;
 }
 
 void RadioNode::stop() {

@@ -16,10 +16,13 @@
 // The scenario language's node inputs (dtmf, carrier, ...) act on this node too: they are injected on the program's
 // thread as if the radio had raised them.
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,7 +50,12 @@ class RadioNode : public InjectableNode {
   // Opens the lines (the transmitter released) and starts the node's thread, which then connects to JACK, starting
   // JackServer when no server runs. False, with `error` naming the line, what failed and what exists, when a line
   // cannot be opened. JACK trouble is reported through onProblem and retried with back-off.
-  bool start(std::string& error);
+  // With `awaitAudio` set, the outcome of the first JACK attempt is kept for awaitAudio instead of told through
+  // onProblem, so the start can tell it before anything goes on the air.
+  bool start(std::string& error, bool awaitAudio = false);
+  // After start(error, true): waits until the first JACK attempt has an outcome, at most `limit`. Its trouble when the
+  // node has no audio; nothing when JACK is connected (or the wait ran out, whatever comes later being told).
+  std::optional<std::string> awaitAudio(std::chrono::milliseconds limit);
   // Releases the transmitter, ends the thread, the JACK client and any server it started.
   void stop();
   bool running() const { return thread_.joinable(); }
@@ -74,6 +82,10 @@ class RadioNode : public InjectableNode {
   void releaseAfterFault() {
     if (requested_) programSetPTT(false);
   }
+
+  // Called on the node's thread at each turn of its loop (every 20 ms): the service's watchdog learns that the thread
+  // runs. Set before start.
+  std::function<void()> onAlive;
 
   // The JACK client name of the phone call's audio (baresip's jack_client_name); set before start.
   std::string callPeer = "quillmere-call";
@@ -141,6 +153,8 @@ class RadioNode : public InjectableNode {
   void command(std::function<void()> f);
   void programSetPTT(bool on);
   void run();
+  // The node's thread: the first JACK attempt's outcome (empty: connected). True when awaitAudio takes the trouble.
+  bool settleAudio(const std::string& problem);
 
   Scheduler& program_;
   OutputLog& log_;
@@ -166,6 +180,12 @@ class RadioNode : public InjectableNode {
   std::mutex queueLock_;
   std::vector<std::function<void()>> queue_;
   int wakeFd_ = -1;
+
+  // The first JACK attempt's outcome, handed from the node's thread to the start that waits for it.
+  std::mutex audioLock_;
+  std::condition_variable audioSettled_;
+  bool audioAwaited_ = false, audioKnown_ = false, audioWaitOver_ = false;
+  std::string audioProblem_;
 
   std::unique_ptr<Loop> loop_;  // the node thread's state
   std::thread thread_;

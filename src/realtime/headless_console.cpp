@@ -1,5 +1,7 @@
 #include "realtime/headless_console.h"
 
+#include "platform/log_priority.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "platform/log_priority.h"
 #include "realtime/qt_scheduler.h"
 #include "scenario/script.h"
 #include "scenario/session.h"
@@ -22,8 +25,9 @@ void HeadlessConsole::begin() {
 }
 
 void HeadlessConsole::tellHowToStop(std::ostream& err, const std::string& transcriptFile) {
-  err << "quillmere: running headless; commands are read from standard input, the transcript goes to "
-      << (transcriptFile.empty() ? std::string("standard output") : transcriptFile) << "\n"
+  err << logPrefix(LogLevel::Info) << "quillmere: running headless; commands are read from standard input, the "
+      << "transcript goes to " << (transcriptFile.empty() ? std::string("standard output") : transcriptFile) << "\n"
+      << logPrefix(LogLevel::Info)
       << "quillmere: stop with Ctrl-C or SIGTERM (SIGINT and SIGHUP too): the transmitter is released and the "
          "program ends"
       << std::endl;
@@ -35,10 +39,11 @@ void HeadlessConsole::readInput() {
   if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
   if (n <= 0) {
     notifier_->setEnabled(false);
+    // A service's standard input is at its end from the start: nothing wrong with that.
     if (n < 0)
       std::cerr << "quillmere: standard input cannot be read (" << std::strerror(errno) << ")";
     else
-      std::cerr << "quillmere: standard input has ended";
+      std::cerr << logPrefix(LogLevel::Info) << "quillmere: standard input has ended";
     std::cerr << "; the node goes on running until it is stopped" << std::endl;
     return;
   }

@@ -58,7 +58,9 @@ void QtScheduler::hold(std::chrono::milliseconds duration) {
   // A stop signal cuts the hold short, so the node closes at once instead of after the utterance.
   auto end = std::chrono::steady_clock::now() + duration;
   while (!stopRequested()) {
-    auto left = end - std::chrono::steady_clock::now();
+    const auto now = std::chrono::steady_clock::now();
+    holdTurn_ = now.time_since_epoch().count();
+    auto left = end - now;
     if (left <= std::chrono::steady_clock::duration::zero()) break;
     std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(20)));
   }

@@ -3,6 +3,8 @@
 // window timer is a QTimer; holding the thread really blocks it, and Qt coalesces the ticks that fell due meanwhile.
 #include <QObject>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
 
@@ -22,8 +24,13 @@ class QtScheduler : public Scheduler {
   void hold(std::chrono::milliseconds duration) override;
   void armTimer(Timer& timer) override;
   void disarmTimer(Timer& timer) override;
+  // The last turn of a hold (an utterance): the thread is busy on purpose, not hung. Any thread.
+  std::chrono::steady_clock::time_point lastHoldTurn() const {
+    return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(holdTurn_.load()));
+  }
 
  private:
+  std::atomic<std::chrono::steady_clock::rep> holdTurn_{0};
   QObject context_;
   std::map<Timer*, std::unique_ptr<QTimer>> timers_;
 };

@@ -4,7 +4,9 @@
 # with SIGTERM as systemd does, and checks that the transmitter was released and the transcript ends with the exit;
 # then runs the unit's ExecStopPost (--release-ptt) the same way.
 #   service_stop_test.sh PROGRAM UNIT
-# The simulated node stands in for --node radio; the voice is the silent estimate and no usage report is sent.
+# The simulated node stands in for the radio (quillmere.ini names no Node); the voice is the silent estimate and no
+# usage report is sent. The program runs from a copy in the test's folder, which the test's user can reach wherever the
+# build is (a clone under /root is closed to other users).
 set -uo pipefail
 program=$1 unit=$2
 
@@ -39,7 +41,6 @@ read -r -a argv <<<"$exec_start"
 argv[0]=$program
 for i in "${!argv[@]}"; do
   [ "${argv[$i]}" = "/etc/quillmere" ] && argv[$i]=$etc
-  [ "${argv[$i]}" = "radio" ] && [ "${argv[$((i - 1))]}" = "--node" ] && argv[$i]=sim
 done
 argv+=(--no-report --voice estimate)
 environment=(PATH=/usr/bin:/bin)
@@ -58,6 +59,10 @@ if [ "$(id -u)" -eq 0 ] && command -v useradd >/dev/null && command -v setpriv >
   user=qmsvc$$
   useradd --system --no-create-home --home-dir "$state" --shell /usr/sbin/nologin --user-group "$user" ||
     fail "cannot create the user $user"
+  mkdir "$work/bin"
+  cp "$program" "$work/bin/quillmere" || fail "cannot copy the program to $work/bin"
+  program=$work/bin/quillmere
+  argv[0]=$program
   chown -R "$user:$user" "$work"
   chmod 0755 "$work"
   as_user=(setpriv "--reuid=$user" "--regid=$user" --init-groups --inh-caps=-all)

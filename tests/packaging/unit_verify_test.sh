@@ -24,7 +24,10 @@ expect() {
     failed=1
   fi
 }
-expect "ExecStart=$installed --headless --node radio --home /etc/quillmere --machine-dir /etc/quillmere"
+# No backend option: the settings in /etc/quillmere choose the node and the telephone.
+expect "ExecStart=$installed --headless --home /etc/quillmere --machine-dir /etc/quillmere"
+expect "Type=notify"
+expect "WatchdogSec=30s"
 expect "ExecStopPost=$installed --release-ptt --home /etc/quillmere"
 expect "User=quillmere"
 expect "Restart=on-failure"

@@ -48,8 +48,8 @@ rig_start_bare() {
   trap rig_cleanup EXIT
 }
 
-rig_start() {
-  rig_start_bare
+# The JACK server, in folders rig_start_bare made.
+rig_start_server() {
   jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 1024 >"$work/jackd.log" 2>&1 &
   jack_pid=$!
   for _ in $(seq 50); do
@@ -58,6 +58,11 @@ rig_start() {
   done
   rig_skip_when_full "$work/jackd.log"
   fail "the dummy JACK server did not start: $(tail -3 "$work/jackd.log")"
+}
+
+rig_start() {
+  rig_start_bare
+  rig_start_server
 }
 
 # Waits until the node has made its lines and ports, then logs what the PTT line says.

@@ -1,12 +1,31 @@
 #!/usr/bin/env bash
-# A refused start never touches the transmitter: with a callsign without "-", or with another copy running, the
-# program ends before the radio node opens its lines, so the PTT line is never even made.
+# A refused start never touches the transmitter. A PTT or squelch line of any type that cannot be opened ends the
+# program (status 1) before the load keys or says anything. With a callsign without "-", or with another copy
+# running, the program ends before the radio node opens its lines, so the PTT line is never even made.
 #   refused_start.sh QUILLMERE RADIO_PEER TESTS_RADIO_DIR
 set -u
 quillmere=$1 peer=$2 here=$3
 source "$here/radio_rig.bash"
+rig_start_bare
+
+# Lines that cannot be opened, each type in turn, with a good line of the other kind: no JACK is needed to fail.
+missing=$work/no-such-folder
+for lines in "pty:$missing/ptt pty:$work/sq" "serial:$missing/ttyUSB0:RTS pty:$work/sq" \
+  "cm108:$missing/hidraw0:GPIO3 pty:$work/sq" "gpio:$missing/gpiochip0:5 pty:$work/sq" \
+  "pty:$work/ptt pty:$missing/sq" "pty:$work/ptt serial:$missing/ttyUSB0:DCD" \
+  "pty:$work/ptt cm108:$missing/hidraw0:VOL_UP" "pty:$work/ptt gpio:$missing/gpiochip0:6"; do
+  read -r ptt squelch <<<"$lines"
+  printf '[SETTINGS]\nJackServer=\nPtt=%s\nSquelch=%s\n' "$ptt" "$squelch" >"$work/home/quillmere_radio.ini"
+  timeout 20 "$quillmere" --headless --node radio --voice estimate --no-report --home "$work/home" \
+    --machine-dir "$work/machine" </dev/null >"$work/transcript.txt" 2>"$work/stderr.txt"
+  status=$?
+  [ "$status" -eq 1 ] || fail "Ptt=$ptt Squelch=$squelch: status $status, not 1"
+  grep -Eq ' (ptt on|say) ' "$work/transcript.txt" && fail "Ptt=$ptt Squelch=$squelch: keyed or spoke before failing"
+  grep -q "$missing" "$work/stderr.txt" || fail "Ptt=$ptt Squelch=$squelch: the failing line is not named"
+done
+
 need jackd
-rig_start
+rig_start_server
 settings() {  # the PTT and squelch lines' names
   printf '[SETTINGS]\nJackServer=\nSquelch=pty:%s/%s-squelch\nPtt=pty:%s/%s-ptt\n' "$work" "$1" "$work" "$1" \
     >"$work/home/quillmere_radio.ini"

@@ -3,7 +3,7 @@
 # user would: stop signals during an announcement, a reader of standard output that goes away, standard input that
 # ends, never ends a line, or holds lines the program refuses.
 # Usage: headless_console.sh QUILLMERE CASE, CASE one of stop-TERM stop-INT stop-HUP broken-pipe input-ended
-# endless-line long-line refused-lines scenario-stop. Every wait is bounded.
+# endless-line long-line refused-lines journal scenario-stop. Every wait is bounded.
 set -u -m
 trap "" PIPE # a write to a program that has gone fails and is reported, it does not end the test
 bin=$1
@@ -161,6 +161,20 @@ refused-lines)
   grep -q 'a NUL byte at column 10' "$work/err" || fail "the NUL byte is not named"
   grep -q "'dtmf' takes at least one digit" "$work/err" || fail "the empty DTMF string is not refused"
   [ "$(grep -c ' say ' "$work/out")" = 2 ] || fail "more than the two switch announcements were made"
+  stop_and_check "$work/out"
+  ;;
+journal)
+  # Standard error as systemd's journal stream (JOURNAL_STREAM names its device and inode): every line carries its
+  # priority, a problem (here: a SIP settings file beside the simulated telephone) as a warning, notes as information.
+  mkdir -p "$work/home"
+  printf '[SETTINGS]\r\n' >"$work/home/quillmere_sip.ini"
+  : >"$work/err"
+  JOURNAL_STREAM=$(stat -c '%d:%i' "$work/err") run </dev/null >"$work/out" 2>>"$work/err" &
+  pid=$!
+  wait_for "$work/err" 'standard input has ended' 10 || fail "the program did not start"
+  grep -v '^<[0-7]>' "$work/err" && fail "lines without a priority"
+  grep -q '^<4>quillmere: WARNING: the telephone is the SIMULATED' "$work/err" || fail "the warning is not a warning"
+  grep -q '^<6>quillmere: running headless' "$work/err" || fail "a note is not information"
   stop_and_check "$work/out"
   ;;
 scenario-stop)

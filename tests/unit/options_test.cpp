@@ -1,6 +1,12 @@
-// The command line's choice of the Skype backend and of real time for scenarios.
+// The command line's choice of the Skype backend and of real time for scenarios, and the backends quillmere.ini
+// chooses when the command line names none.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <filesystem>
+#include <fstream>
+
+#include "app/node_configuration.h"
 #include "options.h"
 
 namespace qm {
@@ -42,6 +48,36 @@ TEST(Options, ScenariosRunInVirtualTimeWithTheSimulatedClientUnlessAsked) {
   EXPECT_TRUE(real->realTime);
   EXPECT_NE(usageText().find("--real-time"), std::string::npos);
   EXPECT_NE(usageText().find("--skype NAME"), std::string::npos);
+}
+
+// quillmere.ini's Node and Telephone choose the backends; an option wins; a bad value is named with what is used; a
+// simulated backend beside the real one's settings file is called out.
+TEST(Options, TheMainSettingsChooseTheBackendsUnlessTheCommandLineDoes) {
+  std::string dir = (std::filesystem::temp_directory_path() / "quillmere-backends-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(dir.data()), nullptr);
+  const Folders folders{dir, dir};
+  auto write = [&](const std::string& name, const std::string& text) { std::ofstream(folders.home / name) << text; };
+
+  write("quillmere.ini", "[SETTINGS]\r\nNode=radio\r\nTelephone=sip\r\n");
+  NodeConfiguration c = readNodeConfiguration(folders);
+  EXPECT_EQ(c.node, "radio");
+  EXPECT_EQ(c.telephone, "sip");
+  EXPECT_TRUE(c.problems.empty() && c.simulatedWhileConfigured.empty());
+  c = readNodeConfiguration(folders, std::string("sim"), std::nullopt);
+  EXPECT_EQ(c.node, "sim");
+  EXPECT_EQ(c.nodeFrom, "--node sim");
+
+  write("quillmere.ini", "[SETTINGS]\r\nNode=radi0\r\n");
+  write("quillmere_sip.ini", "[SETTINGS]\r\n");
+  c = readNodeConfiguration(folders);
+  EXPECT_EQ(c.node, "sim");
+  ASSERT_EQ(c.problems.size(), 1u);
+  EXPECT_EQ(c.problems[0], (folders.home / "quillmere.ini").string() +
+                               ": the value \"radi0\" of Node names no backend (sim or radio); using \"sim\" instead.");
+  ASSERT_EQ(c.simulatedWhileConfigured.size(), 1u);  // no radio settings file: only the telephone is called out
+  EXPECT_NE(c.simulatedWhileConfigured[0].find("the telephone is the SIMULATED Skype client (the default)"),
+            std::string::npos);
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
