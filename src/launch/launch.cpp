@@ -42,12 +42,12 @@ void report(const std::string& problem, LogLevel level) {
   if (listener) listener(problem);
   for (const auto& watcher : watchers) watcher(problem);
 }
+}  // namespace
 
 void watchProblems(std::function<void(const std::string&)> watcher) {
   std::lock_guard<std::mutex> hold(problemsMutex);
   problemWatchers.push_back(std::move(watcher));
 }
-}  // namespace
 
 void reportProblem(const std::string& problem) {
   report(problem, LogLevel::Warning);
