@@ -71,6 +71,7 @@ rig_wait_node() {
     if [ -e "$work/ptt" ] && [ -e "$work/squelch" ] && jack_lsp 2>/dev/null | grep -q '^quillmere:radio_in$'; then
       cat "$work/ptt" >"$work/ptt.log" 2>/dev/null &
       cat_pid=$!
+      rig_skip_start_announcement
       return 0
     fi
     kill -0 "$qm_pid" 2>/dev/null || fail "quillmere ended before its node was up: $(cat "$work/stderr.txt" 2>/dev/null)"
@@ -78,6 +79,22 @@ rig_wait_node() {
   done
   rig_skip_when_full "$work/stderr.txt"
   fail "the radio node's lines and ports did not appear"
+}
+
+# The start announcement ("DTMF Enabled") keys the line as soon as the node is up; the PTT log starts once it has been
+# released, so that it holds what the test itself caused (emptied in place: cat writes on, tr drops the gap).
+rig_skip_start_announcement() {
+  local i
+  for ((i = 0; i < 30; i++)); do
+    grep -q ' ptt on$' "$work/transcript.txt" 2>/dev/null && break
+    sleep 0.1
+  done
+  grep -q ' ptt on$' "$work/transcript.txt" 2>/dev/null || return 0
+  for ((i = 0; i < 150; i++)); do
+    grep -q ' ptt off$' "$work/transcript.txt" && [ "$(tr -dc 'TR' <"$work/ptt.log" | tail -c 1)" = R ] && break
+    sleep 0.1
+  done
+  : >"$work/ptt.log"
 }
 
 rig_peer_start() {
