@@ -9,9 +9,39 @@
 namespace qm {
 namespace {
 
-using echolink_net::echoLinkSettingKeys;
-using echolink_net::echoLinkSettingProblem;
+using echolink_net::echoLinkSettingsTable;
 using echolink_net::kEchoLinkSettingsFile;
+
+// The label of each key's box.
+constexpr std::pair<const char*, const char*> kCaptions[] = {
+    {"Enabled", "Enabled (0 or 1)"},
+    {"Password", "Password"},
+    {"Location", "Location"},
+    {"Servers", "Directory servers"},
+    {"BindAddress", "Bind address"},
+    {"PortBase", "UDP port base"},
+    {"SysopName", "Sysop name"},
+    {"AllowCalls", "Allowed calls"},
+    {"DenyCalls", "Denied calls"},
+    {"RequireDirectory", "Caller listed (0/1)"},
+    {"MaxStations", "Most stations"},
+    {"RefuseWhileBusy", "Refuse if busy (0/1)"},
+    {"RxHang", "RX hang (ms)"},
+    {"LoginRetry", "Login retry (s)"},
+    {"NodeCommands", "Node DTMF (0/1)"},
+    {"CodeDisconnectLast", "Disconnect last"},
+    {"CodeDisconnectAll", "Disconnect all"},
+    {"CodeReconnect", "Reconnect"},
+    {"CodeStatus", "Status"},
+    {"CodeConnectCall", "Connect callsign"},
+    {"CodeConnectNode", "Connect node no."},
+};
+
+std::string captionOf(const std::string& key) {
+  for (const auto& [name, caption] : kCaptions)
+    if (key == name) return caption;
+  return key;
+}
 
 // Which frame each key's box is in; the keys keep the file's order within a frame.
 const char* frameOf(const std::string& key) {
@@ -31,17 +61,18 @@ EchoLinkSettingsWindow::EchoLinkSettingsWindow(Program& program)
   int rows[3] = {0, 0, 0};
   Frame* frames[3] = {&fraDirectory, &fraCallers, &fraCommands};
   const char* names[3] = {"fraDirectory", "fraCallers", "fraCommands"};
-  for (const auto& k : echoLinkSettingKeys()) {
-    std::string frame = frameOf(k.key);
+  for (const SettingKey& k : echoLinkSettingsTable().keys()) {
+    std::string frame = frameOf(k.name);
     int f = frame == names[0] ? 0 : frame == names[1] ? 1 : 2;
-    Field field{k.key, std::make_unique<Label>(*this, std::string("lbl") + k.key, k.caption),
-                std::make_unique<TextBox>(*this, std::string("txt") + k.key)};
+    Field field{k.name, std::make_unique<Label>(*this, "lbl" + k.name, captionOf(k.name)),
+                std::make_unique<TextBox>(*this, "txt" + k.name)};
     int rowTop = 300 + rows[f]++ * kRow;
     field.label->setGeometry({120, rowTop + 30, kLabelWidth, 255});
     field.text->setGeometry({kBoxLeft, rowTop, kBoxWidth, 285});
     field.label->setContainer(names[f]);
     field.text->setContainer(names[f]);
     field.text->setBackColor(kWindowBackground);
+    field.text->setToolTip(k.help);
     fields_.push_back(std::move(field));
   }
   int top = 120;
@@ -50,10 +81,6 @@ EchoLinkSettingsWindow::EchoLinkSettingsWindow(Program& program)
     top += 300 + rows[f] * kRow + 60 + 120;
   }
   box("Password")->password = true;
-  box("Location")->setToolTip("shown in the directory; at most 27 characters are kept");
-  box("Servers")->setToolTip("directory servers, comma-separated; empty: not listed in any directory");
-  box("AllowCalls")->setToolTip("callsign patterns let in, comma-separated; * and ? are wildcards");
-  box("CodeConnectNode")->setToolTip("before a node number; empty: a bare number of 3 to 7 digits");
   lblPorts.setGeometry({120, top, kFrameWidth, 255});
   top += 360;
   cmdSave.setGeometry({kFrameWidth + 120 - 2 * 1215 - 120, top, 1215, 375});
@@ -73,20 +100,20 @@ TextBox* EchoLinkSettingsWindow::box(const std::string& key) {
 
 void EchoLinkSettingsWindow::Form_Load() {
   SettingsReader in(program_, program_.backends().folders.inProgramFolder(kEchoLinkSettingsFile), "Form_Load");
-  for (const auto& k : echoLinkSettingKeys()) {
-    std::string value = in.text(k.key, k.fallback);
-    if (auto why = echoLinkSettingProblem(k.key, value); !why.empty()) {
-      in.reportBad(k.key, std::string(k.key) == "Password" ? "(hidden)" : value, why, k.fallback);
+  for (const SettingKey& k : echoLinkSettingsTable().keys()) {
+    std::string value = in.text(k.name, k.fallback);
+    if (auto why = echoLinkSettingsTable().problem(k.name, value); !why.empty()) {
+      in.reportBad(k.name, k.secret ? "(hidden)" : value, why, k.fallback);
       value = k.fallback;
     }
-    box(k.key)->setText(value);
+    box(k.name)->setText(value);
   }
 }
 
 bool EchoLinkSettingsWindow::SaveData() {
   std::string problems;
   for (const Field& f : fields_) {
-    if (auto why = echoLinkSettingProblem(f.key, f.text->Text()); !why.empty()) {
+    if (auto why = echoLinkSettingsTable().problem(f.key, f.text->Text()); !why.empty()) {
       std::string shown = f.key == "Password" ? "The password" : f.label->Caption() + " \"" + f.text->Text() + "\"";
       problems += "\r\n" + shown + " " + why + ".";
     }

@@ -1,0 +1,30 @@
+#include "app/main_settings_table.h"
+
+namespace qm {
+
+const SettingsTable& mainSettingsTable() {
+  static const SettingsTable table(
+      "quillmere.ini",
+      "The main window's settings: DTMF control, its codes, announcements, the transmit time-out and the voice. In "
+      "the program folder; the main window's \"Save Data\" writes it.",
+      {
+          {.name = "Mins", .fallback = "4", .help = "the transmit time-out in minutes; 0 turns it off"},
+          {.name = "Enable_DTMF", .fallback = "#1#", .help = "the DTMF code that switches DTMF control on"},
+          {.name = "Disable_DTMF", .fallback = "#0#", .help = "the DTMF code that switches DTMF control off"},
+          {.name = "Check1", .fallback = "1", .help = "1: DTMF control is on at start (\"Use DTMF Ctrl\"); 0: off"},
+          {.name = "Check2", .fallback = "1", .help = "1: the voice speaks on the air (\"Enable Voice\"); 0: silent"},
+          {.name = "ConDisc", .fallback = "1", .help = "1: stations connecting and leaving are announced; 0: not"},
+          {.name = "TimeOutTimeSeconds",
+           .fallback = "15",
+           .help = "how long a call request waits for A to confirm it, in seconds"},
+          {.name = "VOICESPEED",
+           .kind = SettingKind::Whole,
+           .fallback = "0",
+           .min = -5,
+           .max = 5,
+           .help = "the voice's rate, slow to fast"},
+      });
+  return table;
+}
+
+}  // namespace qm
