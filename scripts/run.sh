@@ -6,5 +6,23 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
-scripts/build.sh >/dev/null
+# The build's steps counted on one line (a first build takes many minutes); its whole output kept in a log, shown
+# when it fails.
+log=$(mktemp -t quillmere-build.XXXXXX.log)
+echo "Building Quillmere (its output goes to $log) ..." >&2
+steps() {
+  local line
+  while IFS= read -r line; do
+    [[ $line =~ ^\[([0-9]+)/([0-9]+)\] ]] && printf '\r  step %s of %s' "${BASH_REMATCH[1]}" "${BASH_REMATCH[2]}" >&2
+  done
+  return 0
+}
+if ! scripts/build.sh 2>&1 | tee "$log" | steps; then
+  echo >&2
+  tail -n 40 "$log" >&2
+  echo "run.sh: the build failed; its whole output is in $log" >&2
+  exit 1
+fi
+echo >&2
+rm -f "$log"
 exec build/quillmere "$@"

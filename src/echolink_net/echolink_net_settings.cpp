@@ -179,14 +179,13 @@ const SettingsTable& echoLinkSettingsTable() {
 
 EchoLinkNetSettings readEchoLinkSettings(const ProfileFile& file, const std::string& fileName,
                                          std::vector<std::string>& problems) {
-  EchoLinkNetSettings s = bound().read(file, fileName, problems);
-  if (s.location.size() > kLocationLimit) {
+  return bound().read(file, fileName, problems, [&](const SettingKey& key, EchoLinkNetSettings& s) {
+    if (key.name != "Location" || s.location.size() <= kLocationLimit) return;
     std::string cut = s.location.substr(0, kLocationLimit);
     problems.push_back(fileName + ": the Location \"" + s.location + "\" is longer than " +
                        std::to_string(kLocationLimit) + " characters; the directory shows \"" + cut + "\".");
     s.location = cut;
-  }
-  return s;
+  });
 }
 
 EchoLinkNetSettings readEchoLinkSettings(const std::filesystem::path& path, std::vector<std::string>& problems) {

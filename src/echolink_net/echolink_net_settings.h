@@ -1,8 +1,8 @@
 #pragma once
 // The EchoLink network's settings, kept in quillmere_echolink.ini in the program folder (section SETTINGS). Every key
-// is optional; a value that cannot be used is named (file, key, value, why) and replaced by its default. The keys, their
-// checks and their help are the rows of echoLinkSettingsTable() (echolink_net_settings.cpp); their defaults are the
-// member initialisers below. A new key: a member here and a row there.
+// is optional; a value that cannot be used is named (file, key, value, why) and replaced by its default. The keys,
+// their checks and their help are the rows of echoLinkSettingsTable() (echolink_net_settings.cpp); their defaults are
+// the member initialisers below. A new key: a member here and a row there.
 #include <filesystem>
 #include <string>
 #include <vector>

@@ -3,6 +3,7 @@
 // are the defaults: each row's default is taken from T{}, so a key's name, range, help and default are each stated
 // once. A new key is a member with its default in T and one row here.
 #include <cmath>
+#include <functional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -30,10 +31,14 @@ class BoundSettings {
   const SettingsTable& table() const { return table_; }
 
   // Every key's value from section SETTINGS of `file`, or its default; an unusable value is named in `problems`.
-  T read(const ProfileFile& file, const std::string& fileName, std::vector<std::string>& problems) const {
+  // `after`, when given, runs after each key is read (for a message that belongs in the key's place).
+  T read(const ProfileFile& file, const std::string& fileName, std::vector<std::string>& problems,
+         const std::function<void(const SettingKey&, T&)>& after = {}) const {
     T settings;
-    for (std::size_t i = 0; i < members_.size(); ++i)
+    for (std::size_t i = 0; i < members_.size(); ++i) {
       assign(settings, members_[i], table_.read(file, fileName, table_.keys()[i], problems));
+      if (after) after(table_.keys()[i], settings);
+    }
     return settings;
   }
 

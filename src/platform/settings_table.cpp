@@ -141,8 +141,8 @@ std::string SettingsTable::read(const ProfileFile& file, const std::string& file
   if (!stored) return key.fallback;
   if (const std::string why = problem(key.name, *stored); !why.empty()) {
     const std::string shown = key.secret ? std::string("(hidden)") : "\"" + *stored + "\"";
-    problems.push_back(fileName + ": the value " + shown + " of " + key.name + " " + why + "; using \"" +
-                       key.fallback + "\" instead.");
+    problems.push_back(fileName + ": the value " + shown + " of " + key.name + " " + why + "; using \"" + key.fallback +
+                       "\" instead.");
     return key.fallback;
   }
   return *stored;

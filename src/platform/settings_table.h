@@ -28,7 +28,7 @@ struct SettingKey {
   std::string help{};  // one line: the manual page, the example file, the window's tool tip
   // Why a value cannot be used, or empty when it can; when set it replaces the kind's own check (and its wording).
   std::string (*check)(const std::string& value) = nullptr;
-  bool secret = false;  // a password: never repeated in a message
+  bool secret = false;    // a password: never repeated in a message
   std::string example{};  // a value worth showing beside the default (a provider's address, a CM108 line)
 };
 

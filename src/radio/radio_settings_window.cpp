@@ -2,10 +2,7 @@
 
 #include <algorithm>
 
-#include "app/backends.h"
 #include "app/program.h"
-#include "app/settings_file.h"
-#include "platform/prompter.h"
 #include "radio/radio_settings.h"
 
 namespace qm::radio {
@@ -50,12 +47,12 @@ constexpr FieldLayout kFields[] = {
     {"CallDuck", "Under speech (dB)", "fraCall", 6},
 };
 
-constexpr int kRow = 330, kLabelWidth = 1700, kBoxLeft = 1880, kBoxWidth = 3300, kFrameWidth = 5420;
+constexpr int kLabelWidth = 1700, kBoxLeft = 1880, kBoxWidth = 3300, kFrameWidth = 5420;
 
 }  // namespace
 
 RadioSettingsWindow::RadioSettingsWindow(Program& program)
-    : Window(program.registry(), "RadioSettings", "Radio Settings"), program_(program) {
+    : TableSettingsWindow(program, "RadioSettings", "Radio Settings", radioSettingsTable(), "radio", 0666) {
   // Frames stacked down two columns, each as tall as its rows, so the window fits an 800 x 600 screen; twips.
   const int rightColumn = 120 + kFrameWidth + 120;
   int leftTop = 120, rightTop = 120;
@@ -71,18 +68,7 @@ RadioSettingsWindow::RadioSettingsWindow(Program& program)
   place(fraDtmf, 6, rightColumn, rightTop);
   int top = std::max(leftTop, rightTop);
   const int width = rightColumn + kFrameWidth;
-  for (const FieldLayout& f : kFields) {
-    Field field{f.key, std::make_unique<Label>(*this, std::string("lbl") + f.key, f.caption),
-                std::make_unique<TextBox>(*this, std::string("txt") + f.key)};
-    const int rowTop = 300 + f.row * kRow;
-    field.label->setGeometry({120, rowTop + 30, kLabelWidth, 255});
-    field.text->setGeometry({kBoxLeft, rowTop, kBoxWidth, 285});
-    field.label->setContainer(f.frame);
-    field.text->setContainer(f.frame);
-    field.text->setToolTip(radioSettingsTable().find(f.key)->help);
-    field.text->setBackColor(kWindowBackground);
-    fields_.push_back(std::move(field));
-  }
+  for (const FieldLayout& f : kFields) addField(f.key, f.caption, f.frame, f.row, {kLabelWidth, kBoxLeft, kBoxWidth});
   lblHint.setGeometry({120, top, width - 120, 255});
   top += 360;
   cmdSave.setGeometry({width - 2 * 1215 - 120, top, 1215, 375});
@@ -92,46 +78,12 @@ RadioSettingsWindow::RadioSettingsWindow(Program& program)
   cmdHide.Click = [this] { Hide(); };
 }
 
-RadioSettingsWindow::~RadioSettingsWindow() = default;
-
-TextBox* RadioSettingsWindow::box(const std::string& key) {
-  for (Field& f : fields_)
-    if (f.key == key) return f.text.get();
-  return nullptr;
-}
-
-void RadioSettingsWindow::Form_Load() {
-  SettingsReader in(program_, program_.backends().folders.inProgramFolder(kRadioSettingsFile), "Form_Load");
-  for (const SettingKey& k : radioSettingsTable().keys()) {
-    std::string value = in.text(k.name, k.fallback);
-    if (const std::string why = radioSettingsTable().problem(k.name, value); !why.empty()) {
-      in.reportBad(k.name, value, why, k.fallback);
-      value = k.fallback;
-    }
-    box(k.name)->setText(value);
-  }
-}
-
-bool RadioSettingsWindow::SaveData() {
-  std::string problems;
-  for (const Field& f : fields_) {
-    if (const std::string why = radioSettingsTable().problem(f.key, f.text->Text()); !why.empty())
-      problems += "\r\n" + f.label->Caption() + " \"" + f.text->Text() + "\" " + why + ".";
-  }
+std::string RadioSettingsWindow::problemsAcross() {
   // The same check a start makes across the two lines.
   const std::string squelch = box("Squelch")->Text(), ptt = box("Ptt")->Text();
-  if (problems.empty() && squelch.rfind("pty:", 0) == 0 && squelch == ptt)
-    problems += "\r\nSquelch and PTT name the same pseudo-terminal \"" + squelch.substr(4) + "\".";
-  if (!problems.empty()) {
-    program_.backends().prompter.show("The radio settings were not saved:" + problems, "", BoxIcon::Warning,
-                                      BoxButtons::Ok);
-    return false;
-  }
-  SettingsWriter out(program_, program_.backends().folders.inProgramFolder(kRadioSettingsFile));
-  for (const SettingKey& k : radioSettingsTable().keys()) out.write(k.name, box(k.name)->Text());
-  if (!out.finish()) return false;
-  if (onSaved) onSaved();
-  return true;
+  if (squelch.rfind("pty:", 0) == 0 && squelch == ptt)
+    return "\r\nSquelch and PTT name the same pseudo-terminal \"" + squelch.substr(4) + "\".";
+  return "";
 }
 
 void addRadioSettingsWindow(Program& program, std::function<void()> onSaved) {

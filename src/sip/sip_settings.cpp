@@ -223,8 +223,7 @@ const BoundSettings<S>& bound() {
             .max = 65535,
             .help = "baresip's control port on 127.0.0.1; 0: a free port at each start",
             .check = controlPortProblem}},
-          {&S::program,
-           {.name = "Program", .help = "the baresip program (found on the PATH)", .check = pathProblem}},
+          {&S::program, {.name = "Program", .help = "the baresip program (found on the PATH)", .check = pathProblem}},
           {&S::modulePath, {.name = "ModulePath", .help = "the folder of baresip's modules", .check = pathProblem}},
       });
   return table;

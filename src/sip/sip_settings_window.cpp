@@ -1,9 +1,6 @@
 #include "sip/sip_settings_window.h"
 
-#include "app/backends.h"
-#include "app/program.h"
 #include "app/settings_file.h"
-#include "platform/prompter.h"
 #include "sip/sip_settings.h"
 
 namespace qm {
@@ -35,12 +32,13 @@ constexpr FieldLayout kFields[] = {
     {"ModulePath", "Modules", "fraAgent", 3},
 };
 
-constexpr int kRow = 330, kLabelWidth = 1500, kBoxLeft = 1680, kBoxWidth = 4920, kFrameWidth = 6840;
+constexpr int kLabelWidth = 1500, kBoxLeft = 1680, kBoxWidth = 4920, kFrameWidth = 6840;
 
 }  // namespace
 
 SipSettingsWindow::SipSettingsWindow(Program& program)
-    : Window(program.registry(), "SipSettings", "SIP Settings"), program_(program) {
+    : TableSettingsWindow(program, "SipSettings", "SIP Settings", sipSettingsTable(), "SIP", 0600) {
+  // The file holds the SIP password: one made new is readable by its owner only.
   // Frames stacked down the window, each as tall as its rows; geometry in twips.
   int top = 120;
   auto place = [&](Frame& frame, int rows) {
@@ -51,19 +49,7 @@ SipSettingsWindow::SipSettingsWindow(Program& program)
   place(fraDialPlan, 3);
   place(fraSound, 3);
   place(fraAgent, 4);
-  for (const FieldLayout& f : kFields) {
-    Field field{f.key, std::make_unique<Label>(*this, std::string("lbl") + f.key, f.caption),
-                std::make_unique<TextBox>(*this, std::string("txt") + f.key)};
-    int rowTop = 300 + f.row * kRow;
-    field.label->setGeometry({120, rowTop + 30, kLabelWidth, 255});
-    field.text->setGeometry({kBoxLeft, rowTop, kBoxWidth, 285});
-    field.label->setContainer(f.frame);
-    field.text->setContainer(f.frame);
-    field.text->setToolTip(sipSettingsTable().find(f.key)->help);
-    field.text->setBackColor(kWindowBackground);
-    fields_.push_back(std::move(field));
-  }
-  box("Password")->password = true;
+  for (const FieldLayout& f : kFields) addField(f.key, f.caption, f.frame, f.row, {kLabelWidth, kBoxLeft, kBoxWidth});
   chkRegister.setGeometry({kBoxLeft, 300 + 3 * kRow, kBoxWidth, 255});
   chkRegister.setContainer("fraAccount");
   lblHint.setGeometry({120, top, kFrameWidth, 255});
@@ -75,54 +61,14 @@ SipSettingsWindow::SipSettingsWindow(Program& program)
   cmdHide.Click = [this] { Hide(); };
 }
 
-SipSettingsWindow::~SipSettingsWindow() = default;
-
-TextBox* SipSettingsWindow::box(const std::string& key) {
-  for (Field& f : fields_)
-    if (f.key == key) return f.text.get();
-  return nullptr;
-}
-
-void SipSettingsWindow::Form_Load() {
-  SettingsReader in(program_, program_.backends().folders.inProgramFolder(kSipSettingsFile), "Form_Load");
-  for (const SettingKey& k : sipSettingsTable().keys()) {
-    if (k.name == "Register") {
-      chkRegister.setValue(static_cast<int>(in.integer("Register", 1, 0, 1)));
-      continue;
-    }
-    std::string value = in.text(k.name, k.fallback);
-    if (auto why = sipSettingsTable().problem(k.name, value); !why.empty()) {
-      in.reportBad(k.name, k.secret ? "(hidden)" : value, why, k.fallback);
-      value = k.fallback;
-    }
-    box(k.name)->setText(value);
-  }
-}
-
-bool SipSettingsWindow::SaveData() {
-  std::string problems;
-  for (const Field& f : fields_) {
-    if (auto why = sipSettingsTable().problem(f.key, f.text->Text()); !why.empty()) {
-      std::string shown = f.key == "Password" ? "The password" : f.label->Caption() + " \"" + f.text->Text() + "\"";
-      problems += "\r\n" + shown + " " + why + ".";
-    }
-  }
-  if (!problems.empty()) {
-    program_.backends().prompter.show("The SIP settings were not saved:" + problems, "", BoxIcon::Warning,
-                                      BoxButtons::Ok);
-    return false;
-  }
-  // The file holds the SIP password: one made new is readable by its owner only.
-  SettingsWriter out(program_, program_.backends().folders.inProgramFolder(kSipSettingsFile), 0600);
-  for (const SettingKey& k : sipSettingsTable().keys()) {
-    if (k.name == "Register")
-      out.write("Register", chkRegister.Value() == 0 ? "0" : "1");
-    else
-      out.write(k.name, box(k.name)->Text());
-  }
-  if (!out.finish()) return false;
-  if (onSaved) onSaved();
+bool SipSettingsWindow::loadOther(const SettingsReader& in, const SettingKey& key) {
+  if (key.name != "Register") return false;
+  chkRegister.setValue(static_cast<int>(in.integer("Register", 1, 0, 1)));
   return true;
+}
+
+std::string SipSettingsWindow::savedOther(const SettingKey&) {
+  return chkRegister.Value() == 0 ? "0" : "1";
 }
 
 }  // namespace qm
