@@ -38,6 +38,14 @@ class TableSettingsWindow : public Window {
   // The text box of a settings key ("txt" + key); null for a key shown otherwise.
   TextBox* box(const std::string& key);
 
+  // Where a key's box goes: its label's caption, its frame and its row within the frame.
+  struct Place {
+    const char* key;
+    const char* caption;
+    const char* frame;
+    int row;
+  };
+
  protected:
   struct Columns {
     int labelWidth, boxLeft, boxWidth;

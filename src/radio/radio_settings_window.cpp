@@ -8,14 +8,7 @@
 namespace qm::radio {
 namespace {
 
-struct FieldLayout {
-  const char* key;
-  const char* caption;
-  const char* frame;
-  int row;  // within its frame
-};
-
-constexpr FieldLayout kFields[] = {
+constexpr TableSettingsWindow::Place kFields[] = {
     {"Callsign", "Callsign", "fraRadio", 0},
     {"Squelch", "Squelch", "fraRadio", 1},
     {"Ptt", "PTT", "fraRadio", 2},
@@ -68,7 +61,7 @@ RadioSettingsWindow::RadioSettingsWindow(Program& program)
   place(fraDtmf, 6, rightColumn, rightTop);
   int top = std::max(leftTop, rightTop);
   const int width = rightColumn + kFrameWidth;
-  for (const FieldLayout& f : kFields) addField(f.key, f.caption, f.frame, f.row, {kLabelWidth, kBoxLeft, kBoxWidth});
+  for (const Place& f : kFields) addField(f.key, f.caption, f.frame, f.row, {kLabelWidth, kBoxLeft, kBoxWidth});
   lblHint.setGeometry({120, top, width - 120, 255});
   top += 360;
   cmdSave.setGeometry({width - 2 * 1215 - 120, top, 1215, 375});

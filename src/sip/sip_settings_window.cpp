@@ -6,15 +6,8 @@
 namespace qm {
 namespace {
 
-struct FieldLayout {
-  const char* key;
-  const char* caption;
-  const char* frame;
-  int row;  // within its frame
-};
-
 // The boxes in the order they appear; Register is the check box in row 3 of the account frame.
-constexpr FieldLayout kFields[] = {
+constexpr TableSettingsWindow::Place kFields[] = {
     {"Account", "Account", "fraAccount", 0},
     {"AuthUser", "User name", "fraAccount", 1},
     {"Password", "Password", "fraAccount", 2},
@@ -49,7 +42,7 @@ SipSettingsWindow::SipSettingsWindow(Program& program)
   place(fraDialPlan, 3);
   place(fraSound, 3);
   place(fraAgent, 4);
-  for (const FieldLayout& f : kFields) addField(f.key, f.caption, f.frame, f.row, {kLabelWidth, kBoxLeft, kBoxWidth});
+  for (const Place& f : kFields) addField(f.key, f.caption, f.frame, f.row, {kLabelWidth, kBoxLeft, kBoxWidth});
   chkRegister.setGeometry({kBoxLeft, 300 + 3 * kRow, kBoxWidth, 255});
   chkRegister.setContainer("fraAccount");
   lblHint.setGeometry({120, top, kFrameWidth, 255});
