@@ -69,8 +69,10 @@ bool TableSettingsWindow::SaveData() {
   }
   SettingsWriter out(program_, program_.backends().folders.inProgramFolder(table_.file()), newFileMode_);
   for (const SettingKey& k : table_.keys()) {
-    const TextBox* text = box(k.name);
-    out.write(k.name, text ? text->Text() : savedOther(k));
+    if (const TextBox* text = box(k.name))
+      out.write(k.name, text->Text());
+    else if (const auto value = savedOther(k))
+      out.write(k.name, *value);
   }
   if (!out.finish()) return false;
   if (onSaved) onSaved();

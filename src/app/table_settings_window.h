@@ -2,11 +2,13 @@
 // A settings window with a labelled text box for each key of a settings table (platform/settings_table.h): its load
 // reads the file into the boxes, naming each value that cannot be used and showing the key's default instead; its
 // Save checks every box against the table, names what cannot be used in one box and saves nothing then, or writes
-// every key. The radio, SIP and EchoLink settings windows are this with their own frames and layout.
+// every key the window shows (a key it has no box for keeps its line in the file). The radio, SIP and EchoLink
+// settings windows are this with their own frames and layout.
 #include <sys/types.h>
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,8 +60,8 @@ class TableSettingsWindow : public Window {
 
   // A key this window shows otherwise than in a text box: load it and return true.
   virtual bool loadOther(const SettingsReader&, const SettingKey&) { return false; }
-  // ... and the value to save for it.
-  virtual std::string savedOther(const SettingKey&) { return ""; }
+  // ... and the value to save for it; nothing: the file keeps what it holds (a key with no box in this window).
+  virtual std::optional<std::string> savedOther(const SettingKey&) { return std::nullopt; }
   // What cannot be used across boxes (each problem on a line of its own, starting "\r\n"), once each box is fine.
   virtual std::string problemsAcross() { return ""; }
 

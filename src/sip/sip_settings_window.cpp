@@ -60,7 +60,8 @@ bool SipSettingsWindow::loadOther(const SettingsReader& in, const SettingKey& ke
   return true;
 }
 
-std::string SipSettingsWindow::savedOther(const SettingKey&) {
+std::optional<std::string> SipSettingsWindow::savedOther(const SettingKey& key) {
+  if (key.name != "Register") return std::nullopt;
   return chkRegister.Value() == 0 ? "0" : "1";
 }
 

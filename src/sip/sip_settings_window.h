@@ -26,7 +26,7 @@ class SipSettingsWindow : public TableSettingsWindow {
  private:
   // Register is the check box.
   bool loadOther(const SettingsReader& in, const SettingKey& key) override;
-  std::string savedOther(const SettingKey& key) override;
+  std::optional<std::string> savedOther(const SettingKey& key) override;
 };
 
 }  // namespace qm
