@@ -56,6 +56,7 @@ constexpr int kMaxUnheardSamples = 3 * kBlock + kStep;
 // A key's tones are steady: each as strong in the first half of the tone as in the second, within this fraction.
 // A struck note decays, two notes a little apart beat.
 constexpr double kSteadyFraction = 0.5;
+constexpr float kSilentFraction = 0.1f;  // 20 dB: a gap between two presses of the same key
 constexpr float kQuietFraction = 0.25f;  // of the weakest tone's amplitude: 12 dB below it
 // spandsp 0.0.6 takes a tone whose peak is L dBFS when its threshold is at most L + 3 dBm0 (measured with tones).
 constexpr double kThresholdOverDbfs = 3;
@@ -356,6 +357,7 @@ struct DtmfDecoder::Impl {
     const double toneStart = std::max(start, static_cast<double>(firstHeard - kMaxUnheardSamples));
     if (reported || heardSamples < minHeardSamples || end - toneStart < minToneSamples) return;
     if (end - toneStart - static_cast<double>(heardSamples) > kMaxUnheardSamples) return;
+    if (!fellSilentSince(toneStart)) return;
     // The latest part of the tone, at most kMaxSpan samples, without its first 2 ms (the envelopes' rise).
     const long oldest = now - kRecent + 1;
     const long to = std::min(now, static_cast<long>(std::floor(end)));
@@ -367,6 +369,22 @@ struct DtmfDecoder::Impl {
     const long beforeFrom = std::max(static_cast<long>(std::ceil(start)) + kStep, oldest),
                beforeTo = static_cast<long>(std::floor(toneStart));
     if (onFrequency(from, to, beforeTo - beforeFrom >= 4 * kStep ? beforeFrom : beforeTo, beforeTo)) report();
+  }
+
+  // Whether, when the same digit's press ended shortly before this one, one of its tones fell at least 20 dB below
+  // this press's peak in between: a key released and pressed again, not a chord whose note decayed through the
+  // edge of the press and came back.
+  bool fellSilentSince(double toneStart) const {
+    if (endedDigit != current || toneStart - static_cast<double>(ended) > (kHistorySteps - 1) * kStep) return true;
+    float minLow = 1, minHigh = 1;
+    for (int back = 0; back < kHistorySteps; ++back) {
+      const long at = now - back * kStep;
+      if (static_cast<double>(at) > toneStart) continue;
+      if (at < ended) break;
+      minLow = std::min(minLow, stepsAgo(back)[static_cast<std::size_t>(low)]);
+      minHigh = std::min(minHigh, stepsAgo(back)[static_cast<std::size_t>(high)]);
+    }
+    return minLow <= kSilentFraction * peakLow || minHigh <= kSilentFraction * peakHigh;
   }
 
   // Whether both tones are within kMaxDeviation of their frequencies and steady over [from, to), and were not
@@ -419,6 +437,8 @@ struct DtmfDecoder::Impl {
     // The press ends when its tones have been gone for the minimum gap (or spandsp has not heard them for longer).
     if (now - lastPresent >= minGapSamples || now - lastHeard >= minGapSamples + 2 * kBlock) {
       released = digit == current ? current : 0;
+      endedDigit = current;
+      ended = lastPresent;
       current = 0;
     }
   }
@@ -471,6 +491,8 @@ struct DtmfDecoder::Impl {
   double start = 0;
   float lastNearness = 0;
   long lastPresent = 0, lastHeard = 0, heardSamples = 0, nextCheck = 0, firstHeard = 0;
+  char endedDigit = 0;  // the digit of the last press that ended, and when its tones were last present
+  long ended = 0;
 };
 
 DtmfDecoder::DtmfDecoder(int sampleRate, const DtmfSettings& settings)
