@@ -11,7 +11,7 @@ packages=(
   baresip sip-tester
   jackd2 libjack-jackd2-dev libspandsp-dev libsamplerate0-dev libgpiod-dev gpiod multimon-ng sox
   libecholib-dev libasynccore-dev libasyncaudio-dev libasynccpp-dev libsigc++-2.0-dev libgsm1-dev
-  libre2-dev liboath-dev oathtool libqrencode-dev
+  libpcre2-dev liboath-dev oathtool libqrencode-dev
   qt6-websockets-dev libsodium-dev chromium chromium-driver python3-selenium prometheus  # the web page and its tests
   lintian debootstrap svxlink-server systemd man-db bsdextrautils
   bc python3  # the radio node's tests and benchmark (bench/radio_bench.sh)

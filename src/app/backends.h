@@ -21,6 +21,7 @@ class Bell;
 class AirRecording;
 class OneTimeCodeBackend;
 class QrEncoder;
+struct DialPlan;
 
 struct Backends {
   Scheduler& scheduler;
@@ -42,6 +43,8 @@ struct Backends {
   // One-time switch-on codes and the QR code that shows their secret (liboath, libqrencode); null when not built in.
   OneTimeCodeBackend* oneTimeCodes = nullptr;
   QrEncoder* qr = nullptr;
+  // The telephone's dial plan, so that the dial rules judge the number it will dial; null when it rewrites nothing.
+  const DialPlan* dialPlan = nullptr;
   // Where the usage report goes ("http://HOST[:PORT]/PATH"); empty for the built-in default.
   std::string reportUrl = "";
 };
