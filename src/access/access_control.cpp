@@ -286,7 +286,7 @@ bool AccessControl::permitOperatorCall(const std::string& target, bool trusted, 
     return false;
   }
   log("Dialled by the operator despite the refusal -- " + named(target) + " -- " + v.reason);
-  overrideTarget_ = target;
+  overrideTarget_ = dialled(target);
   return true;
 }
 
@@ -298,7 +298,9 @@ bool AccessControl::permitCallBox(const std::string& command) {
 
 void AccessControl::callPlaced(const std::string& target) {
   if (!configured()) return;
-  bool exempt = target == overrideTarget_ || (settings_.readable && settings_.rules.decide(dialled(target)).exempt);
+  const std::string form = dialled(target);
+  bool exempt = (!overrideTarget_.empty() && form == overrideTarget_) ||
+                (settings_.readable && settings_.rules.decide(form).exempt);
   overrideTarget_.clear();
   currentCallExempt_ = exempt;
   currentTarget_ = target;

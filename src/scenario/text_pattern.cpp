@@ -13,7 +13,8 @@ namespace {
 // `[]` and `[^]` allowed; UTF-8 texts, with bytes that are not UTF-8 simply never matching a character.
 constexpr uint32_t kOptions = PCRE2_UTF | PCRE2_MATCH_INVALID_UTF | PCRE2_DOLLAR_ENDONLY | PCRE2_ALT_BSUX |
                               PCRE2_ALLOW_EMPTY_CLASS | PCRE2_NEVER_BACKSLASH_C;
-// Backtracking depth and memory for the interpreter, and the JIT's stack: enough for texts of megabytes.
+// Backtracking depth and memory for the interpreter, and the JIT's stack: a group repeated over half a megabyte of
+// text still matches; beyond, the search gives up rather than grow further.
 constexpr uint32_t kDepthLimit = 1'000'000;
 constexpr uint32_t kHeapLimitKiB = 256 * 1024;
 constexpr std::size_t kJitStackBytes = 16 * 1024 * 1024;
