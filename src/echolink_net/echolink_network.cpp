@@ -231,8 +231,8 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
       passwordRefused();
       return;
     }
-    lastLibraryError = text;
-    out.remark("EchoLink directory: " + text);
+    lastLibraryError = visible(text, "", 512);  // the server's words, from the internet
+    out.remark("EchoLink directory: " + lastLibraryError);
   }
 
   // The directory takes every login with "OK" and tells of a wrong password in the station list that follows, as a

@@ -32,7 +32,11 @@ int guardedPort(int fd) {
   socklen_t length = sizeof local;
   if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0 || local.ss_family != AF_INET) return 0;
   int port = ntohs(reinterpret_cast<const sockaddr_in*>(&local)->sin_port);
-  return port == base || port == base + 1 ? port : 0;
+  if (port != base && port != base + 1) return 0;
+  int type = 0;
+  socklen_t typeLength = sizeof type;
+  if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &typeLength) != 0 || type != SOCK_DGRAM) return 0;
+  return port;
 }
 
 bool safe(int port, const void* data, std::size_t size) {
