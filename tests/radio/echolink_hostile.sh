@@ -11,33 +11,13 @@ quillmere=$1 peer=$2 here=$3
 eldir="$(dirname "$peer")/echolink_directory"
 raw="$here/../tools/echolink_peer_raw.py"
 source "$here/radio_rig.bash"
+source "$here/echolink_rig.bash"
 need jackd python3
 [ -x "$eldir" ] || { echo "SKIP: $eldir is not built"; exit 77; }
 rig_start
-port_base=5298
-
-cat > "$work/home/quillmere_radio.ini" <<INI
-[SETTINGS]
-JackServer=
-Squelch=pty:$work/squelch
-Ptt=pty:$work/ptt
-TxDelay=100
-TxTail=100
-INI
-cat > "$work/home/quillmere_echolink.ini" <<INI
-[SETTINGS]
-Enabled=1
-Password=secret
-Servers=127.0.0.1
-BindAddress=127.0.0.1
-PortBase=$port_base
-INI
+el_settings </dev/null
 printf '[SETTINGS]\r\nOneTimeCodes=1\r\n' >"$work/home/quillmere_dialrules.ini"
 
-await() {
-  for _ in $(seq $(($2 * 10))); do grep -Eaq -- "$1" "$3" && return 0; sleep 0.1; done
-  fail "no '$1' in $3 after $2 s: $(tail -5 "$3")"
-}
 alive() { kill -0 "$qm_pid" 2>/dev/null || fail "quillmere died $1: $(tail -5 "$work/stderr.txt")"; }
 hostile() { python3 "$raw" "$1" 127.0.0.1 "$port_base" "${@:2}"; }
 # Waits until the PTT line has been released for $1 seconds in a row; prints the seconds that took.
@@ -51,24 +31,13 @@ released_for() {
   echo 60
 }
 
-mkfifo "$work/dir_in"
-"$eldir" N0QM-L secret <"$work/dir_in" >"$work/dir_out.txt" 2>&1 &
-dir_pid=$!
-exec {dir}>"$work/dir_in"
+el_directory_start
 trap 'kill $dir_pid 2>/dev/null; rig_cleanup' EXIT
-await '^(ready|cannot listen)' 5 "$work/dir_out.txt"
-grep -q '^ready' "$work/dir_out.txt" || fail "the stand-in directory cannot listen on 127.0.0.1:5200"
 echo "add W1HAM 127.0.0.2" >&$dir
 echo "add K2FLD 127.0.0.4" >&$dir
 await '^added K2FLD' 5 "$work/dir_out.txt"
 
-mkfifo "$work/console"
-"$quillmere" --headless --node radio --callsign N0QM-L --voice espeak --no-report --home "$work/home" \
-  --machine-dir "$work/machine" <"$work/console" >"$work/transcript.txt" 2>"$work/stderr.txt" &
-qm_pid=$!
-exec {console}>"$work/console"
-rig_wait_node
-rig_peer_start "$work/out.wav"
+el_node_start
 await 'Logged in to the EchoLink directory as N0QM-L' 10 "$work/stderr.txt"
 
 # 16 bytes at the control port, from a station nobody knows.
@@ -94,9 +63,9 @@ released_for 2 >/dev/null
 hostile 127.0.0.2 flood 8000 8
 after=$(released_for 3)
 echo "transmitter released $after s after 8,000 packets in 8 s"
-# The library holds its receive up to 1 s, then RxHang, the courtesy "I" and the tail: a few seconds, not the 640 s
-# of audio sent.
-((after <= 6)) || fail "the transmitter stayed keyed $after s after the flood of audio"
+# The library holds its receive up to 1 s, then RxHang, the courtesy "I" and the tail: a few seconds (more on a loaded
+# machine), not the 640 s of audio sent.
+((after <= 15)) || fail "the transmitter stayed keyed $after s after the flood of audio"
 grep -q 'W1HAM sends audio faster than real time' "$work/stderr.txt" || fail "the dropped audio was not logged"
 hostile 127.0.0.2 bye
 await '> disconnect W1HAM$' 10 "$work/transcript.txt"
@@ -124,11 +93,7 @@ echo "30 unlisted callers: the station list fetched $fetched times"
 grep -aq '> connect N0UL' "$work/transcript.txt" && fail "an unlisted caller was let in"
 
 # One-time codes are on and DTMF control is off: the node's status function is not taken.
-printf O >"$work/squelch"
-sleep 0.3
-rig_peer "dtmf 08" >/dev/null
-sleep 0.2
-printf Z >"$work/squelch"
+el_key_dtmf 08
 await '> dtmf "08"$' 10 "$work/transcript.txt"
 sleep 3
 grep -aq 'say ".*Directory online' "$work/transcript.txt" && fail "the node's status function answered without DTMF control"
