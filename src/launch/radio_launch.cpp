@@ -67,7 +67,11 @@ class RadioExtension : public SessionExtension {
     }
     radio::RadioNode* node = &node_;
     node_.makeNetwork = echolink_net::echoLinkNetworkFactory(echoLinkFile, [node] { return node->callsign(); });
-    node_.isProgramCode = [&program](const std::string& digits) { return isProgramCode(program, digits); };
+    // With one-time codes guarding the radio, the node's own functions (connect, disconnect) follow DTMF control as
+    // the program's commands do: while it is off, every string is the program's and the network takes none.
+    node_.isProgramCode = [&program](const std::string& digits) {
+      return isProgramCode(program, digits) || (program.access().oneTimeCodes() && program.main().Check1.Value() != 1);
+    };
     node_.onAnnounce = [&program](const std::string& text) { announce(program, text); };
     addEchoLinkSettingsWindow(program, [node] { node->rebuildNetwork(); });
   }
