@@ -18,6 +18,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -169,6 +170,7 @@ class RadioNode : public InjectableNode {
 
   std::unique_ptr<Loop> loop_;  // the node thread's state
   std::thread thread_;
+  std::future<void> threadEnded_;  // ready once run() has returned
 };
 
 }  // namespace qm::radio
