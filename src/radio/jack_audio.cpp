@@ -106,8 +106,7 @@ bool JackAudio::open(const std::string& clientName, std::string& error) {
 bool JackAudio::close() {
   if (!client_) return true;
   jack_client_t* client = client_;
-  client_ = nullptr;
-  radioIn_ = radioOut_ = callIn_ = callOut_ = nullptr;
+  client_ = nullptr;  // the process callback uses the ports, which stay until the client is closed
   // Both calls ask the server and wait for its answer, for ever when it is frozen (SIGSTOP): they run on a thread of
   // their own, waited for a while; a client that does not close by then is left to the process's end.
   auto closed = std::make_shared<std::promise<void>>();
@@ -118,7 +117,10 @@ bool JackAudio::close() {
     jack_client_close(client);
     closed->set_value();
   }).detach();
-  if (done.wait_for(kCloseBound) == std::future_status::ready) return true;
+  if (done.wait_for(kCloseBound) == std::future_status::ready) {
+    radioIn_ = radioOut_ = callIn_ = callOut_ = nullptr;
+    return true;
+  }
   abandoned_ = true;
   return false;
 }

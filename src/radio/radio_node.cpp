@@ -506,6 +506,7 @@ struct RadioNode::Loop : NetworkHost {
     clearPending();
     serviceTransmitter();
     keyLine(false);
+    if (node.onStopSignal) node.onStopSignal();
     node.toProgram([n = &node] {
       if (n->echo) n->echo("closing");
       n->raise(raised::Closing());
