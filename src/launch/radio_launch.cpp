@@ -20,6 +20,7 @@
 #include "radio/radio_settings_window.h"
 #include "realtime/qt_scheduler.h"
 #include "realtime/real_exit.h"
+#include "realtime/signal_watch.h"
 
 namespace qm {
 
@@ -133,6 +134,7 @@ void installRadioNode(Session& session, AirRecording* air) {
   if (!node) return;
   node->echo = [&session](const std::string& line) { session.transcript.input(line); };
   node->onProblem = reportProblem;
+  node->onStopSignal = [] { noteStopRequested(); };
   node->air = air;
   session.addExtension(std::make_unique<RadioExtension>(session, *node));
 }
