@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Writes the manual page quillmere.1 from the program's --help text and the README's settings tables, so that the
-# page says what the program and the README say.
-#   packaging/make-manpage.sh PROGRAM README.md OUT.1
+# Writes the manual page quillmere.1 from the program's --help text, the settings tables the program reads its files
+# by (settings_doc) and, for files without such a table, the reference's key tables, so that the page says what the
+# program and the reference say.
+#   packaging/make-manpage.sh PROGRAM SETTINGS_DOC docs/reference.md OUT.1
 set -euo pipefail
-program=$1 readme=$2 out=$3
+program=$1 settings_doc=$2 readme=$3 out=$4
 
 # The help as a fresh account sees it: the folders read "~/.config/quillmere", not the builder's own.
 help=$(env -u XDG_CONFIG_HOME HOME='~' "$program" --help)
@@ -48,11 +49,15 @@ help=$(printf '%s\n' "$help" | sed -E "$roff")
   '
   echo ".SH FILES"
   printf '%s\n' "$help" | awk '/^Settings files:/{on=1} on{print}'
-  # Every README table whose first column is "key": the settings of the file the README last named before it.
-  sed -E "$roff" "$readme" | awk '
+  "$settings_doc" --man
+  # Every reference table whose first column is "key": the settings of the file the text last named before it, unless
+  # the program's own tables gave that file above.
+  sed -E "$roff" "$readme" | awk -v tabled="$("$settings_doc" --files | tr '\n' ' ')" '
+    BEGIN { n = split(tabled, t, / /); for (i = 1; i <= n; i++) if (t[i] != "") done[t[i]] = 1 }
     function cell(s) { sub(/^ +/, "", s); sub(/ +$/, "", s); return s }
     intable && !/^\|/ { intable = 0 }
     intable && /^\|[-| :]+\|$/ { next }
+    intable == 2 { next }
     intable {
       n = split($0, c, /\|/)
       key = cell(c[2]); text = ""
@@ -60,7 +65,8 @@ help=$(printf '%s\n' "$help" | sed -E "$roff")
       printf ".TP\n%s\n%s\n", key, text
       next
     }
-    /^\| *key *\|/ {
+    /^\| *key/ {
+      if (file in done) { intable = 2; next }
       intable = 1
       printf ".SS %s\n", (file != "" ? file : "settings")
       next

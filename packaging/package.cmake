@@ -1,14 +1,28 @@
 # What the program installs beyond its binaries, and the Debian package CPack builds of it (scripts/package.sh).
 
-# The manual page, written from the program's --help and the README's settings tables, compressed as Debian wants.
+# The settings files' keys, written from the program's own tables (settings_doc.cpp): the manual page's key sections
+# and the example files, so neither can drift from the program's defaults.
+add_executable(settings_doc packaging/settings_doc.cpp)
+target_link_libraries(settings_doc PRIVATE quillmere_core)
+set(QUILLMERE_EXAMPLES_DIR ${CMAKE_BINARY_DIR}/examples)
+add_custom_command(
+  OUTPUT ${QUILLMERE_EXAMPLES_DIR}/quillmere_radio.ini
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${QUILLMERE_EXAMPLES_DIR}
+  COMMAND settings_doc --examples ${QUILLMERE_EXAMPLES_DIR}
+  DEPENDS settings_doc
+  COMMENT "Writing the example settings files")
+add_custom_target(settings_examples ALL DEPENDS ${QUILLMERE_EXAMPLES_DIR}/quillmere_radio.ini)
+
+# The manual page, written from the program's --help, its settings tables and the reference's tables of the other
+# files, compressed as Debian wants.
 set(QUILLMERE_MAN_PAGE ${CMAKE_BINARY_DIR}/man/man1/quillmere.1)
 add_custom_command(
   OUTPUT ${QUILLMERE_MAN_PAGE} ${QUILLMERE_MAN_PAGE}.gz
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man/man1
-  COMMAND ${CMAKE_SOURCE_DIR}/packaging/make-manpage.sh $<TARGET_FILE:quillmere> ${CMAKE_SOURCE_DIR}/README.md
-          ${QUILLMERE_MAN_PAGE}
+  COMMAND ${CMAKE_SOURCE_DIR}/packaging/make-manpage.sh $<TARGET_FILE:quillmere> $<TARGET_FILE:settings_doc>
+          ${CMAKE_SOURCE_DIR}/docs/reference.md ${QUILLMERE_MAN_PAGE}
   COMMAND gzip -9nf -k ${QUILLMERE_MAN_PAGE}
-  DEPENDS quillmere ${CMAKE_SOURCE_DIR}/packaging/make-manpage.sh ${CMAKE_SOURCE_DIR}/README.md
+  DEPENDS quillmere settings_doc ${CMAKE_SOURCE_DIR}/packaging/make-manpage.sh ${CMAKE_SOURCE_DIR}/docs/reference.md
   COMMENT "Writing the manual page quillmere.1")
 add_custom_target(manpage ALL DEPENDS ${QUILLMERE_MAN_PAGE}.gz)
 install(FILES ${QUILLMERE_MAN_PAGE}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -36,7 +50,7 @@ set(QUILLMERE_UDEV_DIR ${QUILLMERE_UDEV_DIR_DEFAULT} CACHE STRING "Where the ude
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/60-quillmere.rules DESTINATION ${QUILLMERE_UDEV_DIR})
 
 set(QUILLMERE_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/quillmere)
-install(DIRECTORY ${CMAKE_SOURCE_DIR}/packaging/examples/ DESTINATION ${QUILLMERE_DOC_DIR}/examples)
+install(DIRECTORY ${QUILLMERE_EXAMPLES_DIR}/ DESTINATION ${QUILLMERE_DOC_DIR}/examples)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/debian/copyright DESTINATION ${QUILLMERE_DOC_DIR})
 add_custom_command(
   OUTPUT ${CMAKE_BINARY_DIR}/changelog.Debian.gz

@@ -6,10 +6,23 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
-# The build's progress goes to standard error, so standard output stays the program's transcript.
-if [ ! -x build/quillmere ]; then
-  echo "run.sh: building Quillmere; the first build compiles everything and can take a quarter of an hour on two" \
-    "cores (later builds take seconds)" >&2
+# The build's steps counted on one line (a first build takes many minutes); its whole output kept in a log, shown
+# when it fails.
+log=$(mktemp -t quillmere-build.XXXXXX.log)
+echo "Building Quillmere (its output goes to $log) ..." >&2
+steps() {
+  local line
+  while IFS= read -r line; do
+    [[ $line =~ ^\[([0-9]+)/([0-9]+)\] ]] && printf '\r  step %s of %s' "${BASH_REMATCH[1]}" "${BASH_REMATCH[2]}" >&2
+  done
+  return 0
+}
+if ! scripts/build.sh 2>&1 | tee "$log" | steps; then
+  echo >&2
+  tail -n 40 "$log" >&2
+  echo "run.sh: the build failed; its whole output is in $log" >&2
+  exit 1
 fi
-scripts/build.sh >&2
+echo >&2
+rm -f "$log"
 exec build/quillmere "$@"

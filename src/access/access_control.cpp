@@ -1,5 +1,6 @@
 #include "access/access_control.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "access/one_time_code_backend.h"
@@ -14,6 +15,8 @@
 #include "platform/prompter.h"
 #include "platform/scheduler.h"
 #include "platform/vb_text.h"
+#include "sip/dial_plan.h"
+#include "skype/api_text.h"
 
 namespace qm {
 
@@ -22,6 +25,7 @@ namespace {
 constexpr const char* kRulesFile = "quillmere_dialrules.ini";
 constexpr const char* kSecretFile = "quillmere_totp.key";
 constexpr const char* kCodeStateFile = "quillmere_totp.ini";  // the last time step taken; not secret
+constexpr const char* kStateFile = "quillmere_access.ini";    // in the state folder
 
 std::string uriEscape(const std::string& text) {
   static const char* hex = "0123456789ABCDEF";
@@ -70,7 +74,54 @@ void AccessControl::load() {
   settings_ = readAccessSettings(path);
   limits_.setCallsPerHour(settings_.callsPerHour);
   report(settings_.problems);
+  restoreState();
   if (started_) readyCodes();
+}
+
+void AccessControl::restoreState() {
+  const std::filesystem::path& folder = program_.backends().folders.state;
+  if (stateRestored_ || folder.empty() || !settings_.present) return;
+  stateRestored_ = true;
+  LoadedAccessState loaded =
+      readAccessState(folder / kStateFile, now(), std::chrono::minutes(settings_.lockoutMinutes));
+  if (loaded.problem.empty()) {
+    limits_.restore(loaded.state.calls);
+    codeState_ = loaded.state;
+    return;
+  }
+  // Not "no calls, no wrong codes": the hour counts as full and the switch-on code as locked, as after an attack.
+  std::vector<CallLimits::TimePoint> full(static_cast<std::size_t>(std::max(settings_.callsPerHour, 0)), now());
+  limits_.restore(full);
+  codeState_ = {};
+  if (settings_.oneTimeCodes) codeState_.lockedUntil = now() + std::chrono::minutes(settings_.lockoutMinutes);
+  std::string text = loaded.problem + ": the calls of the last hour are taken as the most allowed";
+  if (codeState_.lockedUntil)
+    text += ", and the switch-on code is locked until " + formatLongTime(*codeState_.lockedUntil);
+  log(text);
+  report({text + "."});
+  saveState();
+}
+
+void AccessControl::saveState() {
+  const std::filesystem::path& folder = program_.backends().folders.state;
+  if (folder.empty()) return;
+  AccessState state;
+  state.calls = limits_.calls(now());
+  if (codes_) {
+    state.wrongInARow = codes_->wrongInARow();
+    state.lockedUntil = codes_->lockedUntil();
+  } else {
+    state.wrongInARow = codeState_.wrongInARow;
+    state.lockedUntil = codeState_.lockedUntil;
+  }
+  auto error = writeAccessState(folder / kStateFile, state);
+  if (!error) {
+    stateSaveFailed_ = false;
+  } else if (!stateSaveFailed_) {
+    stateSaveFailed_ = true;
+    report(
+        {*error + "\r\nThe calls of the last hour and the switch-on code's lock-out would be forgotten on a restart."});
+  }
 }
 
 void AccessControl::refresh() {
@@ -100,7 +151,11 @@ void AccessControl::readyCodes() {
     return;
   }
   std::optional<std::uint64_t> lastStep;
-  if (codes_) lastStep = codes_->lastStep();
+  if (codes_) {
+    lastStep = codes_->lastStep();
+    codeState_.wrongInARow = codes_->wrongInARow();
+    codeState_.lockedUntil = codes_->lockedUntil();
+  }
   codes_.reset();
   OneTimeCodeBackend* backend = program_.backends().oneTimeCodes;
   if (!backend) {
@@ -126,6 +181,7 @@ void AccessControl::readyCodes() {
   }
   if (secret.created) lastStep.reset();  // a new secret: no code of it has been taken
   codes_->setLastStep(lastStep);
+  codes_->restore(codeState_.wrongInARow, codeState_.lockedUntil);
   if (secret.created) showNewSecret(secret.base32);
 }
 
@@ -140,14 +196,16 @@ void AccessControl::showNewSecret(const std::string& base32) {
   }
   std::string uri = "otpauth://totp/Quillmere:" + uriEscape(callsign) + "?secret=" + base32 +
                     "&issuer=Quillmere&algorithm=SHA1&digits=6&period=30";
-  std::string text = "A new secret for the one-time switch-on codes was made and kept in " +
-                     program_.backends().folders.inProgramFolder(kSecretFile).string() +
-                     " (readable by you only). Add it to an authenticator app now: scan the QR code, or enter the "
-                     "address below. It is shown this once.\r\n\r\n" +
-                     uri + "\r\n\r\nOn the radio: the switch-on code, then the six digits the app shows.";
+  // The secret goes to the screen only: the box's text reaches the transcript, which a service's journal keeps.
+  std::filesystem::path keyFile = program_.backends().folders.inProgramFolder(kSecretFile);
+  std::string text = "A new secret for the one-time switch-on codes was made and kept in " + keyFile.string() +
+                     " (readable by you only). Add it to an authenticator app now: on the desktop, scan the QR code or "
+                     "enter the address shown with this message; on a terminal, enter the first line of that file as "
+                     "the key. The secret is never written to a log.\r\n\r\nOn the radio: the switch-on code, "
+                     "then the six digits the app shows.";
   std::vector<std::vector<bool>> picture;
   if (QrEncoder* qr = program_.backends().qr) picture = qr->encode(uri);
-  program_.backends().prompter.showPicture(text, "One-time codes", BoxIcon::Information, picture);
+  program_.backends().prompter.showPicture(text, "One-time codes", BoxIcon::Information, picture, uri);
 }
 
 void AccessControl::report(const std::vector<std::string>& problems) {
@@ -170,9 +228,22 @@ void AccessControl::saveLastStep() {
     report({*error + "\r\nA code taken now could be taken again after a restart within its 30 seconds."});
 }
 
-AccessControl::Verdict AccessControl::judge(const std::string& target, bool trusted) {
+std::string AccessControl::dialled(const std::string& target) const {
+  static const DialPlan kNoRewrite;
+  const DialPlan* plan = program_.backends().dialPlan;
+  return dialledForm(plan ? *plan : kNoRewrite, target);
+}
+
+// The target for the history log: as requested, and as dialled when that differs.
+std::string AccessControl::named(const std::string& target) const {
+  std::string form = dialled(target);
+  return form == target ? target : target + " (dialled as " + form + ")";
+}
+
+AccessControl::Verdict AccessControl::judge(const std::string& rawTarget, bool trusted) {
   Verdict v;
   if (!configured()) return v;
+  const std::string target = dialled(rawTarget);
   if (!settings_.readable) {
     v.allowed = false;
     v.reason = "the dial rules cannot be read";
@@ -199,7 +270,7 @@ AccessControl::Verdict AccessControl::judge(const std::string& target, bool trus
 bool AccessControl::permitRadioCall(const std::string& target, bool trusted) {
   Verdict v = judge(target, trusted);
   if (v.allowed) return true;
-  log("Refused -- " + target + " -- " + v.reason);
+  log("Refused -- " + named(target) + " -- " + v.reason);
   announce(program_, phrase(program_, v.phrase));
   return false;
 }
@@ -211,29 +282,31 @@ bool AccessControl::permitOperatorCall(const std::string& target, bool trusted, 
       "The call to \"" + target + "\" from " + where + " is refused: " + v.reason + ".\r\nDial it all the same?",
       "Access control", BoxIcon::Question, BoxButtons::YesNoDefaultNo);
   if (answer != BoxAnswer::Yes) {
-    log("Refused -- " + target + " -- " + v.reason);
+    log("Refused -- " + named(target) + " -- " + v.reason);
     return false;
   }
-  log("Dialled by the operator despite the refusal -- " + target + " -- " + v.reason);
-  overrideTarget_ = target;
+  log("Dialled by the operator despite the refusal -- " + named(target) + " -- " + v.reason);
+  overrideTarget_ = dialled(target);
   return true;
 }
 
 bool AccessControl::permitCallBox(const std::string& command) {
-  if (!configured() || !startsWith(command, "CALL ")) return true;
-  std::string target = command.substr(5);
-  if (!permitOperatorCall(target, false, "the Call box")) return false;
-  callPlaced(target);
-  return true;
+  auto target = apiCallTarget(command);
+  if (!configured() || !target) return true;
+  return permitOperatorCall(*target, false, "the Call box");
 }
 
 void AccessControl::callPlaced(const std::string& target) {
   if (!configured()) return;
-  bool exempt = target == overrideTarget_ || (settings_.readable && settings_.rules.decide(target).exempt);
+  const std::string form = dialled(target);
+  bool exempt = (!overrideTarget_.empty() && form == overrideTarget_) ||
+                (settings_.readable && settings_.rules.decide(form).exempt);
   overrideTarget_.clear();
   currentCallExempt_ = exempt;
   currentTarget_ = target;
-  if (!exempt) limits_.placed(now());
+  if (exempt) return;
+  limits_.placed(now());
+  saveState();
 }
 
 void AccessControl::callDuration(const std::string& callId, long seconds) {
@@ -265,6 +338,7 @@ bool AccessControl::switchOn(const std::string& digits, const std::string& prefi
     return false;
   }
   SwitchOnCodes::Result r = codes_->attempt(code, now());
+  saveState();
   std::string count = std::to_string(r.wrongInARow) + " of " + std::to_string(settings_.wrongCodesAllowed);
   switch (r.outcome) {
     case SwitchOnCodes::Outcome::Accepted:

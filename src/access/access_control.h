@@ -11,6 +11,7 @@
 #include <string>
 
 #include "access/access_settings.h"
+#include "access/access_state.h"
 #include "access/call_limits.h"
 
 namespace qm {
@@ -43,7 +44,7 @@ class AccessControl {
   bool permitOperatorCall(const std::string& target, bool trusted, const std::string& where);
   // The Call box's command: a "CALL " command is judged as an operator call; any other command passes.
   bool permitCallBox(const std::string& command);
-  // A call that was let through is being dialled: counted against the hourly limit unless exempt.
+  // A "CALL " command reached the telephone (whatever sent it): counted against the hourly limit unless exempt.
   void callPlaced(const std::string& target);
   // Call tracking saw a duration report of call `callId`: past the longest call it is ended and that is announced.
   void callDuration(const std::string& callId, long seconds);
@@ -60,12 +61,18 @@ class AccessControl {
     std::string reason;
   };
   Verdict judge(const std::string& target, bool trusted);
+  // What the telephone will dial for `target`: the form the rules judge.
+  std::string dialled(const std::string& target) const;
+  std::string named(const std::string& target) const;
   void refresh();
   void readyCodes();
   void showNewSecret(const std::string& base32);
   void report(const std::vector<std::string>& problems);
   void log(const std::string& line);
   void saveLastStep();
+  // The calls of the hour and the lock-out, read back once at the first load and written on every change.
+  void restoreState();
+  void saveState();
   std::chrono::system_clock::time_point now() const;
   std::filesystem::path rulesPath() const;
 
@@ -88,6 +95,9 @@ class AccessControl {
   std::string currentTarget_;
   std::string endedCallId_;      // the call the longest-call limit has already ended
   std::shared_ptr<bool> alive_;  // posted messages check it: they may outlive this object
+  bool stateRestored_ = false;
+  bool stateSaveFailed_ = false;  // told once
+  AccessState codeState_;         // the lock-out while there are no codes_ (before the start, without a secret)
 };
 
 }  // namespace qm

@@ -12,4 +12,9 @@ CallLimits::TimePoint CallLimits::nextFree(TimePoint now) {
   return placed_.empty() ? now : placed_.front() + std::chrono::hours(1);
 }
 
+std::vector<CallLimits::TimePoint> CallLimits::calls(TimePoint now) {
+  callsInLastHour(now);
+  return {placed_.begin(), placed_.end()};
+}
+
 }  // namespace qm

@@ -2,6 +2,7 @@
 // The call limits: at most so many calls placed in any sixty minutes, and a longest call.
 #include <chrono>
 #include <deque>
+#include <vector>
 
 namespace qm {
 
@@ -19,6 +20,10 @@ class CallLimits {
   void placed(TimePoint now) { placed_.push_back(now); }
   // When the oldest call of the last hour leaves it, so that one more may be placed.
   TimePoint nextFree(TimePoint now);
+
+  // The calls of the last hour, oldest first, to keep them across a restart; and taking them back.
+  std::vector<TimePoint> calls(TimePoint now);
+  void restore(const std::vector<TimePoint>& calls) { placed_.assign(calls.begin(), calls.end()); }
 
  private:
   int callsPerHour_ = 0;

@@ -35,6 +35,13 @@ class SwitchOnCodes {
   // The last time step taken: kept across restarts so that a code cannot be replayed after one.
   std::optional<std::uint64_t> lastStep() const { return lastStep_; }
   void setLastStep(std::optional<std::uint64_t> step) { lastStep_ = step; }
+  // The wrong codes in a row and the lock-out, kept across a restart and a change of the settings.
+  int wrongInARow() const { return wrongInARow_; }
+  std::optional<TimePoint> lockedUntil() const { return lockedUntil_; }
+  void restore(int wrongInARow, std::optional<TimePoint> lockedUntil) {
+    wrongInARow_ = wrongInARow;
+    lockedUntil_ = lockedUntil;
+  }
 
  private:
   OneTimeCodeBackend& backend_;

@@ -22,6 +22,7 @@ class Bell;
 class AirRecording;
 class OneTimeCodeBackend;
 class QrEncoder;
+struct DialPlan;
 
 struct Backends {
   Scheduler& scheduler;
@@ -47,6 +48,8 @@ struct Backends {
   // or keys anything: a real node opens and checks its lines and audio here, and ends the program when it cannot.
   // Unset: the node needs no start (the simulated node).
   std::function<void()> startNode = nullptr;
+  // The telephone's dial plan, so that the dial rules judge the number it will dial; null when it rewrites nothing.
+  const DialPlan* dialPlan = nullptr;
   // Where the usage report goes ("http://HOST[:PORT]/PATH"); empty for the built-in default.
   std::string reportUrl = "";
 };

@@ -33,6 +33,8 @@ class frmMain : public Window {
   // The Skype link and call control (src/skype/).
   void AddText(const std::string& Data);  // one line into the data panel, then call tracking
   void Dial_Phone();                      // sends the text of txtSend to Skype
+  void HangUp();                          // ends the call that is up, if any; never places one
+  std::string callUp;                     // the id of the call placed and not yet over, empty when none
   modMain& skypeLink() { return *modMain_; }
 
   // The DTMF interpreter (src/control/dtmf_interpreter.cpp).

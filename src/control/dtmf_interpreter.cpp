@@ -17,6 +17,10 @@ constexpr int kFallbackConfirmationMs = 10000;
 // comes near it. A longer string (a stuck decoder, a fault on the link) is not interpreted: announcing it digit by
 // digit would hold the transmitter for hours.
 constexpr std::size_t kLongestDtmfString = 255;
+// The longest number a "*#" request may hold: 15 digits of an international number (E.164) and a dialling prefix of up
+// to five. A longer one is refused at once rather than spelled out for a minute with the transmitter keyed.
+constexpr std::size_t kLongestNumber = 20;
+constexpr int kTooLongPhrase = 21;
 }  // namespace
 
 void frmMain::wireDtmf() {
@@ -59,7 +63,10 @@ void frmMain::EchoLink_DTMFString(const std::string& sDigits) {
     Text111.setText(replaceAll(Text111.Text(), "*#", ""));
     TempCall = Text111.Text();
     TempCallHold.setText(Text111.Text());
-    if (access.permitRadioCall(TempCallHold.Text(), false)) {
+    if (TempCallHold.Text().size() > kLongestNumber) {
+      announce(program_, phrase(program_, kTooLongPhrase));
+      refuseRequest();
+    } else if (access.permitRadioCall(TempCallHold.Text(), false)) {
       SplitCall();
       RequestPending = true;
       pendingTrusted = false;
@@ -78,7 +85,6 @@ void frmMain::EchoLink_DTMFString(const std::string& sDigits) {
       RequestPending = false;
       Timer3.setEnabled(false);
       txtSend.setText("CALL " + TempCallHold.Text());
-      access.callPlaced(TempCallHold.Text());
       TempCallHold.setText("");
       Dial_Phone();
     } else {
@@ -89,7 +95,7 @@ void frmMain::EchoLink_DTMFString(const std::string& sDigits) {
     }
   }
 
-  if (controlOn() && digits == "DD") Dial_Phone();
+  if (controlOn() && digits == "DD") HangUp();
 
   for (int i = 0; i < Buddy::kEntries; ++i) {
     BuddyEntry e = program_.buddy().entry(i);

@@ -1,7 +1,7 @@
 // The transmit time-out: while the channel is busy in either direction the counter counts down once a second from
-// the configured minutes, and every idle second reloads it. When it runs out the pending Skype command is sent
-// (during a call, its hang-up), "Time Out" shows in red, the time-out is announced a second later and counting
-// resumes after three seconds. Also the two digits-only setting boxes.
+// the configured minutes, and every idle second reloads it. When it runs out the call that is up is hung up (nothing
+// is sent when none is), "Time Out" shows in red, the time-out is announced a second later and counting resumes after
+// three seconds. Also the two digits-only setting boxes.
 //
 // Mins 0 turns the time-out off: the counter reads 0 and never counts, beeps or times out. Counting down from
 // nothing would time out on every tick, keying an unattended transmitter and announcing every four seconds on an
@@ -47,7 +47,7 @@ void frmMain::Timer2_Timer() {
   Counter.setCaption(formatNumber(count));
   if (count <= 10 && program_.backends().bell) program_.backends().bell->beep();
   if (count <= 1) {
-    Dial_Phone();
+    HangUp();
     Counter.setForeColor(kDarkGrey);
     Counter.setBackColor(255);
     Counter.setCaption("Time Out");

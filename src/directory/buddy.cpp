@@ -140,7 +140,6 @@ void Buddy::CallNumber(int i) {
   if (!access.permitOperatorCall(number, rows_[i].trusted->Value() == 1, where)) return;
   main.txtSend.setText("CALL " + number);
   main.Text111.setText(number);
-  access.callPlaced(number);
   main.Dial_Phone();
 }
 

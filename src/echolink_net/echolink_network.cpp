@@ -15,7 +15,9 @@
 
 #include "echolink_net/access_policy.h"
 #include "echolink_net/echolink_text.h"
+#include "echolink_net/flood_limits.h"
 #include "echolink_net/node_commands.h"
+#include "echolink_net/udp_guard.h"
 
 namespace qm::echolink_net {
 
@@ -42,6 +44,13 @@ constexpr int kMaxLoginRetrySeconds = 30 * 60;
 constexpr int kListWaitMs = 10000;    // how long a caller waits for a fresh directory list
 constexpr int kRefusalHoldMs = 1000;  // a refused caller stays long enough to read why
 constexpr int kLogoffWaitMs = 3000;
+// The station list is fetched for unlisted callers at most this often, however many call: a caller who comes sooner
+// waits for the next one (a calling station repeats its call for 50 s).
+constexpr auto kListRefetch = std::chrono::seconds(10);
+constexpr std::size_t kMostWaiting = 32;  // callers waiting for the list; later ones are judged on the list held
+constexpr int kMostRefusing = 8;          // refused callers being told why at once; more are not answered
+// A station's audio may run ahead of real time by this much (network jitter); what runs further ahead is dropped.
+constexpr auto kAudioCushion = std::chrono::milliseconds(400);
 
 std::string upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -88,9 +97,11 @@ struct Station {
   std::unique_ptr<Qso> qso;
   StationState state;
   std::string info;
-  bool announced = false;  // connected() was raised
-  bool refused = false;    // being turned away
-  bool gone = false;       // disconnected, waiting to be deleted
+  bool announced = false;    // connected() was raised
+  bool refused = false;      // being turned away
+  bool gone = false;         // disconnected, waiting to be deleted
+  bool droppedTold = false;  // the log has heard that its audio runs ahead
+  AudioBudget audio{INTERNAL_SAMPLE_RATE, kAudioCushion};
   std::unique_ptr<Async::Timer> refusalTimer;
 };
 
@@ -128,6 +139,10 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
 
   std::vector<Caller> waiting;  // callers waiting for a fresh directory list
   std::unique_ptr<Async::Timer> waitTimer;
+  std::unique_ptr<Async::Timer> fetchTimer;  // the next list for callers, when it is not yet time for one
+  std::optional<FloodClock::time_point> lastCallerFetch;
+  ConnectLimiter connectLimiter;
+  std::uint64_t audioDropped = 0;  // samples of stations that are gone; the others count in their budgets
 
   std::optional<Caller> lastGone;
   std::function<void()> shutdownDone;
@@ -142,6 +157,7 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
       return;
     }
     running = this;
+    guardEchoLinkPorts(settings.portBase);
     EchoLink::Dispatcher::setPortBase(settings.portBase);
     EchoLink::Dispatcher::setBindAddr(bindIp());
     dispatcher = EchoLink::Dispatcher::instance();
@@ -215,8 +231,8 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
       passwordRefused();
       return;
     }
-    lastLibraryError = text;
-    out.remark("EchoLink directory: " + text);
+    lastLibraryError = visible(text, "", 512);  // the server's words, from the internet
+    out.remark("EchoLink directory: " + lastLibraryError);
   }
 
   // The directory takes every login with "OK" and tells of a wrong password in the station list that follows, as a
@@ -300,9 +316,17 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
                   const std::string& priv) {
     if (stationAt(ip) != nullptr) return;
     for (const Caller& c : waiting)
-      if (c.ip == ip) return;  // its next heartbeat while the list is fetched
+      if (c.ip == ip) return;                      // its next heartbeat while the list is fetched
+    if (refusingCount() >= kMostRefusing) return;  // a flood of callers: those beyond are not answered
     decide(Caller{ip, call, stationName(name), priv},
            !directory || confirmed == DirectoryStatus::Unknown || loginFailing);
+  }
+
+  int refusingCount() const {
+    int n = 0;
+    for (const auto& s : stations)
+      if (s->refused && !s->gone) ++n;
+    return n;
   }
 
   void decide(const Caller& c, bool finalCheck) {
@@ -310,22 +334,59 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
     AccessDecision d = decideIncoming({c.call, c.ip.toString()}, context, settings, finalCheck);
     if (d.askDirectory) {
       bool loggedInNow = confirmed == DirectoryStatus::Online || confirmed == DirectoryStatus::Busy;
-      if (!loggedInNow && !awaitingLogin) {
+      if ((!loggedInNow && !awaitingLogin) || waiting.size() >= kMostWaiting) {
         decide(c, true);
         return;
       }
       waiting.push_back(c);
-      if (loggedInNow) directory->getCalls();  // else the list that follows the login decides
-      if (!waitTimer) {
-        waitTimer = std::make_unique<Async::Timer>(kListWaitMs);
-        waitTimer->expired.connect(sigc::hide(sigc::mem_fun(*this, &Impl::resolveWaiting)));
-      }
+      if (loggedInNow)
+        listForCallers();
+      else
+        awaitList();  // the list that follows the login decides
       return;
     }
-    if (d.accept)
-      addStation(c, false, false, "");
-    else
+    if (!d.accept) {
       addStation(c, false, true, d.reason);
+      return;
+    }
+    // Each station taken is announced on the air: how often they may come is bounded.
+    switch (connectLimiter.judge(upper(c.call), c.ip.toString(), FloodClock::now())) {
+      case ConnectLimiter::Verdict::Take:
+        addStation(c, false, false, "");
+        break;
+      case ConnectLimiter::Verdict::Refuse:
+        addStation(c, false, true, connectLimiter.reason());
+        break;
+      case ConnectLimiter::Verdict::Ignore:
+        break;
+    }
+  }
+
+  // Callers from the internet never make the node fetch the whole list more than once in kListRefetch.
+  void listForCallers() {
+    if (waitTimer || fetchTimer) return;  // a list is on its way, or due
+    auto now = FloodClock::now();
+    if (lastCallerFetch && now - *lastCallerFetch < kListRefetch) {
+      auto due = std::chrono::ceil<std::chrono::milliseconds>(*lastCallerFetch + kListRefetch - now);
+      fetchTimer = std::make_unique<Async::Timer>(static_cast<int>(due.count()));
+      fetchTimer->expired.connect(sigc::hide(sigc::mem_fun(*this, &Impl::fetchForCallers)));
+      return;
+    }
+    fetchForCallers();
+  }
+
+  void fetchForCallers() {
+    retire(fetchTimer);
+    if (waiting.empty() || !directory) return;  // another list has decided for them
+    lastCallerFetch = FloodClock::now();
+    directory->getCalls();
+    awaitList();
+  }
+
+  void awaitList() {
+    if (waitTimer) return;
+    waitTimer = std::make_unique<Async::Timer>(kListWaitMs);
+    waitTimer->expired.connect(sigc::hide(sigc::mem_fun(*this, &Impl::resolveWaiting)));
   }
 
   void resolveWaiting() {
@@ -358,7 +419,14 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
     if (!c.priv.empty()) s->qso->setRemoteParams(c.priv);
     s->qso->registerSink(&s->sink);
     s->sink.onAudio = [this, s](const float* samples, int count) {
-      if (floor == s && count > 0) out.networkAudio(samples, static_cast<std::size_t>(count));
+      if (floor != s || count <= 0) return;
+      std::size_t let = s->audio.take(static_cast<std::size_t>(count), FloodClock::now());
+      if (let > 0) out.networkAudio(samples, let);
+      if (let < static_cast<std::size_t>(count) && !s->droppedTold) {
+        s->droppedTold = true;
+        out.remark(s->state.call + " sends audio faster than real time: what runs more than " +
+                   std::to_string(kAudioCushion.count()) + " ms ahead is dropped.");
+      }
     };
     s->qso->stateChange.connect(sigc::bind(sigc::mem_fun(*this, &Impl::onState), s));
     s->qso->isReceiving.connect(sigc::bind(sigc::mem_fun(*this, &Impl::onReceiving), s));
@@ -384,7 +452,8 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
   void onState(Qso::State state, Station* s) {
     if (state == Qso::STATE_CONNECTED && !s->refused && !s->announced) {
       s->announced = true;
-      if (s->qso->remoteCallsign() != "?") s->state.call = s->qso->remoteCallsign();
+      // The station may name itself anew in its packets: taken only when it is a callsign.
+      if (plausibleCallsign(s->qso->remoteCallsign())) s->state.call = s->qso->remoteCallsign();
       if (s->qso->remoteName() != "?") s->state.name = stationName(s->qso->remoteName());
       out.connected(s->state.call, s->state.name, s->state.address);
       listBusyWhenFull();
@@ -404,7 +473,10 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
 
   void removeStation(Station* s) {
     auto it = std::find_if(stations.begin(), stations.end(), [s](const auto& p) { return p.get() == s; });
-    if (it != stations.end()) stations.erase(it);
+    if (it != stations.end()) {
+      audioDropped += (*it)->audio.dropped();
+      stations.erase(it);
+    }
     listBusyWhenFull();
   }
 
@@ -486,8 +558,9 @@ struct EchoLinkNetwork::Impl : public sigc::trackable {
 
   // --- outgoing ----------------------------------------------------------------------------------------------
 
-  bool connectTo(const Async::IpAddress& ip, const std::string& call) {
+  bool connectTo(const Async::IpAddress& ip, const std::string& listedCall) {
     if (!dispatcher) return false;
+    const std::string call = stationName(listedCall);  // as the directory lists it: text from the internet
     if (Station* s = stationAt(ip); s != nullptr && !s->gone) {
       out.announce(call + " is already connected");
       return false;
@@ -517,6 +590,7 @@ EchoLinkNetwork::~EchoLinkNetwork() {
   impl_->directory.reset();
   if (Impl::running == impl_.get()) {
     EchoLink::Dispatcher::deleteInstance();
+    guardEchoLinkPorts(0);
     Impl::running = nullptr;
   }
 }
@@ -704,6 +778,14 @@ std::vector<StationState> EchoLinkNetwork::stations() const {
 
 DirectoryStatus EchoLinkNetwork::directoryStatus() const {
   return impl_->confirmed;
+}
+
+NetworkCounters EchoLinkNetwork::counters() const {
+  NetworkCounters c;
+  c.audioSamplesDropped = impl_->audioDropped;
+  for (const auto& s : impl_->stations) c.audioSamplesDropped += s->audio.dropped();
+  c.datagramsDropped = guardCounts().dropped;
+  return c;
 }
 
 }  // namespace qm::echolink_net

@@ -58,6 +58,12 @@ class NetworkListener {
   virtual void announce(const std::string&) {}
 };
 
+// What the network has had to refuse from stations, for the operator's counters.
+struct NetworkCounters {
+  std::uint64_t audioSamplesDropped = 0;  // station audio that ran too far ahead of real time (8 kHz samples)
+  std::uint64_t datagramsDropped = 0;     // datagrams on the EchoLink ports that were unsafe for the library
+};
+
 struct StationState {
   std::string call, name, address;
   bool talking = false;   // holds the floor
@@ -102,6 +108,7 @@ class EchoLinkNetwork {
   bool BusyStateB() const;
   std::vector<StationState> stations() const;
   DirectoryStatus directoryStatus() const;
+  NetworkCounters counters() const;
 
  private:
   struct Impl;

@@ -58,11 +58,7 @@ BoxAnswer MessageBoxPrompter::show(const std::string& text, const std::string& t
 }
 
 void MessageBoxPrompter::showPicture(const std::string& text, const std::string& title, BoxIcon icon,
-                                     const std::vector<std::vector<bool>>& picture) {
-  if (picture.empty()) {
-    show(text, title, icon, BoxButtons::Ok);
-    return;
-  }
+                                     const std::vector<std::vector<bool>>& picture, const std::string& privateText) {
   if (log_) {
     std::string extra = iconName(icon);
     if (!title.empty()) extra += " title \"" + title + "\"";
@@ -77,14 +73,15 @@ void MessageBoxPrompter::showPicture(const std::string& text, const std::string&
       if (picture[y][x])
         for (int dy = 0; dy < kScale; ++dy)
           for (int dx = 0; dx < kScale; ++dx) image.setPixel((x + kQuiet) * kScale + dx, (y + kQuiet) * kScale + dy, 0);
-  QString body = QString::fromStdString(text);
+  // The private part is on the screen only: the log above has the text alone.
+  QString body = QString::fromStdString(privateText.empty() ? text : text + "\r\n\r\n" + privateText);
   body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   QMessageBox box(qtIcon(icon), QString::fromStdString(title.empty() ? std::string(kProductName) : title), body,
                   QMessageBox::Ok, QApplication::activeWindow());
   box.setObjectName(QStringLiteral("messageBox"));
   box.setTextFormat(Qt::PlainText);
   box.setTextInteractionFlags(Qt::TextSelectableByMouse);  // the address can be copied
-  box.setIconPixmap(QPixmap::fromImage(image));
+  if (!picture.empty()) box.setIconPixmap(QPixmap::fromImage(image));
   box.exec();
 }
 

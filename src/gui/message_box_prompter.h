@@ -13,7 +13,7 @@ class MessageBoxPrompter : public Prompter {
   BoxAnswer show(const std::string& text, const std::string& title, BoxIcon icon, BoxButtons buttons) override;
   // The picture in the icon's place, each pixel drawn as a square large enough for a phone's camera.
   void showPicture(const std::string& text, const std::string& title, BoxIcon icon,
-                   const std::vector<std::vector<bool>>& picture) override;
+                   const std::vector<std::vector<bool>>& picture, const std::string& privateText = "") override;
 
  private:
   OutputLog* log_;

@@ -20,6 +20,7 @@
 #include "radio/radio_settings_window.h"
 #include "realtime/qt_scheduler.h"
 #include "realtime/real_exit.h"
+#include "realtime/signal_watch.h"
 
 namespace qm {
 
@@ -71,7 +72,11 @@ class RadioExtension : public SessionExtension {
     }
     radio::RadioNode* node = &node_;
     node_.makeNetwork = echolink_net::echoLinkNetworkFactory(echoLinkFile, [node] { return node->callsign(); });
-    node_.isProgramCode = [&program](const std::string& digits) { return isProgramCode(program, digits); };
+    // With one-time codes guarding the radio, the node's own functions (connect, disconnect) follow DTMF control as
+    // the program's commands do: while it is off, every string is the program's and the network takes none.
+    node_.isProgramCode = [&program](const std::string& digits) {
+      return isProgramCode(program, digits) || (program.access().oneTimeCodes() && program.main().Check1.Value() != 1);
+    };
     node_.onAnnounce = [&program](const std::string& text) { announce(program, text); };
     addEchoLinkSettingsWindow(program, [node] { node->rebuildNetwork(); });
   }
@@ -138,6 +143,7 @@ void installRadioNode(Session& session, AirRecording* air) {
   if (!node) return;
   node->echo = [&session](const std::string& line) { session.transcript.input(line); };
   node->onProblem = reportProblem;
+  node->onStopSignal = [] { noteStopRequested(); };
   node->air = air;
   session.addExtension(std::make_unique<RadioExtension>(session, *node));
 }

@@ -21,8 +21,7 @@ CallAudio::CallAudio(int sampleRate, const CallAudioSettings& settings)
       vox_(sampleRate, settings.vox),
       rxGain_(gainOf(settings.rxGainDb)),
       txGain_(gainOf(settings.txGainDb)),
-      duckGain_(gainOf(settings.duckDb)),
-      gainStep_(1.0f / static_cast<float>(std::max(1, sampleRate / 100))),
+      duck_(sampleRate, settings.duckDb),
       // The VOX's attack plus a block of its measuring: the sound that opened it.
       preroll_(static_cast<std::size_t>(sampleRate) * static_cast<std::size_t>(settings.vox.attackMs + 20) / 1000) {}
 
@@ -65,12 +64,8 @@ void CallAudio::fromCall(const float* in, std::size_t count) {
 }
 
 std::size_t CallAudio::mixInto(float* out, std::size_t count, bool programTalks) {
-  const float target = programTalks ? duckGain_ : 1.0f;
   std::size_t n = std::min(count, queue_.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    gain_ = gain_ < target ? std::min(target, gain_ + gainStep_) : std::max(target, gain_ - gainStep_);
-    out[i] = std::clamp(out[i] + queue_[i] * gain_, -1.0f, 1.0f);
-  }
+  for (std::size_t i = 0; i < n; ++i) out[i] = std::clamp(out[i] + queue_[i] * duck_.next(programTalks), -1.0f, 1.0f);
   queue_.erase(queue_.begin(), queue_.begin() + static_cast<long>(n));
   return n;
 }

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <deque>
 
+#include "radio/tx_audio.h"
 #include "radio/vox.h"
 
 namespace qm::radio {
@@ -62,9 +63,8 @@ class CallAudio {
   int sampleRate_;
   CallAudioSettings settings_;
   Vox vox_;
-  float rxGain_, txGain_, duckGain_;
-  float gain_ = 1;  // the call's present level on the air, moving towards 1 or duckGain_
-  float gainStep_;  // per sample, so the duck takes some 10 ms and does not click
+  float rxGain_, txGain_;
+  Duck duck_;
   std::size_t preroll_;
   bool linked_ = false, muted_ = false, keyed_ = false;
   std::deque<float> queue_;

@@ -11,8 +11,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <utility>
 
 #include "radio/device_inventory.h"
+#include "radio/device_lock.h"
 #include "radio/emergency_release.h"
 #include "radio/line_factories.h"
 
@@ -32,14 +34,24 @@ std::string ids(unsigned vendor, unsigned product) {
   return text;
 }
 
-// Opens the hidraw device and checks, by its USB ids, that it is a CM108-family chip; -1 with `error` naming what
-// failed and the hidraw devices that exist.
-int openFob(const LineSpec& wiring, int flags, std::string& error) {
+// A line on a fob: its own descriptor (each reader of a hidraw device gets every input report), and the program's
+// claim on the fob, shared by its lines, that keeps other programs out.
+struct Fob {
+  std::shared_ptr<DeviceClaim> claim;
+  int fd = -1;
+};
+
+// Claims the hidraw device, opens it and checks, by its USB ids, that it is a CM108-family chip; fd -1 with `error`
+// naming what failed and the hidraw devices that exist.
+Fob openFob(const LineSpec& wiring, int flags, std::string& error) {
   const std::string path = devicePath(wiring.device);
   const auto fail = [&](const std::string& what) {
     error = "\"" + wiring.text + "\": " + what + "; " + describeHidraw(listHidraw());
-    return -1;
+    return Fob{};
   };
+  std::string why;
+  auto claim = claimDevice(path, DeviceKind::Hidraw, why);
+  if (!claim) return fail("cannot open " + path + ": " + why);
   const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return fail("cannot open " + path + ": " + lastError());
   hidraw_devinfo info{};
@@ -58,12 +70,13 @@ int openFob(const LineSpec& wiring, int flags, std::string& error) {
     if (name[0] != 0) what.append(" ").append(name);
     return fail(what.append(", not a CM108/CM119 sound interface"));
   }
-  return fd;
+  return Fob{std::move(claim), fd};
 }
 
 class Cm108PttLine final : public PttLine {
  public:
-  Cm108PttLine(int fd, unsigned char mask, bool inverted) : fd_(fd), mask_(mask), inverted_(inverted) {
+  Cm108PttLine(Fob fob, unsigned char mask, bool inverted)
+      : claim_(std::move(fob.claim)), fd_(fob.fd), mask_(mask), inverted_(inverted) {
     EmergencyRelease release;
     release.kind = EmergencyRelease::Kind::Write;
     release.fd = fd_;
@@ -100,6 +113,7 @@ class Cm108PttLine final : public PttLine {
     bytes[4] = 0;
   }
 
+  std::shared_ptr<DeviceClaim> claim_;
   int fd_;
   unsigned char mask_;
   bool inverted_;
@@ -109,7 +123,8 @@ class Cm108PttLine final : public PttLine {
 
 class Cm108SquelchLine final : public SquelchLine {
  public:
-  Cm108SquelchLine(int fd, unsigned char mask, bool inverted) : fd_(fd), mask_(mask), inverted_(inverted) {
+  Cm108SquelchLine(Fob fob, unsigned char mask, bool inverted)
+      : claim_(std::move(fob.claim)), fd_(fob.fd), mask_(mask), inverted_(inverted) {
     // The chip reports only changes; ask for the present state where the kernel can (HIDIOCGINPUT).
     unsigned char bytes[8] = {};
     if (::ioctl(fd_, HIDIOCGINPUT(sizeof bytes), bytes) > 0) pressed_ = (bytes[1] & mask_) != 0;
@@ -133,6 +148,7 @@ class Cm108SquelchLine final : public SquelchLine {
   }
 
  private:
+  std::shared_ptr<DeviceClaim> claim_;
   int fd_;
   unsigned char mask_;
   bool inverted_;
@@ -142,9 +158,9 @@ class Cm108SquelchLine final : public SquelchLine {
 }  // namespace
 
 std::unique_ptr<PttLine> openCm108PttLine(const LineSpec& wiring, std::string& error) {
-  const int fd = openFob(wiring, O_WRONLY, error);
-  if (fd < 0) return nullptr;
-  auto line = std::make_unique<Cm108PttLine>(fd, pinMask(wiring.pin), wiring.inverted);
+  Fob fob = openFob(wiring, O_WRONLY, error);
+  if (fob.fd < 0) return nullptr;
+  auto line = std::make_unique<Cm108PttLine>(std::move(fob), pinMask(wiring.pin), wiring.inverted);
   if (!line->key(false, error)) {
     error = "\"" + wiring.text + "\": " + error;
     return nullptr;
@@ -171,9 +187,9 @@ std::string probeCm108Line(const LineSpec& wiring, const DeviceInventory& invent
 }
 
 std::unique_ptr<SquelchLine> openCm108SquelchLine(const LineSpec& wiring, std::string& error) {
-  const int fd = openFob(wiring, O_RDONLY, error);
-  if (fd < 0) return nullptr;
-  return std::make_unique<Cm108SquelchLine>(fd, pinMask(wiring.pin), wiring.inverted);
+  Fob fob = openFob(wiring, O_RDONLY, error);
+  if (fob.fd < 0) return nullptr;
+  return std::make_unique<Cm108SquelchLine>(std::move(fob), pinMask(wiring.pin), wiring.inverted);
 }
 
 }  // namespace qm::radio

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/node_configuration.h"
+#include "echolink_net/echolink_net_settings.h"
 #include "platform/clock_format.h"
 #include "platform/profile_file.h"
 #include "platform/virtual_scheduler.h"
@@ -194,6 +195,10 @@ CheckReport checkConfiguration(const Folders& folders, const DeviceInventory& in
   if (fs::exists(folders.inProgramFolder(kSipSettingsFile)))
     readSipSettings(folders.inProgramFolder(kSipSettingsFile), sip);
   report.problems.insert(report.problems.end(), sip.begin(), sip.end());
+  std::vector<std::string> echolink;
+  if (fs::exists(folders.inProgramFolder(echolink_net::kEchoLinkSettingsFile)))
+    echolink_net::readEchoLinkSettings(folders.inProgramFolder(echolink_net::kEchoLinkSettingsFile), echolink);
+  report.problems.insert(report.problems.end(), echolink.begin(), echolink.end());
   std::vector<std::string> radio;
   const fs::path radioPath = folders.inProgramFolder(kRadioSettingsFile);
   const ProfileFile radioFile = ProfileFile::load(radioPath, radio);

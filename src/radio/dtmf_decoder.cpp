@@ -21,6 +21,15 @@
 // minimum tone time; the press ends (and the same digit may count again) when they have been gone for the minimum
 // gap. A fade shorter than that is one press held through it.
 //
+// spandsp's blocks are too short to tell a DTMF frequency from a musical note a few percent beside it (a note of
+// 670 Hz with its octave passes for 697 + 1336 Hz), and the six views widen that further. So before a digit counts,
+// its two tones are measured over the tone (up to its latest 64 ms, with a Hann-windowed DFT on a grid of 0.25%):
+// each must lie within kMaxDeviation (2%) of its frequency, and be as strong in the tone's second half as in its
+// first within 6 dB (a struck note decays, two close notes beat). spandsp hears a key within three blocks of its
+// start and goes on hearing it: the tone is taken to start no earlier than that, spandsp may miss no more than that
+// of it, and when the envelopes show both tones as strong before then, the pair is music that passed spandsp's test
+// for a moment.
+//
 // A receiver with its squelch closed gives near silence for hours: once the audio has stayed 12 dB below the weakest
 // tone taken for kQuietMs with no press under way, none of that runs (only the clock goes on), until a sample rises
 // above that again. What the receivers' state holds by then is the same near silence.
@@ -37,6 +46,17 @@ constexpr int kHistorySteps = 64;
 constexpr int kPeakSteps = 20;
 constexpr double kFrequencyShift = 0.008;
 constexpr int kQuietMs = 200;
+constexpr double kMaxDeviation = 0.02;  // the 1.5% a receiver must take, with a margin
+constexpr double kSearchDeviation = 0.04;
+constexpr double kGridStep = 0.0025;
+constexpr int kRecent = 1024;  // 128 ms of band-passed audio kept for that measurement
+constexpr int kMaxSpan = 512;  // the latest 64 ms of a tone are measured
+// How much of a tone spandsp may miss (at its start, while it decides; in the middle): 3 blocks and a step.
+constexpr int kMaxUnheardSamples = 3 * kBlock + kStep;
+// A key's tones are steady: each as strong in the first half of the tone as in the second, within this fraction.
+// A struck note decays, two notes a little apart beat.
+constexpr double kSteadyFraction = 0.5;
+constexpr float kSilentFraction = 0.1f;  // 20 dB: a gap between two presses of the same key
 constexpr float kQuietFraction = 0.25f;  // of the weakest tone's amplitude: 12 dB below it
 // spandsp 0.0.6 takes a tone whose peak is L dBFS when its threshold is at most L + 3 dBm0 (measured with tones).
 constexpr double kThresholdOverDbfs = 3;
@@ -125,6 +145,56 @@ class DtmfBand {
   Biquad hp1_{true, 500, 0.5412}, hp2_{true, 500, 1.3066}, lp1_{false, 2200, 0.5412}, lp2_{false, 2200, 1.3066};
 };
 
+// The band-passed audio of the last kRecent samples, and where within +-kSearchDeviation of a frequency its strongest
+// component lies.
+class RecentAudio {
+ public:
+  void push(long at, float x) { samples_[static_cast<std::size_t>(at % kRecent)] = x; }
+  // The offset, relative to hz, of the strongest component in [from, to) (samples at 8 kHz, to - from <= kRecent);
+  // 1 when it lies at the edge of the search (something beyond it is stronger).
+  double offset(double hz, long from, long to) {
+    windowed(from, to);
+    const int steps = static_cast<int>(std::lround(kSearchDeviation / kGridStep));
+    int best = 0;
+    float bestPower = -1;
+    for (int k = -steps; k <= steps; ++k) {
+      const float power = std::norm(dft(hz * (1 + k * kGridStep)));
+      if (power > bestPower) {
+        bestPower = power;
+        best = k;
+      }
+    }
+    return std::abs(best) == steps ? 1.0 : best * kGridStep;
+  }
+  // The amplitude of a sine at hz in [from, to), Hann-windowed.
+  float amplitude(double hz, long from, long to) {
+    windowed(from, to);
+    return 4 * std::abs(dft(hz)) / static_cast<float>(to - from);
+  }
+
+ private:
+  void windowed(long from, long to) {
+    const auto n = static_cast<std::size_t>(to - from);
+    windowSize_ = n;
+    for (std::size_t i = 0; i < n; ++i)
+      window_[i] = samples_[static_cast<std::size_t>((from + static_cast<long>(i)) % kRecent)] *
+                   static_cast<float>(0.5 - 0.5 * std::cos(2 * std::numbers::pi * (i + 0.5) / n));
+  }
+  std::complex<float> dft(double hz) const {
+    const auto turn = std::polar(1.0f, static_cast<float>(-2 * std::numbers::pi * hz / kRate));
+    std::complex<float> phase = 1, sum = 0;
+    for (std::size_t i = 0; i < windowSize_; ++i) {
+      sum += window_[i] * phase;
+      phase *= turn;
+    }
+    return sum;
+  }
+
+  std::array<float, kRecent> samples_{};
+  std::array<float, kRecent> window_{};  // the span being measured, windowed (no allocation on the audio path)
+  std::size_t windowSize_ = 0;
+};
+
 // One spandsp receiver, with the resampler that shifts its view of the frequencies.
 struct Detector {
   Detector(int offset, const DtmfSettings& settings) : rx(dtmf_rx_init(nullptr, nullptr, nullptr)), fill(offset) {
@@ -199,7 +269,9 @@ struct DtmfDecoder::Impl {
 
   void feed8k(float x) {
     envelopes.feed(x);
-    step[stepFill++] = band(x);
+    step[stepFill] = band(x);
+    recent.push(now + stepFill, step[stepFill]);
+    ++stepFill;
     if (stepFill < kStep) return;
     stepFill = 0;
     for (auto& l : listeners) l->feed(step.data(), kStep);
@@ -238,6 +310,8 @@ struct DtmfDecoder::Impl {
   void startPress(char digit) {
     current = digit;
     reported = false;
+    nextCheck = 0;
+    firstHeard = now;
     heardSamples = 0;
     lastHeard = now;
     low = lowIndex(digit);
@@ -273,8 +347,64 @@ struct DtmfDecoder::Impl {
   }
 
   // A press shorter than the minimum is known to count only when it ends.
-  void toneEnded(double end) {
-    if (!reported && heardSamples >= minHeardSamples && end - start >= minToneSamples) report();
+  void toneEnded(double end) { tryReport(end); }
+
+  // Reports the press if its tone, up to `end`, has lasted the minimum, spandsp has heard enough of it, and its
+  // frequencies are right.
+  void tryReport(double end) {
+    // spandsp hears a tone within three blocks of its start: what the envelopes show before that (the note before,
+    // a neighbouring frequency leaking into an envelope) is no part of it.
+    const double toneStart = std::max(start, static_cast<double>(firstHeard - kMaxUnheardSamples));
+    if (reported || heardSamples < minHeardSamples || end - toneStart < minToneSamples) return;
+    if (end - toneStart - static_cast<double>(heardSamples) > kMaxUnheardSamples) return;
+    if (!fellSilentSince(toneStart)) return;
+    // The latest part of the tone, at most kMaxSpan samples, without its first 2 ms (the envelopes' rise).
+    const long oldest = now - kRecent + 1;
+    const long to = std::min(now, static_cast<long>(std::floor(end)));
+    const long from = std::max({static_cast<long>(std::ceil(toneStart)) + kStep, to - kMaxSpan, oldest});
+    // A tone that lasts is measured again every 16 ms, not every step.
+    if (to - from < kStep || now < nextCheck) return;
+    nextCheck = now + 8 * kStep;
+    // What the envelopes showed before spandsp heard the tone, when that is long enough to measure.
+    const long beforeFrom = std::max(static_cast<long>(std::ceil(start)) + kStep, oldest),
+               beforeTo = static_cast<long>(std::floor(toneStart));
+    if (onFrequency(from, to, beforeTo - beforeFrom >= 4 * kStep ? beforeFrom : beforeTo, beforeTo)) report();
+  }
+
+  // Whether, when the same digit's press ended shortly before this one, one of its tones fell at least 20 dB below
+  // this press's peak in between: a key released and pressed again, not a chord whose note decayed through the
+  // edge of the press and came back.
+  bool fellSilentSince(double toneStart) const {
+    if (endedDigit != current || toneStart - static_cast<double>(ended) > (kHistorySteps - 1) * kStep) return true;
+    float minLow = 1, minHigh = 1;
+    for (int back = 0; back < kHistorySteps; ++back) {
+      const long at = now - back * kStep;
+      if (static_cast<double>(at) > toneStart) continue;
+      if (at < ended) break;
+      minLow = std::min(minLow, stepsAgo(back)[static_cast<std::size_t>(low)]);
+      minHigh = std::min(minHigh, stepsAgo(back)[static_cast<std::size_t>(high)]);
+    }
+    return minLow <= kSilentFraction * peakLow || minHigh <= kSilentFraction * peakHigh;
+  }
+
+  // Whether both tones are within kMaxDeviation of their frequencies and steady over [from, to), and were not
+  // there as strong over [beforeFrom, beforeTo) (when that is not empty): the same two notes sounding well before
+  // spandsp took them are music that happened to pass its test for a moment.
+  bool onFrequency(long from, long to, long beforeFrom, long beforeTo) {
+    const long middle = (from + to) / 2;
+    int before = 0;
+    for (int i : {low, high}) {
+      const double offset = recent.offset(kFrequencies[static_cast<std::size_t>(i)], from, to);
+      if (std::abs(offset) > kMaxDeviation) return false;
+      const double hz = kFrequencies[static_cast<std::size_t>(i)] * (1 + offset);
+      const float first = recent.amplitude(hz, from, middle),
+                  second = recent.amplitude(hz, middle, middle + (middle - from));
+      if (std::min(first, second) < kSteadyFraction * std::max(first, second)) return false;
+      if (beforeTo > beforeFrom &&
+          recent.amplitude(hz, beforeFrom, beforeTo) >= kSteadyFraction * std::min(first, second))
+        ++before;
+    }
+    return before < 2;
   }
 
   void report() {
@@ -300,13 +430,15 @@ struct DtmfDecoder::Impl {
       lastPresent = now;
       lastNearness = n;
       // A held key counts as soon as it has lasted the minimum.
-      if (!reported && heardSamples >= minHeardSamples && static_cast<double>(now) - start >= minToneSamples) report();
+      if (!reported) tryReport(static_cast<double>(now));
     } else if (lastPresent == now - kStep) {
       toneEnded(static_cast<double>(lastPresent) + kStep * crossing(lastNearness, n));
     }
     // The press ends when its tones have been gone for the minimum gap (or spandsp has not heard them for longer).
     if (now - lastPresent >= minGapSamples || now - lastHeard >= minGapSamples + 2 * kBlock) {
       released = digit == current ? current : 0;
+      endedDigit = current;
+      ended = lastPresent;
       current = 0;
     }
   }
@@ -345,6 +477,7 @@ struct DtmfDecoder::Impl {
   std::vector<std::unique_ptr<Listener>> listeners;
   ToneEnvelopes envelopes;
   DtmfBand band;
+  RecentAudio recent;
   std::array<std::array<float, 8>, kHistorySteps> history{};
   int historyAt = 0;
   std::array<float, kStep> step{};
@@ -357,7 +490,9 @@ struct DtmfDecoder::Impl {
   float peakLow = 0, peakHigh = 0;
   double start = 0;
   float lastNearness = 0;
-  long lastPresent = 0, lastHeard = 0, heardSamples = 0;
+  long lastPresent = 0, lastHeard = 0, heardSamples = 0, nextCheck = 0, firstHeard = 0;
+  char endedDigit = 0;  // the digit of the last press that ended, and when its tones were last present
+  long ended = 0;
 };
 
 DtmfDecoder::DtmfDecoder(int sampleRate, const DtmfSettings& settings)

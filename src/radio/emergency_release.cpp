@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <exception>
+#include <vector>
 
 #include "radio/lines.h"
 
@@ -57,12 +58,18 @@ void terminateReleasing() {
 
 struct sigaction previousAction[NSIG];
 
+// A fault of the processor comes back when the faulting instruction runs again; every other signal must be raised
+// again to have its effect.
+bool recurs(int signal, const siginfo_t* info) {
+  const bool fault = signal == SIGSEGV || signal == SIGBUS || signal == SIGFPE || signal == SIGILL;
+  return fault && info != nullptr && info->si_code > 0;
+}
+
 void fatalSignal(int signal, siginfo_t* info, void*) {
   releaseAllPttLinesNow();
-  // Whatever handled the signal before (the default, a sanitizer's report) handles it now: a fault of the processor
-  // comes back when the instruction runs again, a signal someone sent is sent again.
+  // Whatever handled the signal before (the default, a sanitizer's report) handles it now.
   sigaction(signal, &previousAction[signal], nullptr);
-  if (info == nullptr || info->si_code <= 0) ::raise(signal);
+  if (!recurs(signal, info)) ::raise(signal);
 }
 
 }  // namespace
@@ -71,7 +78,7 @@ void waitUntilPtyRead(int slaveFd) noexcept {
   // The kernel passes written bytes on to the far side from a work queue; polling the far side runs that work at
   // once, so "not readable" means every byte written has been read.
   const timespec step{0, 2'000'000};
-  for (int i = 0; i < 50; ++i) {
+  for (int i = 0; i < 150; ++i) {
     pollfd far{slaveFd, POLLIN, 0};
     if (::poll(&far, 1, 0) <= 0 || (far.revents & POLLIN) == 0) return;
     ::nanosleep(&step, nullptr);
@@ -109,6 +116,17 @@ void installEmergencyRelease() {
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_SIGINFO;
   for (int signal : {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL}) sigaction(signal, &action, &previousAction[signal]);
+  // Every other signal whose default action ends the process, unless whoever started the program ignores it (nohup's
+  // SIGHUP stays ignored). SIGTERM, SIGINT and SIGHUP are taken over later by the program's stop watch; SIGKILL and
+  // SIGSTOP cannot be caught: after SIGKILL the service's ExecStopPost runs --release-ptt.
+  std::vector<int> ending = {SIGTERM, SIGINT,    SIGHUP,  SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU,
+                             SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,  SIGTRAP, SIGIO,   SIGPWR,  SIGSTKFLT};
+  for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) ending.push_back(signal);
+  for (int signal : ending) {
+    struct sigaction before {};
+    if (sigaction(signal, nullptr, &before) != 0 || before.sa_handler != SIG_DFL) continue;
+    sigaction(signal, &action, &previousAction[signal]);
+  }
   previousTerminate = std::set_terminate(terminateReleasing);
 }
 

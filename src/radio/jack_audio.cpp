@@ -4,14 +4,19 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <future>
+#include <memory>
+#include <thread>
 #include <vector>
 
 namespace qm::radio {
 
 namespace {
 
-constexpr std::size_t kRingBytes = 1 << 18;  // 64k samples: over a second at 48 kHz each way
+constexpr std::size_t kRingBytes = 1 << 18;     // 64k samples: over a second at 48 kHz each way
+constexpr std::chrono::seconds kCloseBound{2};  // the longest a frozen server may hold the node's closing
 
 std::string statusText(jack_status_t s) {
   std::string out;
@@ -45,7 +50,8 @@ JackAudio::JackAudio() {
 }
 
 JackAudio::~JackAudio() {
-  close();
+  // A client that could not be closed may still call in: what it uses stays.
+  if (!close() || abandoned_) return;
   jack_ringbuffer_free(rx_);
   jack_ringbuffer_free(tx_);
   jack_ringbuffer_free(callRx_);
@@ -97,12 +103,26 @@ bool JackAudio::open(const std::string& clientName, std::string& error) {
   return true;
 }
 
-void JackAudio::close() {
-  if (!client_) return;
-  if (!gone_) jack_deactivate(client_);
-  jack_client_close(client_);
-  client_ = nullptr;
-  radioIn_ = radioOut_ = callIn_ = callOut_ = nullptr;
+bool JackAudio::close() {
+  if (!client_) return true;
+  jack_client_t* client = client_;
+  client_ = nullptr;  // the process callback uses the ports, which stay until the client is closed
+  // Both calls ask the server and wait for its answer, for ever when it is frozen (SIGSTOP): they run on a thread of
+  // their own, waited for a while; a client that does not close by then is left to the process's end.
+  auto closed = std::make_shared<std::promise<void>>();
+  std::future<void> done = closed->get_future();
+  const bool gone = gone_;
+  std::thread([client, gone, closed] {
+    if (!gone) jack_deactivate(client);
+    jack_client_close(client);
+    closed->set_value();
+  }).detach();
+  if (done.wait_for(kCloseBound) == std::future_status::ready) {
+    radioIn_ = radioOut_ = callIn_ = callOut_ = nullptr;
+    return true;
+  }
+  abandoned_ = true;
+  return false;
 }
 
 bool JackAudio::connectRadio(const std::string& capture, const std::string& playback, std::string& error) {
@@ -179,6 +199,7 @@ jack_nframes_t JackAudio::framesUntilOutput() const {
 
 int JackAudio::process(jack_nframes_t frames, void* arg) {
   auto* self = static_cast<JackAudio*>(arg);
+  self->cycles_.fetch_add(1, std::memory_order_relaxed);
   auto* in = static_cast<const float*>(jack_port_get_buffer(self->radioIn_, frames));
   std::size_t bytes = frames * sizeof(float);
   if (jack_ringbuffer_write_space(self->rx_) >= bytes)

@@ -20,7 +20,9 @@ class JackAudio {
 
   // Connects to a running server (never starting one) as `clientName` and activates; false with `error`.
   bool open(const std::string& clientName, std::string& error);
-  void close();
+  // Deactivates and closes the client; false when the server did not answer within two seconds (frozen): the client
+  // is then abandoned, and this object must outlive the process's end (the process is ending).
+  bool close();
   bool isOpen() const { return client_ != nullptr; }
   // Set from JACK's thread when the server went away; the node then closes and reconnects.
   bool serverGone() const { return gone_.load(); }
@@ -49,6 +51,9 @@ class JackAudio {
   // Links the ports of the JACK clients named `peer` or `peer-NN` (baresip names each call's source and player
   // apart) to ours: their outputs to call_in, call_out to their inputs. True while a call's audio is linked.
   bool followCall(const std::string& peer);
+  // How many times JACK has called the process callback: a count that stops means a server that no longer moves
+  // audio (frozen, stopped) although it has not gone.
+  std::uint64_t cycles() const { return cycles_.load(std::memory_order_relaxed); }
   // Receive samples dropped because the node did not keep up (a sign of an overloaded machine).
   std::uint64_t receiveOverruns() const { return overruns_.load(); }
 
@@ -69,7 +74,9 @@ class JackAudio {
   jack_nframes_t period_ = 0;
   int goneFd_ = -1;
   std::atomic<bool> gone_{false};
+  bool abandoned_ = false;
   std::atomic<std::uint64_t> overruns_{0};
+  std::atomic<std::uint64_t> cycles_{0};
 };
 
 }  // namespace qm::radio

@@ -22,7 +22,10 @@ std::atomic<pid_t> startedServer{-1};  // the group of the server a node started
 
 void endStartedJackServersNow() noexcept {
   pid_t pid = startedServer.load();
-  if (pid > 0) ::kill(-pid, SIGTERM);
+  if (pid > 0) {
+    ::kill(-pid, SIGTERM);
+    ::kill(-pid, SIGCONT);  // a frozen server takes the SIGTERM too
+  }
 }
 
 JackServerProcess::~JackServerProcess() {
@@ -118,6 +121,7 @@ std::string JackServerProcess::lastWords() {
 void JackServerProcess::stop() {
   if (pid_ >= 0 && running()) {
     ::kill(-pid_, SIGTERM);
+    ::kill(-pid_, SIGCONT);
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     while (running() && std::chrono::steady_clock::now() < until)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -64,7 +64,7 @@ std::string probeLine(const LineSpec& wiring, const DeviceInventory& inventory);
 void releaseAllPttLinesNow() noexcept;
 // Makes SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL and std::terminate release every open PTT line before the process
 // ends as it would have (the handler that was there before, the default or a sanitizer's, is given the signal). The
-// program calls it once, early; a PTY line's release waits up to 100 ms for the far side to read it.
+// program calls it once, early; a PTY line's release waits up to 300 ms for the far side to read it.
 void installEmergencyRelease();
 
 }  // namespace qm::radio

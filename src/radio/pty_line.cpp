@@ -31,6 +31,12 @@ bool PtyEnd::open(const std::filesystem::path& link, std::string& error) {
     error = "pty:" + link.string() + ": " + what + ": " + std::strerror(errno);
     return false;
   };
+  // Before anything is replaced: a symlink another program's line holds is never taken over.
+  std::string why;
+  if (!lock_.lock(link.string(), why)) {
+    error = "pty:" + link.string() + ": " + why;
+    return false;
+  }
   master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (master_ < 0) return fail("cannot create a pseudo-terminal");
   if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return fail("cannot unlock the pseudo-terminal");

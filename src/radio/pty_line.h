@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "radio/device_lock.h"
+
 namespace qm::radio {
 
 class PtyEnd {
@@ -15,7 +17,8 @@ class PtyEnd {
   ~PtyEnd();
 
   // Creates the pseudo-terminal (raw, non-blocking) and the symlink at `link`, replacing a stale symlink; refuses
-  // to replace anything that is not a symlink. False with `error` saying why.
+  // to replace anything that is not a symlink, or a link another program holds (a lock file beside it, LINK.lock).
+  // False with `error` saying why.
   bool open(const std::filesystem::path& link, std::string& error);
   int fd() const { return master_; }
   int farSide() const { return slave_; }
@@ -26,6 +29,7 @@ class PtyEnd {
   int slave_ = -1;
   std::string slaveName_;
   std::filesystem::path link_;
+  PathLock lock_;  // released last, after the symlink is gone
 };
 
 }  // namespace qm::radio

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cmath>
 #include <deque>
+#include <iostream>
 #include <optional>
 
 #include "echolink/air_recording.h"
@@ -26,6 +27,7 @@
 #include "radio/jack_audio.h"
 #include "radio/jack_server_process.h"
 #include "radio/lines.h"
+#include "radio/network_audio.h"
 #include "radio/resampler.h"
 #include "radio/transmitter.h"
 #include "radio/tx_audio.h"
@@ -42,8 +44,12 @@ using std::chrono::milliseconds;
 constexpr milliseconds kPump{20};            // how often the thread moves audio
 constexpr milliseconds kTransmitAhead{100};  // transmit audio queued ahead of JACK, at most
 constexpr int kLongestBackoffSeconds = 60;
-constexpr milliseconds kAirGap{420};  // between transmissions in the air recording
-constexpr int kNetworkRate = 8000;    // the network's audio
+constexpr milliseconds kAirGap{420};           // between transmissions in the air recording
+constexpr int kNetworkRate = 8000;             // the network's audio
+constexpr milliseconds kStationLead{100};      // a station's talk starts this far behind what is playing
+constexpr double kStationDuckDb = -20;         // a station under the program's speech and Morse
+constexpr milliseconds kStallAfter{1000};      // a server that has not called us for this long has frozen
+constexpr std::chrono::seconds kStopBound{6};  // the node's thread ends within this (its network logs off in 3 s)
 
 class Station : public EchoLinkStation {
  public:
@@ -92,12 +98,17 @@ struct RadioNode::Loop : NetworkHost {
   bool jackReported = false;  // a JACK problem was reported and not yet mended
   bool squelchLost = false;
   std::optional<Clock::time_point> serverWaitUntil;
+  // JACK's process callback, watched: a server that stops calling it (frozen) moves no audio.
+  std::uint64_t lastCycles = 0;
+  Clock::time_point movedAt{};
+  bool stalled = false;
 
   // The network of stations, when there is one.
   std::unique_ptr<NetworkPort> network;
-  bool netRx = false;        // a station talks: the transmitter is keyed for it
-  bool radioBusy = false;    // last told to the network
-  std::size_t netMixed = 0;  // samples at the front of `pending` that already hold network audio
+  bool netRx = false;                          // a station talks: the transmitter is keyed for it
+  bool radioBusy = false;                      // last told to the network
+  std::unique_ptr<NetworkAudio> fromStations;  // a station's audio, mixed under the program's
+  std::size_t pendingLead = 0;                 // samples at the front of `pending` that are TxDelay's silence
   std::unique_ptr<Resampler> toNetwork, fromNetwork;
   std::vector<float> converted;  // receive audio at the network's rate
 
@@ -149,6 +160,9 @@ struct RadioNode::Loop : NetworkHost {
 
   void jackUp() {
     serverWaitUntil.reset();
+    lastCycles = jack.cycles();
+    movedAt = Clock::now();
+    stalled = false;
     backoffSeconds = 1;
     int rate = jack.sampleRate();
     node.jackRate_ = rate;
@@ -157,6 +171,7 @@ struct RadioNode::Loop : NetworkHost {
     decoder = std::make_unique<DtmfDecoder>(rate, d);
     decoder->onDigit = [this](char digit) { heardDigit(digit); };
     toNetwork = std::make_unique<Resampler>(rate, kNetworkRate);
+    fromStations = std::make_unique<NetworkAudio>(rate, kStationDuckDb, kStationLead);
     fromNetwork = std::make_unique<Resampler>(kNetworkRate, rate);
     if (s.squelch == "vox")
       vox = std::make_unique<Vox>(rate, VoxSettings{s.voxThresholdDbfs, s.voxAttackMs, s.voxHangMs});
@@ -297,12 +312,39 @@ struct RadioNode::Loop : NetworkHost {
     node.keyed_ = on;
   }
 
+  // True while the connected server has not called the process callback for a second (or four periods, when they are
+  // longer): it has frozen (SIGSTOP, a hung driver) without going away.
+  bool audioStalled() {
+    if (!jack.isOpen()) return false;
+    const auto now = Clock::now();
+    if (const std::uint64_t cycles = jack.cycles(); cycles != lastCycles) {
+      lastCycles = cycles;
+      movedAt = now;
+      if (stalled) problem("JACK: the server moves audio again");
+      stalled = false;
+      return false;
+    }
+    const auto periods = milliseconds(4000 * static_cast<long>(jack.period()) / std::max(1, jack.sampleRate()));
+    if (!stalled && now - movedAt >= std::max<milliseconds>(kStallAfter, periods)) {
+      stalled = true;
+      problem(
+          "JACK: the server has moved no audio for a second; the transmitter is released, and keys again only "
+          "once nothing asks for it");
+    }
+    return stalled;
+  }
+
   void serviceTransmitter() {
     if (!jack.isOpen()) clearPending();  // audio cannot go anywhere
+    // A keying whose audio does not move is a bare carrier: let go, as for a server that has gone.
+    if (audioStalled()) {
+      clearPending();
+      transmitter.cutOff();
+    }
     bool callLinked = call && call->linked();
     // With a call linked, its audio keeps the ring filled: only the program's own audio counts as audio left.
     bool queuedAtJack = callLinked ? Clock::now() < programUntil : jack.isOpen() && jack.transmitQueued() > 0;
-    bool audioLeft = !pending.empty() || queuedAtJack;
+    bool audioLeft = !pending.empty() || (fromStations && fromStations->queued() > 0) || queuedAtJack;
     bool callWants = callLinked && call->wantsTransmitter();
     auto step = transmitter.update((requested || callWants || netRx) && !closing && !inhibit,
                                    audioLeft && !closing && !inhibit, Clock::now());
@@ -314,8 +356,9 @@ struct RadioNode::Loop : NetworkHost {
                       static_cast<long>(jack.framesUntilOutput());
         if (frames > 0) {
           pending.insert(pending.begin(), static_cast<std::size_t>(frames), 0.0f);
+          pendingLead += static_cast<std::size_t>(frames);
           if (call) call->delay(static_cast<std::size_t>(frames));
-          netMixed += static_cast<std::size_t>(frames);
+          if (fromStations) fromStations->delay(static_cast<std::size_t>(frames));
         }
       }
     }
@@ -339,7 +382,8 @@ struct RadioNode::Loop : NetworkHost {
 
   void feedTransmit() {
     std::size_t callQueued = call ? call->queued() : 0;
-    if (!jack.isOpen() || (pending.empty() && callQueued == 0)) {
+    std::size_t stationQueued = fromStations ? fromStations->queued() : 0;
+    if (!jack.isOpen() || (pending.empty() && callQueued == 0 && stationQueued == 0)) {
       node.txLevel_ = -120.0;
       return;
     }
@@ -347,20 +391,23 @@ struct RadioNode::Loop : NetworkHost {
         static_cast<std::size_t>(kTransmitAhead.count()) * static_cast<std::size_t>(jack.sampleRate()) / 1000;
     std::size_t queued = jack.transmitQueued();
     if (queued >= ahead) return;
-    std::size_t n = std::min(ahead - queued, std::max(pending.size(), callQueued));
+    std::size_t n = std::min(ahead - queued, std::max({pending.size(), callQueued, stationQueued}));
     n = std::min(n, scratch.size());
     std::size_t program = std::min(n, pending.size());
     std::copy_n(pending.begin(), program, scratch.begin());
     std::fill(scratch.begin() + static_cast<long>(program), scratch.begin() + static_cast<long>(n), 0.0f);
-    // The program's speech and Morse first; the call under them, ducked.
-    if (call) call->mixInto(scratch.data(), n, requested || program > 0);
+    // The program's speech and Morse first; a station and the call under them, ducked (TxDelay's silence is no
+    // speech).
+    const bool programTalks = requested || program > std::min(pendingLead, program);
+    if (fromStations) fromStations->mixInto(scratch.data(), n, programTalks);
+    if (call) call->mixInto(scratch.data(), n, programTalks);
     if (program > 0)
       programUntil = Clock::now() + milliseconds((queued + program + jack.framesUntilOutput()) * 1000 /
                                                  static_cast<std::size_t>(jack.sampleRate()));
     std::size_t put = jack.writeTransmit(scratch.data(), n);
     std::size_t taken = std::min(put, program);
     pending.erase(pending.begin(), pending.begin() + static_cast<long>(taken));
-    netMixed -= std::min(netMixed, taken);
+    pendingLead -= std::min(pendingLead, taken);
     node.txLevel_ = levelDbfs(scratch.data(), put);
     if (node.air) airPending.insert(airPending.end(), scratch.begin(), scratch.begin() + static_cast<long>(put));
   }
@@ -379,7 +426,8 @@ struct RadioNode::Loop : NetworkHost {
 
   void clearPending() {
     pending.clear();
-    netMixed = 0;
+    pendingLead = 0;
+    if (fromStations) fromStations->clear();
   }
 
   // --- the network of stations --------------------------------------------------------------------------------
@@ -418,23 +466,17 @@ struct RadioNode::Loop : NetworkHost {
 
   void networkRx(bool on) override {
     netRx = on;
+    if (!on && fromStations) fromStations->end();
     serviceTransmitter();
   }
 
-  // Mixed into what the transmitter sends, after the network audio already there, so the program's speech and Morse
-  // go on over it.
+  // Mixed into what the transmitter sends under the program's speech and Morse.
   void networkAudio(const float* samples, std::size_t count) override {
     // Only while keyed for it: after TxLimit the station's audio is dropped, never heaped up.
     if (!jack.isOpen() || closing || !node.keyed_.load()) return;
     converted.clear();
     fromNetwork->process(samples, count, converted);
-    for (float v : converted) {
-      if (netMixed < pending.size())
-        pending[netMixed] += v;
-      else
-        pending.push_back(v);
-      ++netMixed;
-    }
+    fromStations->add(converted.data(), converted.size(), jack.transmitQueued());
     serviceTransmitter();
   }
 
@@ -467,6 +509,7 @@ struct RadioNode::Loop : NetworkHost {
     clearPending();
     serviceTransmitter();
     keyLine(false);
+    if (node.onStopSignal) node.onStopSignal();
     node.toProgram([n = &node] {
       if (n->echo) n->echo("closing");
       n->raise(raised::Closing());
@@ -587,7 +630,12 @@ bool RadioNode::start(std::string& error, bool awaitAudio) {
     audioKnown_ = audioWaitOver_ = false;
     audioProblem_.clear();
   }
-  thread_ = std::thread([this] { run(); });
+  std::promise<void> ended;
+  threadEnded_ = ended.get_future();
+  thread_ = std::thread([this, ended = std::move(ended)]() mutable {
+    run();
+    ended.set_value();
+  });
   pthread_setname_np(thread_.native_handle(), "radio-node");  // so it can be told apart in top and /proc
   return true;
 }
@@ -624,12 +672,22 @@ void RadioNode::stop() {
       if (l.app) l.app->quit();
     });
   });
+  // Every step is bounded, so that a frozen JACK server never holds the program's end: the thread logs off within a
+  // few seconds, and what does not end in time is left to the process's end, with the transmitter released.
+  if (threadEnded_.wait_for(kStopBound) != std::future_status::ready) {
+    releaseAllPttLinesNow();
+    std::cerr << "quillmere: the radio node's thread did not end in time; the transmitter is released\n";
+    thread_.detach();
+    (void)loop_.release();  // its thread may still use it
+    return;
+  }
   thread_.join();
   Loop& l = *loop_;
-  l.jack.close();
+  const bool closed = l.jack.close();
   l.server.stop();
   l.ptt.reset();  // released as it goes
   l.squelch.reset();
+  if (!closed) (void)loop_.release();  // the abandoned JACK client may still call into it
 }
 
 void RadioNode::run() {

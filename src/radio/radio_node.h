@@ -20,6 +20,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -68,6 +69,9 @@ class RadioNode : public InjectableNode {
   // SIGTERM, SIGINT and SIGHUP are caught on the node's thread: the transmitter is released at once and Closing is
   // raised, so the program ends as on EchoLink's closing. Off when the program watches the signals itself.
   bool catchSignals = true;
+  // Told on the node's thread when it has caught such a signal, before Closing is raised (the program's thread may be
+  // holding: it lets go at once).
+  std::function<void()> onStopSignal;
   // The network of stations (EchoLink), made on the node's thread at start; unset: the radio alone.
   NetworkFactory makeNetwork;
   // The program's own DTMF codes, asked on the program's thread when a string is heard (never a node command then).
@@ -189,6 +193,7 @@ class RadioNode : public InjectableNode {
 
   std::unique_ptr<Loop> loop_;  // the node thread's state
   std::thread thread_;
+  std::future<void> threadEnded_;  // ready once run() has returned
 };
 
 }  // namespace qm::radio

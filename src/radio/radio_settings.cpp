@@ -1,58 +1,10 @@
 #include "radio/radio_settings.h"
 
-#include <cmath>
-#include <cstdlib>
-
+#include "platform/settings_binding.h"
 #include "radio/lines.h"
 
 namespace qm::radio {
 namespace {
-
-struct Range {
-  const char* key;
-  double min, max;
-  bool whole;  // a whole number
-  const char* unit;
-};
-
-// The numeric keys and the values a radio can use.
-constexpr Range kRanges[] = {
-    {"TxLimit", 0, 3600, true, "seconds"},
-    {"TxDelay", 0, 2000, true, "ms"},
-    {"TxTail", 0, 5000, true, "ms"},
-    {"VoxThreshold", -90, 0, false, "dBFS"},
-    {"VoxAttack", 0, 5000, true, "ms"},
-    {"VoxHang", 0, 10000, true, "ms"},
-    {"DtmfMinLevel", -70, 0, false, "dBFS"},
-    {"DtmfMaxTwist", 0, 20, false, "dB"},
-    {"DtmfMaxReverseTwist", 0, 20, false, "dB"},
-    {"DtmfMinTone", 20, 1000, true, "ms"},
-    {"DtmfMinGap", 10, 1000, true, "ms"},
-    {"DtmfTimeout", 0, 600, true, "seconds"},
-    {"SpeechLevel", -60, 0, false, "dBFS"},
-    {"CwLevel", -60, 0, false, "dBFS"},
-    {"CwTone", 300, 3000, true, "Hz"},
-    {"CwSpeed", 5, 60, true, "words per minute"},
-    {"CallVoxThreshold", -90, 0, false, "dBFS"},
-    {"CallVoxAttack", 0, 5000, true, "ms"},
-    {"CallVoxHang", 0, 10000, true, "ms"},
-    {"CallRxGain", -40, 20, false, "dB"},
-    {"CallTxGain", -40, 20, false, "dB"},
-    {"CallDuck", -60, 0, false, "dB"},
-};
-
-const Range* rangeOf(const std::string& key) {
-  for (const Range& range : kRanges)
-    if (key == range.key) return &range;
-  return nullptr;
-}
-
-std::string number(double value) {
-  std::string text = std::to_string(value);
-  text.erase(text.find_last_not_of('0') + 1);
-  if (text.back() == '.') text.pop_back();
-  return text;
-}
 
 bool hasControl(const std::string& text) {
   for (char c : text)
@@ -60,142 +12,256 @@ bool hasControl(const std::string& text) {
   return false;
 }
 
-// The value as a number, when all of it is one (no blanks, no units, no hex).
-bool parseNumber(const std::string& text, bool whole, double& value) {
-  if (text.empty() || text.size() > 20) return false;
-  for (char c : text)
-    if (!((c >= '0' && c <= '9') || c == '-' || c == '+' || (!whole && c == '.'))) return false;
-  char* end = nullptr;
-  value = std::strtod(text.c_str(), &end);
-  return end == text.c_str() + text.size() && std::isfinite(value);
+std::string callsignProblem(const std::string& value) {
+  if (value.empty()) return "";
+  if (value.size() > 12) return "is longer than 12 characters";
+  for (char c : value)
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '/'))
+      return "may hold only letters, digits, \"-\" and \"/\"";
+  if (value.find('-') == std::string::npos || value.front() == '-' || value.back() == '-')
+    return "needs a \"-\" and a suffix, as in N0CALL-L or N0CALL-R";
+  return "";
+}
+
+std::string commandProblem(const std::string& value) {
+  return hasControl(value) ? "holds control characters" : "";
+}
+
+std::string portProblem(const std::string& value) {
+  if (value.empty()) return "";
+  const std::size_t colon = value.find(':');
+  if (hasControl(value) || colon == std::string::npos || colon == 0 || colon + 1 == value.size())
+    return "is not a JACK port name, CLIENT:PORT (system:capture_1)";
+  return "";
+}
+
+std::string lineProblem(const std::string& value, LineUse use) {
+  std::string error;
+  if (parseLineSpec(value, use, error)) return "";
+  // The message repeats the value, which the problem's own text already quotes.
+  const std::string quoted = "\"" + value + "\"";
+  if (error.rfind(quoted, 0) == 0)
+    error.erase(0, error.compare(quoted.size(), 2, ": ") == 0 ? quoted.size() + 2 : quoted.size() + 1);
+  return error;
+}
+
+std::string squelchProblem(const std::string& value) {
+  return lineProblem(value, LineUse::Squelch);
+}
+std::string pttProblem(const std::string& value) {
+  return lineProblem(value, LineUse::Ptt);
+}
+
+using K = SettingKind;
+using S = RadioSettings;
+
+const BoundSettings<S>& bound() {
+  static const BoundSettings<S> table(
+      kRadioSettingsFile,
+      "The radio node (quillmere --node radio): its sound through JACK, its carrier detect and PTT lines, DTMF "
+      "decoding and levels on the air. In the program folder.",
+      {
+          {&S::callsign,
+           {.name = "Callsign",
+            .help = "the node's own callsign with its -L or -R suffix; --callsign wins; empty: N0CALL-L",
+            .check = callsignProblem,
+            .example = "N0CALL-L"}},
+          {&S::jackServer,
+           {.name = "JackServer",
+            .help = "the command that starts a JACK server when none runs; empty: never start one",
+            .check = commandProblem,
+            .example = "jackd --port-max 64 -d alsa -d hw:Device -r 48000 -p 1024 -n 3"}},
+          {&S::capturePort,
+           {.name = "CapturePort",
+            .help = "the JACK port with the radio's receive audio, connected to quillmere:radio_in; empty: none "
+                    "(jack_lsp lists them)",
+            .check = portProblem,
+            .example = "system:capture_1"}},
+          {&S::playbackPort,
+           {.name = "PlaybackPort",
+            .help = "the JACK port feeding the radio's transmit audio, connected from quillmere:radio_out; empty: "
+                    "none",
+            .check = portProblem,
+            .example = "system:playback_1"}},
+          {&S::squelch,
+           {.name = "Squelch",
+            .help = "carrier detect: vox, serial:DEVICE:PIN (DCD, CTS, DSR, RI), cm108:DEVICE:PIN (VOL_UP, VOL_DN, "
+                    "MUTE_PLAY, MUTE_REC), gpio:CHIP:LINE or pty:PATH; ! before PIN or LINE inverts it",
+            .check = squelchProblem,
+            .example = "cm108:/dev/hidraw0:VOL_DN"}},
+          {&S::ptt,
+           {.name = "Ptt",
+            .help = "transmitter keying: none (a VOX-keyed radio), serial:DEVICE:PIN (RTS, DTR), cm108:DEVICE:PIN "
+                    "(GPIO1 to GPIO4), gpio:CHIP:LINE or pty:PATH; ! before PIN or LINE inverts it",
+            .check = pttProblem,
+            .example = "cm108:/dev/hidraw0:GPIO3"}},
+          {&S::txLimitSeconds,
+           {.name = "TxLimit",
+            .kind = K::Whole,
+            .max = 3600,
+            .unit = "seconds",
+            .help = "the longest the node keeps the transmitter keyed in one go, whatever asks; 0: no limit"}},
+          {&S::txDelayMs,
+           {.name = "TxDelay",
+            .kind = K::Whole,
+            .max = 2000,
+            .unit = "ms",
+            .help = "from keying to the first audio (the transmitter settling)"}},
+          {&S::txTailMs,
+           {.name = "TxTail",
+            .kind = K::Whole,
+            .max = 5000,
+            .unit = "ms",
+            .help = "how long the transmitter stays keyed after the last audio"}},
+          {&S::voxThresholdDbfs,
+           {.name = "VoxThreshold",
+            .kind = K::Number,
+            .min = -90,
+            .unit = "dBFS",
+            .help = "the receive level that counts as a carrier (Squelch=vox)"}},
+          {&S::voxAttackMs,
+           {.name = "VoxAttack",
+            .kind = K::Whole,
+            .max = 5000,
+            .unit = "ms",
+            .help = "sound this long before the carrier counts"}},
+          {&S::voxHangMs,
+           {.name = "VoxHang",
+            .kind = K::Whole,
+            .max = 10000,
+            .unit = "ms",
+            .help = "quiet this long before the carrier drops"}},
+          {&S::dtmfMinLevelDbfs,
+           {.name = "DtmfMinLevel",
+            .kind = K::Number,
+            .min = -70,
+            .unit = "dBFS",
+            .help = "the weakest DTMF tone taken, per tone"}},
+          {&S::dtmfMaxTwistDb,
+           {.name = "DtmfMaxTwist",
+            .kind = K::Number,
+            .max = 20,
+            .unit = "dB",
+            .help = "how much stronger the high tone may be than the low one"}},
+          {&S::dtmfMaxReverseTwistDb,
+           {.name = "DtmfMaxReverseTwist",
+            .kind = K::Number,
+            .max = 20,
+            .unit = "dB",
+            .help = "how much stronger the low tone may be than the high one"}},
+          {&S::dtmfMinToneMs,
+           {.name = "DtmfMinTone",
+            .kind = K::Whole,
+            .min = 20,
+            .max = 1000,
+            .unit = "ms",
+            .help = "the shortest DTMF tone taken"}},
+          {&S::dtmfMinGapMs,
+           {.name = "DtmfMinGap",
+            .kind = K::Whole,
+            .min = 10,
+            .max = 1000,
+            .unit = "ms",
+            .help = "the silence before the same digit counts again"}},
+          {&S::dtmfTimeoutSeconds,
+           {.name = "DtmfTimeout",
+            .kind = K::Whole,
+            .max = 600,
+            .unit = "seconds",
+            .help = "digits heard while the carrier stays up are raised as one string after this long without "
+                    "another; 0: only when the carrier drops"}},
+          {&S::speechLevelDbfs,
+           {.name = "SpeechLevel",
+            .kind = K::Number,
+            .min = -60,
+            .unit = "dBFS",
+            .help = "the peak level of speech on the transmit audio"}},
+          {&S::cwLevelDbfs,
+           {.name = "CwLevel",
+            .kind = K::Number,
+            .min = -60,
+            .unit = "dBFS",
+            .help = "the peak level of Morse on the transmit audio"}},
+          {&S::cwToneHz,
+           {.name = "CwTone",
+            .kind = K::Whole,
+            .min = 300,
+            .max = 3000,
+            .unit = "Hz",
+            .help = "the Morse tone's pitch"}},
+          {&S::cwSpeedWpm,
+           {.name = "CwSpeed",
+            .kind = K::Whole,
+            .min = 5,
+            .max = 60,
+            .unit = "words per minute",
+            .help = "the Morse speed"}},
+          {&S::callPtt,
+           {.name = "CallPtt",
+            .kind = K::Choice,
+            .choices = {"vox", "call"},
+            .help = "what keys the transmitter during a phone call: vox, the far end's voice; call, the whole call "
+                    "(a duplex repeater)"}},
+          {&S::callVoxThresholdDbfs,
+           {.name = "CallVoxThreshold",
+            .kind = K::Number,
+            .min = -90,
+            .unit = "dBFS",
+            .help = "the far end's level that keys the transmitter (CallPtt=vox)"}},
+          {&S::callVoxAttackMs,
+           {.name = "CallVoxAttack",
+            .kind = K::Whole,
+            .max = 5000,
+            .unit = "ms",
+            .help = "the far end's sound this long before keying"}},
+          {&S::callVoxHangMs,
+           {.name = "CallVoxHang",
+            .kind = K::Whole,
+            .max = 10000,
+            .unit = "ms",
+            .help = "quiet this long before the transmitter is released"}},
+          {&S::callRxGainDb,
+           {.name = "CallRxGain",
+            .kind = K::Number,
+            .min = -40,
+            .max = 20,
+            .unit = "dB",
+            .help = "gain from the far end (quillmere:call_in) to the transmitter"}},
+          {&S::callTxGainDb,
+           {.name = "CallTxGain",
+            .kind = K::Number,
+            .min = -40,
+            .max = 20,
+            .unit = "dB",
+            .help = "gain from the receiver to the far end"}},
+          {&S::callDuckDb,
+           {.name = "CallDuck",
+            .kind = K::Number,
+            .min = -60,
+            .unit = "dB",
+            .help = "how far the call is lowered under the program's speech and Morse"}},
+      });
+  return table;
 }
 
 }  // namespace
 
-const std::vector<RadioSettingKey>& radioSettingKeys() {
-  static const std::vector<RadioSettingKey> keys = {
-      {"Callsign", ""},
-      {"JackServer", "jackd -d alsa -d hw:0 -r 48000 -p 1024 -n 3"},
-      {"CapturePort", ""},
-      {"PlaybackPort", ""},
-      {"Squelch", "vox"},
-      {"Ptt", "none"},
-      {"TxLimit", "300"},
-      {"TxDelay", "150"},
-      {"TxTail", "100"},
-      {"VoxThreshold", "-40"},
-      {"VoxAttack", "50"},
-      {"VoxHang", "800"},
-      {"DtmfMinLevel", "-50"},
-      {"DtmfMaxTwist", "8"},
-      {"DtmfMaxReverseTwist", "4"},
-      {"DtmfMinTone", "30"},
-      {"DtmfMinGap", "30"},
-      {"DtmfTimeout", "10"},
-      {"SpeechLevel", "-6"},
-      {"CwLevel", "-10"},
-      {"CwTone", "700"},
-      {"CwSpeed", "20"},
-      {"CallPtt", "vox"},
-      {"CallVoxThreshold", "-45"},
-      {"CallVoxAttack", "20"},
-      {"CallVoxHang", "1000"},
-      {"CallRxGain", "0"},
-      {"CallTxGain", "0"},
-      {"CallDuck", "-20"},
-  };
-  return keys;
+const SettingsTable& radioSettingsTable() {
+  return bound().table();
 }
 
-std::string radioSettingProblem(const std::string& key, const std::string& value) {
-  if (key == "Callsign") {
-    if (value.empty()) return "";
-    if (value.size() > 12) return "is longer than 12 characters";
-    for (char c : value)
-      if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '/'))
-        return "may hold only letters, digits, \"-\" and \"/\"";
-    if (value.find('-') == std::string::npos || value.front() == '-' || value.back() == '-')
-      return "needs a \"-\" and a suffix, as in N0CALL-L or N0CALL-R";
-    return "";
-  }
-  if (key == "CallPtt") return value == "vox" || value == "call" ? "" : "is neither vox nor call";
-  if (key == "JackServer") return hasControl(value) ? "holds control characters" : "";
-  if (key == "CapturePort" || key == "PlaybackPort") {
-    if (value.empty()) return "";
-    const std::size_t colon = value.find(':');
-    if (hasControl(value) || colon == std::string::npos || colon == 0 || colon + 1 == value.size())
-      return "is not a JACK port name, CLIENT:PORT (system:capture_1)";
-    return "";
-  }
-  if (key == "Squelch" || key == "Ptt") {
-    std::string error;
-    if (parseLineSpec(value, key == "Ptt" ? LineUse::Ptt : LineUse::Squelch, error)) return "";
-    // The message repeats the value, which the problem's own text already quotes.
-    const std::string quoted = "\"" + value + "\"";
-    if (error.rfind(quoted, 0) == 0)
-      error.erase(0, error.compare(quoted.size(), 2, ": ") == 0 ? quoted.size() + 2 : quoted.size() + 1);
-    return error;
-  }
-  if (const Range* range = rangeOf(key)) {
-    double parsed = 0;
-    if (!parseNumber(value, range->whole, parsed) || parsed < range->min || parsed > range->max)
-      return std::string("is not ") + (range->whole ? "a whole number" : "a number") + " from " + number(range->min) +
-             " to " + number(range->max) + " (" + range->unit + ")";
-    return "";
-  }
-  return "";
+const std::vector<RadioSettingKey>& radioSettingKeys() {
+  static const std::vector<RadioSettingKey> keys = [] {
+    std::vector<RadioSettingKey> out;
+    for (const SettingKey& k : radioSettingsTable().keys()) out.push_back({k.name.c_str(), k.fallback.c_str()});
+    return out;
+  }();
+  return keys;
 }
 
 RadioSettings readRadioSettings(const ProfileFile& file, const std::string& fileName,
                                 std::vector<std::string>& problems) {
-  const auto fallbackOf = [](const std::string& key) {
-    for (const RadioSettingKey& k : radioSettingKeys())
-      if (key == k.key) return std::string(k.fallback);
-    return std::string();
-  };
-  const auto value = [&](const std::string& key) {
-    const std::string fallback = fallbackOf(key);
-    const auto stored = file.get("SETTINGS", key);
-    if (!stored) return fallback;
-    if (const std::string why = radioSettingProblem(key, *stored); !why.empty()) {
-      problems.push_back(fileName + ": the value \"" + *stored + "\" of " + key + " " + why + "; using \"" + fallback +
-                         "\" instead.");
-      return fallback;
-    }
-    return *stored;
-  };
-  const auto whole = [&](const std::string& key) { return static_cast<int>(std::lround(std::stod(value(key)))); };
-  const auto real = [&](const std::string& key) { return std::stod(value(key)); };
-  RadioSettings s;
-  s.callsign = value("Callsign");
-  s.jackServer = value("JackServer");
-  s.capturePort = value("CapturePort");
-  s.playbackPort = value("PlaybackPort");
-  s.squelch = value("Squelch");
-  s.ptt = value("Ptt");
-  s.txLimitSeconds = whole("TxLimit");
-  s.txDelayMs = whole("TxDelay");
-  s.txTailMs = whole("TxTail");
-  s.voxThresholdDbfs = real("VoxThreshold");
-  s.voxAttackMs = whole("VoxAttack");
-  s.voxHangMs = whole("VoxHang");
-  s.dtmfMinLevelDbfs = real("DtmfMinLevel");
-  s.dtmfMaxTwistDb = real("DtmfMaxTwist");
-  s.dtmfMaxReverseTwistDb = real("DtmfMaxReverseTwist");
-  s.dtmfMinToneMs = whole("DtmfMinTone");
-  s.dtmfMinGapMs = whole("DtmfMinGap");
-  s.dtmfTimeoutSeconds = whole("DtmfTimeout");
-  s.speechLevelDbfs = real("SpeechLevel");
-  s.cwLevelDbfs = real("CwLevel");
-  s.cwToneHz = whole("CwTone");
-  s.cwSpeedWpm = whole("CwSpeed");
-  s.callPtt = value("CallPtt");
-  s.callVoxThresholdDbfs = real("CallVoxThreshold");
-  s.callVoxAttackMs = whole("CallVoxAttack");
-  s.callVoxHangMs = whole("CallVoxHang");
-  s.callRxGainDb = real("CallRxGain");
-  s.callTxGainDb = real("CallTxGain");
-  s.callDuckDb = real("CallDuck");
+  RadioSettings s = bound().read(file, fileName, problems);
   // One pseudo-terminal path cannot be both lines: the second symlink would replace the first.
   std::string error;
   const auto squelch = parseLineSpec(s.squelch, LineUse::Squelch, error);

@@ -1,14 +1,12 @@
 #pragma once
 // The radio settings window ("RadioSettings"): one box for each key of quillmere_radio.ini (radio_settings.h), read
-// when the window loads and written by its Save button. Values that cannot be used are named in a box and nothing is
-// saved. It exists only while the radio node is in use: addRadioSettingsWindow registers it.
+// when the window loads and written by its Save button (table_settings_window.h); Save also refuses one
+// pseudo-terminal named for both lines. It exists only while the radio node is in use: addRadioSettingsWindow
+// registers it.
 #include <functional>
-#include <memory>
 #include <string>
-#include <vector>
 
-#include "platform/control.h"
-#include "platform/window.h"
+#include "app/table_settings_window.h"
 
 namespace qm {
 class Program;
@@ -16,17 +14,9 @@ class Program;
 
 namespace qm::radio {
 
-class RadioSettingsWindow : public Window {
+class RadioSettingsWindow : public TableSettingsWindow {
  public:
   explicit RadioSettingsWindow(Program& program);
-  ~RadioSettingsWindow() override;
-  void Form_Load();
-  // Checks every box, then writes the file; false when nothing was saved.
-  bool SaveData();
-  void closeRequest() override { Hide(); }
-
-  // Run after a successful save.
-  std::function<void()> onSaved;
 
   Frame fraRadio{*this, "fraRadio", "Radio Interface"};
   Frame fraJack{*this, "fraJack", "JACK Audio"};
@@ -38,17 +28,8 @@ class RadioSettingsWindow : public Window {
   CommandButton cmdSave{*this, "cmdSave", "Save"};
   CommandButton cmdHide{*this, "cmdHide", "Hide"};
 
-  // The text box of a settings key ("txt" + key).
-  TextBox* box(const std::string& key);
-
  private:
-  struct Field {
-    std::string key;
-    std::unique_ptr<Label> label;
-    std::unique_ptr<TextBox> text;
-  };
-  Program& program_;
-  std::vector<Field> fields_;
+  std::string problemsAcross() override;
 };
 
 // Adds the RadioSettings window to the program (loaded when first shown); `onSaved` runs after each save.

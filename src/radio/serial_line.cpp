@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <memory>
+#include <utility>
 
 #include "radio/device_inventory.h"
+#include "radio/device_lock.h"
 #include "radio/emergency_release.h"
 #include "radio/line_factories.h"
 
@@ -24,28 +26,29 @@ int modemBit(const std::string& pin) {
   return TIOCM_RNG;
 }
 
-// Opens the port and checks it has modem lines; -1 with `error` naming what failed and the ports that exist.
-int openPort(const LineSpec& wiring, std::string& error) {
+// Opens and locks the port (or shares the claim the program already holds on it) and checks it has modem lines; null
+// with `error` naming what failed and the ports that exist.
+std::shared_ptr<DeviceClaim> openPort(const LineSpec& wiring, std::string& error) {
   const std::string path = devicePath(wiring.device);
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    error = "\"" + wiring.text + "\": cannot open " + path + ": " + lastError() + "; " +
-            describeSerialPorts(listSerialPorts());
-    return -1;
+  std::string why;
+  auto port = claimDevice(path, DeviceKind::SerialPort, why);
+  if (!port) {
+    error = "\"" + wiring.text + "\": cannot open " + path + ": " + why + "; " + describeSerialPorts(listSerialPorts());
+    return nullptr;
   }
   int bits = 0;
-  if (::ioctl(fd, TIOCMGET, &bits) != 0) {
+  if (::ioctl(port->fd(), TIOCMGET, &bits) != 0) {
     error = "\"" + wiring.text + "\": " + path + " is no serial port with modem lines (" + lastError() + "); " +
             describeSerialPorts(listSerialPorts());
-    ::close(fd);
-    return -1;
+    return nullptr;
   }
-  return fd;
+  return port;
 }
 
 class SerialPttLine final : public PttLine {
  public:
-  SerialPttLine(int fd, int bit, bool inverted) : fd_(fd), bit_(bit), inverted_(inverted) {
+  SerialPttLine(std::shared_ptr<DeviceClaim> port, int bit, bool inverted)
+      : port_(std::move(port)), fd_(port_->fd()), bit_(bit), inverted_(inverted) {
     EmergencyRelease release;
     release.kind = EmergencyRelease::Kind::Ioctl;
     release.fd = fd_;
@@ -57,7 +60,6 @@ class SerialPttLine final : public PttLine {
     unregisterEmergencyRelease(slot_);
     std::string ignored;
     key(false, ignored);
-    ::close(fd_);
   }
 
   bool key(bool on, std::string& error) override {
@@ -72,6 +74,7 @@ class SerialPttLine final : public PttLine {
   bool keyed() const override { return keyed_; }
 
  private:
+  std::shared_ptr<DeviceClaim> port_;
   int fd_;
   int bit_;
   bool inverted_;
@@ -81,8 +84,8 @@ class SerialPttLine final : public PttLine {
 
 class SerialSquelchLine final : public SquelchLine {
  public:
-  SerialSquelchLine(int fd, int bit, bool inverted) : fd_(fd), bit_(bit), inverted_(inverted) {}
-  ~SerialSquelchLine() override { ::close(fd_); }
+  SerialSquelchLine(std::shared_ptr<DeviceClaim> port, int bit, bool inverted)
+      : port_(std::move(port)), fd_(port_->fd()), bit_(bit), inverted_(inverted) {}
   int fd() const override { return -1; }  // modem lines give no readiness; waiting on them needs a thread
   std::optional<bool> carrier(std::string& error) override {
     int bits = 0;
@@ -94,6 +97,7 @@ class SerialSquelchLine final : public SquelchLine {
   }
 
  private:
+  std::shared_ptr<DeviceClaim> port_;
   int fd_;
   int bit_;
   bool inverted_;
@@ -102,8 +106,9 @@ class SerialSquelchLine final : public SquelchLine {
 }  // namespace
 
 std::unique_ptr<PttLine> openSerialPttLine(const LineSpec& wiring, std::string& error) {
-  const int fd = openPort(wiring, error);
-  if (fd < 0) return nullptr;
+  auto port = openPort(wiring, error);
+  if (!port) return nullptr;
+  const int fd = port->fd();
   if (wiring.inverted) {
     // Closing a port drops RTS and DTR (HUPCL): for an inverted pin that would key the transmitter when the
     // program ends, so the port keeps its lines as they are.
@@ -114,7 +119,7 @@ std::unique_ptr<PttLine> openSerialPttLine(const LineSpec& wiring, std::string& 
     }
   }
   // Opening a port raises RTS and DTR by itself: release at once.
-  auto line = std::make_unique<SerialPttLine>(fd, modemBit(wiring.pin), wiring.inverted);
+  auto line = std::make_unique<SerialPttLine>(std::move(port), modemBit(wiring.pin), wiring.inverted);
   if (!line->key(false, error)) {
     error = "\"" + wiring.text + "\": " + error;
     return nullptr;
@@ -134,9 +139,9 @@ std::string probeSerialLine(const LineSpec& wiring, const DeviceInventory& inven
 }
 
 std::unique_ptr<SquelchLine> openSerialSquelchLine(const LineSpec& wiring, std::string& error) {
-  const int fd = openPort(wiring, error);
-  if (fd < 0) return nullptr;
-  return std::make_unique<SerialSquelchLine>(fd, modemBit(wiring.pin), wiring.inverted);
+  auto port = openPort(wiring, error);
+  if (!port) return nullptr;
+  return std::make_unique<SerialSquelchLine>(std::move(port), modemBit(wiring.pin), wiring.inverted);
 }
 
 }  // namespace qm::radio

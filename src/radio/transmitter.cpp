@@ -31,7 +31,7 @@ Transmitter::Step Transmitter::update(bool wanted, bool audioLeft, Clock::time_p
 }
 
 void Transmitter::cutOff() {
-  if (!keyed_) return;
+  // Also when not keyed now: a request that comes meanwhile waits until nothing asks.
   keyed_ = false;
   limited_ = true;
   tailEnd_.reset();

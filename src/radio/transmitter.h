@@ -25,7 +25,8 @@ class Transmitter {
   // `wanted`: someone asks for the transmitter; `audioLeft`: audio is still queued or playing.
   Step update(bool wanted, bool audioLeft, Clock::time_point now);
   // Released at once, and kept released until nothing asks for it, as when the limit runs out: for a keying whose
-  // audio has nowhere to go any more (the sound server went away).
+  // audio has nowhere to go any more (the sound server went away or stopped moving audio). Called while not keyed,
+  // a request that is already there (or comes before the next update) keys only after it has let go.
   void cutOff();
   bool keyed() const { return keyed_; }
   bool limited() const { return limited_; }

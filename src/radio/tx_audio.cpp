@@ -77,3 +77,12 @@ double levelDbfs(const float* samples, std::size_t count) {
 }
 
 }  // namespace qm::radio
+
+namespace qm::radio {
+
+Duck::Duck(int sampleRate, double duckDb)
+    : ducked_(static_cast<float>(std::pow(10.0, duckDb / 20.0))),
+      down_(1.0f / static_cast<float>(std::max(1, sampleRate / 500))),
+      up_(1.0f / static_cast<float>(std::max(1, sampleRate / 100))) {}
+
+}  // namespace qm::radio

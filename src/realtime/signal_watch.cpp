@@ -72,6 +72,10 @@ bool stopRequested() {
   return stopSignalled != 0;
 }
 
+void noteStopRequested() {
+  stopSignalled = 1;
+}
+
 void ignoreBrokenPipe() {
   std::signal(SIGPIPE, SIG_IGN);
 }

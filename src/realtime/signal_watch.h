@@ -34,6 +34,9 @@ class SignalWatch : public QObject {
 
 // True once a stop signal has come, before its call has run: a hold of the program's thread ends early on it.
 bool stopRequested();
+// Marks a stop signal as come, for one caught elsewhere (the radio node catches them on its own thread), so that the
+// program's thread stops holding and takes the closing at once. Any thread.
+void noteStopRequested();
 
 // SIGPIPE is ignored: a write to a closed pipe fails with EPIPE instead, and the writer says so.
 void ignoreBrokenPipe();

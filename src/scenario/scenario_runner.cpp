@@ -5,14 +5,13 @@
 #include <iostream>
 #include <sstream>
 
-#include <re2/re2.h>
-
 #include "platform/clock_format.h"
 #include "platform/profile_file.h"
 #include "platform/virtual_scheduler.h"
 #include "scenario/scenario_exit.h"
 #include "scenario/script.h"
 #include "scenario/session.h"
+#include "scenario/text_pattern.h"
 #include "speech/voice.h"
 
 namespace qm {
@@ -64,21 +63,11 @@ std::string readWholeFile(const std::filesystem::path& p, bool& exists) {
   return s.str();
 }
 
-// RE2 takes the ECMAScript forms scenarios use (classes, groups, alternatives, quantifiers, anchors) in time linear
-// in the text, without recursion, so a long text or a nested quantifier cannot crash or stall the run.
-std::unique_ptr<RE2> compilePattern(const std::string& want) {
-  RE2::Options options;
-  options.set_log_errors(false);
-  auto pattern = std::make_unique<RE2>(want, options);
-  if (!pattern->ok()) throw ScriptError("not a regular expression: " + want + " (" + pattern->error() + ")");
-  return pattern;
-}
-
 // The errors a line shows before anything runs: a wait too long or not a time, a pattern that does not parse.
 void checkBeforeRun(const ScriptLine& line) {
   const auto& w = line.words;
   if (w[0] == "wait" && w.size() == 2) parseWaitTime(w[1]);
-  if (w[0] == "expect" && w.size() == 4 && w[2] == "~") compilePattern(w[3]);
+  if (w[0] == "expect" && w.size() == 4 && w[2] == "~") TextPattern{w[3]};
 }
 
 class Run {
@@ -187,12 +176,18 @@ class Run {
   }
 
   void fail(const std::string& what, const std::string& expected, const std::string& got) {
-    throw ExpectationFailed{"expected " + what + " " + expected + ", got " + got};
+    std::string note = gaveUp_ ? " (the regular expression gave up after " + std::to_string(TextPattern::kMatchLimit) +
+                                     " steps without an answer)"
+                               : "";
+    throw ExpectationFailed{"expected " + what + " " + expected + ", got " + got + note};
   }
 
-  static bool matches(const std::string& text, const std::string& op, const std::string& want) {
+  bool matches(const std::string& text, const std::string& op, const std::string& want) {
+    gaveUp_ = false;
     if (op == "=") return text == want;
-    return RE2::PartialMatch(text, *compilePattern(want));
+    TextPattern::Result r = TextPattern(want).search(text);
+    gaveUp_ = r == TextPattern::Result::GaveUp;
+    return r == TextPattern::Result::Match;
   }
 
   std::string readName(const std::string& name) {
@@ -273,6 +268,7 @@ class Run {
   const ScenarioOptions& options_;
   TempFolder home_, machine_, state_;  // a scenario keeps its history log file in a state folder of its own
   ScenarioLock* lock_ = nullptr;
+  bool gaveUp_ = false;  // the last pattern search reached its limits
   VirtualScheduler virtual_;
   Scheduler& scheduler_;  // the virtual one, or the wall clock's
   bool ended_ = false;

@@ -78,7 +78,20 @@ bool isSipUri(const std::string& text) {
   return text.size() > (startsWith(lower, "sips:") ? 5u : 4u);
 }
 
+// The number that goes into the pattern.
+std::string dialledNumber(const DialPlan& plan, const std::string& mark, const std::string& digits) {
+  if (mark.empty()) return digits;
+  return (plan.internationalPrefix.empty() ? mark : plan.internationalPrefix) + digits;
+}
+
 }  // namespace
+
+std::string dialledForm(const DialPlan& plan, const std::string& rawTarget) {
+  std::string target = trim(rawTarget);
+  std::string mark, digits;
+  if (phoneNumber(target, mark, digits)) return dialledNumber(plan, mark, digits);
+  return target;
+}
 
 std::string numberPatternProblem(const std::string& pattern) {
   if (pattern.empty()) return "";
@@ -100,10 +113,7 @@ DialResult resolveTarget(const DialPlan& plan, const std::string& rawTarget) {
       return {"", "the dial pattern \"" + pattern + "\" cannot be used: " + p};
     if (pattern.find("{domain}") != std::string::npos && plan.domain.empty())
       return {"", "phone numbers need a dial pattern or a SIP account with a domain"};
-    std::string number = (mark.empty()                       ? ""
-                          : plan.internationalPrefix.empty() ? mark
-                                                             : plan.internationalPrefix) +
-                         digits;
+    std::string number = dialledNumber(plan, mark, digits);
     return {replaceAll(replaceAll(pattern, "{number}", number), "{domain}", plan.domain), ""};
   }
   auto at = target.find('@');

@@ -25,6 +25,11 @@ struct DialResult {
 
 DialResult resolveTarget(const DialPlan& plan, const std::string& target);
 
+// The target as it is dialled, the form the dial rules judge: a phone number as the number that goes into the
+// pattern (punctuation dropped, "+" or "00" replaced by the international prefix when one is set); anything else as
+// written, without the blanks around it.
+std::string dialledForm(const DialPlan& plan, const std::string& target);
+
 // Why a number pattern cannot be used, or empty when it can.
 std::string numberPatternProblem(const std::string& pattern);
 

@@ -17,10 +17,13 @@ SipClient::SipClient(Session& session, std::unique_ptr<AgentIo> io, std::functio
     if (remark_) remark_(text);
   };
   session_.simulatedSkype = false;
+  session_.backends.dialPlan = &skype_.dialPlan();
   session_.extraActions.push_back([this](const std::vector<std::string>& w) { return action(w); });
 }
 
-SipClient::~SipClient() = default;
+SipClient::~SipClient() {
+  if (session_.backends.dialPlan == &skype_.dialPlan()) session_.backends.dialPlan = nullptr;
+}
 
 SipSettings SipClient::read() {
   std::vector<std::string> problems;

@@ -1,5 +1,6 @@
 #include "sip/sip_settings.h"
 
+#include "platform/settings_binding.h"
 #include "platform/vb_text.h"
 
 namespace qm {
@@ -65,120 +66,181 @@ std::string listenHost(const std::string& listen) {
 
 }  // namespace
 
-const std::vector<SipSettingKey>& sipSettingKeys() {
-  static const std::vector<SipSettingKey> keys = {
-      {"Account", ""},
-      {"AuthUser", ""},
-      {"Password", ""},
-      {"Register", "1"},
-      {"Outbound", ""},
-      {"AccountOptions", ""},
-      {"DialPattern", ""},
-      {"InternationalPrefix", ""},
-      {"NameDomain", ""},
-      {"AudioDriver", "alsa"},
-      {"InputDevice", "default"},
-      {"OutputDevice", "default"},
-      {"ListenAddress", ""},
-      {"ControlPort", "0"},
-      {"Program", "baresip"},
-      {"ModulePath", "/usr/lib/baresip/modules"},
-  };
-  return keys;
-}
+namespace {
 
-std::string sipSettingProblem(const std::string& key, const std::string& v) {
-  if (key == "Account") {
-    if (v.empty()) return "";
-    if (!sipScheme(v) || hasBlankOr(v, "<>\";,")) return "is not a sip: address without blanks";
-    std::string address = addressPart(v);
-    auto at = address.find('@');
-    if (at == std::string::npos || at == 0) return "has no user@ before the domain";
-    if (!hostAndPort(address.substr(at + 1))) return "has no valid domain after the @";
-    return "";
-  }
-  if (key == "AuthUser" || key == "Password")
-    return hasBlankOr(v, ";") ? "cannot hold blanks or \";\" (baresip would cut it there)" : "";
-  if (key == "Register") return v == "0" || v == "1" ? "" : "is neither 0 nor 1";
-  if (key == "Outbound") {
-    if (v.empty()) return "";
-    if (!sipScheme(v) || hasBlankOr(v, "<>\"") || !hostAndPort(addressPart(v).substr(addressPart(v).find('@') + 1)))
-      return "is not a sip: address of a proxy";
-    return "";
-  }
-  if (key == "AccountOptions") {
-    if (v.empty()) return "";
-    if (v.front() != ';' || hasBlankOr(v, "<>")) return "must be \";name=value\" parameters without blanks";
-    return "";
-  }
-  if (key == "DialPattern") return numberPatternProblem(v);
-  if (key == "InternationalPrefix") return v.empty() || v == "+" || allOf(v, digit) ? "" : "is neither + nor digits";
-  if (key == "NameDomain") return v.empty() || hostAndPort(v) ? "" : "is not a domain name";
-  if (key == "AudioDriver") return allOf(v, driverChar) ? "" : "is not a baresip audio module name (alsa, pulse ...)";
-  if (key == "InputDevice" || key == "OutputDevice")
-    return !v.empty() && !hasBlankOr(v, "#") ? "" : "must be a device name without blanks or \"#\"";
-  if (key == "ListenAddress") {
-    if (v.empty()) return "";
-    if (v.front() == '[') {
-      auto close = v.find("]:");
-      bool ok = close != std::string::npos && close > 1 && portText(v.substr(close + 2), false) &&
-                v.substr(1, close - 1).find_first_not_of("0123456789abcdefABCDEF:.") == std::string::npos;
-      return ok ? "" : "is not [IPv6 ADDRESS]:PORT";
-    }
-    auto colon = v.rfind(':');
-    if (colon == std::string::npos || !portText(v.substr(colon + 1), false)) return "is not ADDRESS:PORT";
-    std::string host = v.substr(0, colon);
-    int parts = 0;
-    std::size_t from = 0;
-    for (;;) {
-      auto dot = host.find('.', from);
-      std::string part = host.substr(from, dot == std::string::npos ? std::string::npos : dot - from);
-      if (!allOf(part, digit) || part.size() > 3 || std::stoi(part) > 255) return "is not ADDRESS:PORT";
-      ++parts;
-      if (dot == std::string::npos) break;
-      from = dot + 1;
-    }
-    return parts == 4 ? "" : "is not ADDRESS:PORT";
-  }
-  if (key == "ControlPort") return portText(v, true) ? "" : "is not a port number from 0 to 65535";
-  if (key == "Program" || key == "ModulePath")
-    return v.empty() || hasBlankOr(v, "#") ? "must be a path without blanks" : "";
+std::string accountProblem(const std::string& v) {
+  if (v.empty()) return "";
+  if (!sipScheme(v) || hasBlankOr(v, "<>\";,")) return "is not a sip: address without blanks";
+  std::string address = addressPart(v);
+  auto at = address.find('@');
+  if (at == std::string::npos || at == 0) return "has no user@ before the domain";
+  if (!hostAndPort(address.substr(at + 1))) return "has no valid domain after the @";
   return "";
 }
 
+std::string credentialProblem(const std::string& v) {
+  return hasBlankOr(v, ";") ? "cannot hold blanks or \";\" (baresip would cut it there)" : "";
+}
+
+std::string outboundProblem(const std::string& v) {
+  if (v.empty()) return "";
+  if (!sipScheme(v) || hasBlankOr(v, "<>\"") || !hostAndPort(addressPart(v).substr(addressPart(v).find('@') + 1)))
+    return "is not a sip: address of a proxy";
+  return "";
+}
+
+std::string accountOptionsProblem(const std::string& v) {
+  if (v.empty()) return "";
+  if (v.front() != ';' || hasBlankOr(v, "<>")) return "must be \";name=value\" parameters without blanks";
+  return "";
+}
+
+std::string prefixProblem(const std::string& v) {
+  return v.empty() || v == "+" || allOf(v, digit) ? "" : "is neither + nor digits";
+}
+
+std::string domainProblem(const std::string& v) {
+  return v.empty() || hostAndPort(v) ? "" : "is not a domain name";
+}
+
+std::string driverProblem(const std::string& v) {
+  return allOf(v, driverChar) ? "" : "is not a baresip audio module name (alsa, pulse ...)";
+}
+
+std::string deviceProblem(const std::string& v) {
+  return !v.empty() && !hasBlankOr(v, "#") ? "" : "must be a device name without blanks or \"#\"";
+}
+
+std::string listenProblem(const std::string& v) {
+  if (v.empty()) return "";
+  if (v.front() == '[') {
+    auto close = v.find("]:");
+    bool ok = close != std::string::npos && close > 1 && portText(v.substr(close + 2), false) &&
+              v.substr(1, close - 1).find_first_not_of("0123456789abcdefABCDEF:.") == std::string::npos;
+    return ok ? "" : "is not [IPv6 ADDRESS]:PORT";
+  }
+  auto colon = v.rfind(':');
+  if (colon == std::string::npos || !portText(v.substr(colon + 1), false)) return "is not ADDRESS:PORT";
+  std::string host = v.substr(0, colon);
+  int parts = 0;
+  std::size_t from = 0;
+  for (;;) {
+    auto dot = host.find('.', from);
+    std::string part = host.substr(from, dot == std::string::npos ? std::string::npos : dot - from);
+    if (!allOf(part, digit) || part.size() > 3 || std::stoi(part) > 255) return "is not ADDRESS:PORT";
+    ++parts;
+    if (dot == std::string::npos) break;
+    from = dot + 1;
+  }
+  return parts == 4 ? "" : "is not ADDRESS:PORT";
+}
+
+std::string controlPortProblem(const std::string& v) {
+  return portText(v, true) ? "" : "is not a port number from 0 to 65535";
+}
+
+std::string pathProblem(const std::string& v) {
+  return v.empty() || hasBlankOr(v, "#") ? "must be a path without blanks" : "";
+}
+
+using S = SipSettings;
+
+const BoundSettings<S>& bound() {
+  static const BoundSettings<S> table(
+      kSipSettingsFile,
+      "Real calls through baresip (--skype sip): the SIP account, the dial plan and the sound devices. In the "
+      "program folder; it holds a password, so keep it readable by the node's user only.",
+      {
+          {&S::account,
+           {.name = "Account",
+            .help = "your SIP address at the provider; empty: no provider, calls go straight to the SIP addresses "
+                    "dialled",
+            .check = accountProblem,
+            .example = "sip:4930123456@sip.provider.example"}},
+          {&S::authUser,
+           {.name = "AuthUser",
+            .help = "the user name the provider asks for; empty: the account's user",
+            .check = credentialProblem,
+            .example = "4930123456"}},
+          {&S::password,
+           {.name = "Password",
+            .help = "the password the provider gives you",
+            .check = credentialProblem,
+            .secret = true,
+            .example = "your-sip-password"}},
+          {&S::registerAccount,
+           {.name = "Register",
+            .kind = SettingKind::Choice,
+            .choices = {"0", "1"},
+            .help = "1 registers the account with the provider; 0 does not"}},
+          {&S::outbound,
+           {.name = "Outbound",
+            .help = "an outbound proxy, if the provider asks for one; empty: none",
+            .check = outboundProblem,
+            .example = "sip:proxy.example;transport=tcp"}},
+          {&S::accountOptions,
+           {.name = "AccountOptions",
+            .help = "more baresip account parameters, each ;name=value",
+            .check = accountOptionsProblem,
+            .example = ";transport=tcp"}},
+          {&S::dialPattern,
+           {.name = "DialPattern",
+            .help = "the SIP address for phone numbers, {number} standing for the number; empty: sip:{number}@ the "
+                    "account's domain",
+            .check = numberPatternProblem,
+            .example = "sip:{number}@sip.provider.example"}},
+          {&S::internationalPrefix,
+           {.name = "InternationalPrefix",
+            .help = "what a leading + or 00 of a number becomes (+, 00, 011 ...); empty: kept as dialled",
+            .check = prefixProblem,
+            .example = "00"}},
+          {&S::nameDomain,
+           {.name = "NameDomain",
+            .help = "where names are called, sip:NAME@NameDomain; empty: the account's domain",
+            .check = domainProblem}},
+          {&S::audioDriver,
+           {.name = "AudioDriver",
+            .help = "baresip's audio module: alsa, pulse, portaudio, jack ...; with the radio node always jack",
+            .check = driverProblem}},
+          {&S::inputDevice,
+           {.name = "InputDevice",
+            .help = "the sound device that carries the radio's receive audio to the call (arecord -L lists them)",
+            .check = deviceProblem,
+            .example = "plughw:CARD=Device,DEV=0"}},
+          {&S::outputDevice,
+           {.name = "OutputDevice",
+            .help = "the sound device that carries the call to the radio's transmit audio (aplay -L lists them)",
+            .check = deviceProblem,
+            .example = "plughw:CARD=Device,DEV=0"}},
+          {&S::listenAddress,
+           {.name = "ListenAddress",
+            .help = "where SIP listens, ADDRESS:PORT; a specific address carries the media too; empty: any",
+            .check = listenProblem,
+            .example = "192.0.2.10:5060"}},
+          {&S::controlPort,
+           {.name = "ControlPort",
+            .kind = SettingKind::Whole,
+            .max = 65535,
+            .help = "baresip's control port on 127.0.0.1; 0: a free port at each start",
+            .check = controlPortProblem}},
+          {&S::program, {.name = "Program", .help = "the baresip program (found on the PATH)", .check = pathProblem}},
+          {&S::modulePath, {.name = "ModulePath", .help = "the folder of baresip's modules", .check = pathProblem}},
+      });
+  return table;
+}
+
+}  // namespace
+
+const SettingsTable& sipSettingsTable() {
+  return bound().table();
+}
+
+std::string sipSettingProblem(const std::string& key, const std::string& v) {
+  return sipSettingsTable().problem(key, v);
+}
+
 SipSettings readSipSettings(const ProfileFile& file, const std::string& fileName, std::vector<std::string>& problems) {
-  auto value = [&](const std::string& key) {
-    std::string fallback;
-    for (const auto& k : sipSettingKeys())
-      if (key == k.key) fallback = k.fallback;
-    auto stored = file.get("SETTINGS", key);
-    if (!stored) return fallback;
-    if (auto why = sipSettingProblem(key, *stored); !why.empty()) {
-      std::string shown = key == "Password" ? std::string("(hidden)") : "\"" + *stored + "\"";
-      problems.push_back(fileName + ": the value " + shown + " of " + key + " " + why + "; using \"" + fallback +
-                         "\" instead.");
-      return fallback;
-    }
-    return *stored;
-  };
-  SipSettings s;
-  s.account = value("Account");
-  s.authUser = value("AuthUser");
-  s.password = value("Password");
-  s.registerAccount = value("Register") == "1";
-  s.outbound = value("Outbound");
-  s.accountOptions = value("AccountOptions");
-  s.dialPattern = value("DialPattern");
-  s.internationalPrefix = value("InternationalPrefix");
-  s.nameDomain = value("NameDomain");
-  s.audioDriver = value("AudioDriver");
-  s.inputDevice = value("InputDevice");
-  s.outputDevice = value("OutputDevice");
-  s.listenAddress = value("ListenAddress");
-  s.controlPort = std::stoi(value("ControlPort"));
-  s.program = value("Program");
-  s.modulePath = value("ModulePath");
-  return s;
+  return bound().read(file, fileName, problems);
 }
 
 SipSettings readSipSettings(const std::filesystem::path& path, std::vector<std::string>& problems) {

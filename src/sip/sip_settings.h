@@ -2,29 +2,15 @@
 // The SIP settings, kept in quillmere_sip.ini in the program folder (section SETTINGS), and the two files written
 // from them for baresip each time it starts: its config and its accounts.
 //
-// Keys (all optional):
-//   Account              the SIP address of the account, sip:user@provider.example; empty: no provider, calls go
-//                        straight to the SIP addresses dialled
-//   AuthUser, Password   the credentials the provider asks for (AuthUser empty: the account's user)
-//   Register             1 registers the account with the provider (default), 0 does not
-//   Outbound             an outbound proxy, sip:proxy.example[;transport=tcp]; empty: none
-//   AccountOptions       more account parameters for baresip, each ";name=value" (";transport=tcp")
-//   DialPattern          the URI for phone numbers, {number} standing for the number: sip:{number}@provider.example;
-//                        empty: sip:{number}@ the account's domain
-//   InternationalPrefix  what a leading "+" or "00" of a number becomes ("+", "00" ...); empty: as dialled
-//   NameDomain           where names are called: sip:NAME@NameDomain; empty: the account's domain
-//   AudioDriver          baresip's audio module: alsa (default), pulse, portaudio, jack, oss ...
-//   InputDevice          the sound device the call hears (the radio's receiver), default "default"
-//   OutputDevice         the sound device the call is played on (the radio's transmitter), default "default"
-//   ListenAddress        where SIP listens, ADDRESS:PORT; a specific address also carries the media; empty: any
-//   ControlPort          baresip's control port on 127.0.0.1; 0 (default): a free port chosen at each start
-//   Program              the baresip program, default "baresip" (found on the PATH)
-//   ModulePath           where baresip's modules are, default /usr/lib/baresip/modules
+// Every key is optional; a value that cannot be used is named (file, key, value, why) and replaced by its default. The
+// keys, their checks and their help are the rows of sipSettingsTable() (sip_settings.cpp); their defaults are the
+// member initialisers below. A new key: a member here and a row there.
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/profile_file.h"
+#include "platform/settings_table.h"
 #include "sip/dial_plan.h"
 
 namespace qm {
@@ -66,12 +52,8 @@ struct SipSettings {
   bool operator==(const SipSettings&) const = default;
 };
 
-// Every key in file order, with its default as the file holds it.
-struct SipSettingKey {
-  const char* key;
-  const char* fallback;
-};
-const std::vector<SipSettingKey>& sipSettingKeys();
+// Every key of quillmere_sip.ini, in file order.
+const SettingsTable& sipSettingsTable();
 
 // Reads the settings; a value that cannot be used is named in `problems` (file, key, value, why, what is used) and
 // replaced by its default.

@@ -1,49 +1,37 @@
 #include "sip/sip_settings_window.h"
 
-#include "app/backends.h"
-#include "app/program.h"
 #include "app/settings_file.h"
-#include "platform/prompter.h"
 #include "sip/sip_settings.h"
 
 namespace qm {
 namespace {
 
-struct FieldLayout {
-  const char* key;
-  const char* caption;
-  const char* frame;
-  int row;  // within its frame
-  const char* tip;
-};
-
 // The boxes in the order they appear; Register is the check box in row 3 of the account frame.
-constexpr FieldLayout kFields[] = {
-    {"Account", "Account", "fraAccount", 0,
-     "sip:user@provider.example; empty: no provider, call SIP addresses directly"},
-    {"AuthUser", "User name", "fraAccount", 1, "the user name the provider asks for; empty: the account's user"},
-    {"Password", "Password", "fraAccount", 2, "the provider's password"},
-    {"Outbound", "Outbound proxy", "fraAccount", 4, "sip:proxy.example; empty: none"},
-    {"AccountOptions", "Options", "fraAccount", 5, "more account parameters for baresip, such as ;transport=tcp"},
-    {"DialPattern", "Number pattern", "fraDialPlan", 0, "sip:{number}@provider.example; empty: the account's domain"},
-    {"InternationalPrefix", "Intl. prefix", "fraDialPlan", 1,
-     "what a leading + or 00 becomes (+, 00 ...); empty: kept"},
-    {"NameDomain", "Name domain", "fraDialPlan", 2, "where names are called; empty: the account's domain"},
-    {"AudioDriver", "Audio driver", "fraSound", 0, "alsa, pulse, portaudio, jack ..."},
-    {"InputDevice", "From the radio", "fraSound", 1, "the sound device that carries the radio's audio to the call"},
-    {"OutputDevice", "To the radio", "fraSound", 2, "the sound device that carries the call's audio to the radio"},
-    {"ListenAddress", "SIP address", "fraAgent", 0, "ADDRESS:PORT where SIP listens; empty: any"},
-    {"ControlPort", "Control port", "fraAgent", 1, "baresip's control port on 127.0.0.1; 0: a free one"},
-    {"Program", "Program", "fraAgent", 2, "the baresip program"},
-    {"ModulePath", "Modules", "fraAgent", 3, "the folder of baresip's modules"},
+constexpr TableSettingsWindow::Place kFields[] = {
+    {"Account", "Account", "fraAccount", 0},
+    {"AuthUser", "User name", "fraAccount", 1},
+    {"Password", "Password", "fraAccount", 2},
+    {"Outbound", "Outbound proxy", "fraAccount", 4},
+    {"AccountOptions", "Options", "fraAccount", 5},
+    {"DialPattern", "Number pattern", "fraDialPlan", 0},
+    {"InternationalPrefix", "Intl. prefix", "fraDialPlan", 1},
+    {"NameDomain", "Name domain", "fraDialPlan", 2},
+    {"AudioDriver", "Audio driver", "fraSound", 0},
+    {"InputDevice", "From the radio", "fraSound", 1},
+    {"OutputDevice", "To the radio", "fraSound", 2},
+    {"ListenAddress", "SIP address", "fraAgent", 0},
+    {"ControlPort", "Control port", "fraAgent", 1},
+    {"Program", "Program", "fraAgent", 2},
+    {"ModulePath", "Modules", "fraAgent", 3},
 };
 
-constexpr int kRow = 330, kLabelWidth = 1500, kBoxLeft = 1680, kBoxWidth = 4920, kFrameWidth = 6840;
+constexpr int kLabelWidth = 1500, kBoxLeft = 1680, kBoxWidth = 4920, kFrameWidth = 6840;
 
 }  // namespace
 
 SipSettingsWindow::SipSettingsWindow(Program& program)
-    : Window(program.registry(), "SipSettings", "SIP Settings"), program_(program) {
+    : TableSettingsWindow(program, "SipSettings", "SIP Settings", sipSettingsTable(), "SIP", 0600) {
+  // The file holds the SIP password: one made new is readable by its owner only.
   // Frames stacked down the window, each as tall as its rows; geometry in twips.
   int top = 120;
   auto place = [&](Frame& frame, int rows) {
@@ -54,19 +42,7 @@ SipSettingsWindow::SipSettingsWindow(Program& program)
   place(fraDialPlan, 3);
   place(fraSound, 3);
   place(fraAgent, 4);
-  for (const FieldLayout& f : kFields) {
-    Field field{f.key, std::make_unique<Label>(*this, std::string("lbl") + f.key, f.caption),
-                std::make_unique<TextBox>(*this, std::string("txt") + f.key)};
-    int rowTop = 300 + f.row * kRow;
-    field.label->setGeometry({120, rowTop + 30, kLabelWidth, 255});
-    field.text->setGeometry({kBoxLeft, rowTop, kBoxWidth, 285});
-    field.label->setContainer(f.frame);
-    field.text->setContainer(f.frame);
-    field.text->setToolTip(f.tip);
-    field.text->setBackColor(kWindowBackground);
-    fields_.push_back(std::move(field));
-  }
-  box("Password")->password = true;
+  for (const Place& f : kFields) addField(f.key, f.caption, f.frame, f.row, {kLabelWidth, kBoxLeft, kBoxWidth});
   chkRegister.setGeometry({kBoxLeft, 300 + 3 * kRow, kBoxWidth, 255});
   chkRegister.setContainer("fraAccount");
   lblHint.setGeometry({120, top, kFrameWidth, 255});
@@ -78,54 +54,15 @@ SipSettingsWindow::SipSettingsWindow(Program& program)
   cmdHide.Click = [this] { Hide(); };
 }
 
-SipSettingsWindow::~SipSettingsWindow() = default;
-
-TextBox* SipSettingsWindow::box(const std::string& key) {
-  for (Field& f : fields_)
-    if (f.key == key) return f.text.get();
-  return nullptr;
-}
-
-void SipSettingsWindow::Form_Load() {
-  SettingsReader in(program_, program_.backends().folders.inProgramFolder(kSipSettingsFile), "Form_Load");
-  for (const SipSettingKey& k : sipSettingKeys()) {
-    if (std::string(k.key) == "Register") {
-      chkRegister.setValue(static_cast<int>(in.integer("Register", 1, 0, 1)));
-      continue;
-    }
-    std::string value = in.text(k.key, k.fallback);
-    if (auto why = sipSettingProblem(k.key, value); !why.empty()) {
-      in.reportBad(k.key, std::string(k.key) == "Password" ? "(hidden)" : value, why, k.fallback);
-      value = k.fallback;
-    }
-    box(k.key)->setText(value);
-  }
-}
-
-bool SipSettingsWindow::SaveData() {
-  std::string problems;
-  for (const Field& f : fields_) {
-    if (auto why = sipSettingProblem(f.key, f.text->Text()); !why.empty()) {
-      std::string shown = f.key == "Password" ? "The password" : f.label->Caption() + " \"" + f.text->Text() + "\"";
-      problems += "\r\n" + shown + " " + why + ".";
-    }
-  }
-  if (!problems.empty()) {
-    program_.backends().prompter.show("The SIP settings were not saved:" + problems, "", BoxIcon::Warning,
-                                      BoxButtons::Ok);
-    return false;
-  }
-  // The file holds the SIP password: one made new is readable by its owner only.
-  SettingsWriter out(program_, program_.backends().folders.inProgramFolder(kSipSettingsFile), 0600);
-  for (const SipSettingKey& k : sipSettingKeys()) {
-    if (std::string(k.key) == "Register")
-      out.write("Register", chkRegister.Value() == 0 ? "0" : "1");
-    else
-      out.write(k.key, box(k.key)->Text());
-  }
-  if (!out.finish()) return false;
-  if (onSaved) onSaved();
+bool SipSettingsWindow::loadOther(const SettingsReader& in, const SettingKey& key) {
+  if (key.name != "Register") return false;
+  chkRegister.setValue(static_cast<int>(in.integer("Register", 1, 0, 1)));
   return true;
+}
+
+std::optional<std::string> SipSettingsWindow::savedOther(const SettingKey& key) {
+  if (key.name != "Register") return std::nullopt;
+  return chkRegister.Value() == 0 ? "0" : "1";
 }
 
 }  // namespace qm

@@ -9,17 +9,6 @@
 namespace qm {
 namespace {
 
-// What follows "CALL" and its blanks, as it was written.
-std::string callTarget(const std::string& text) {
-  auto verb = text.find_first_not_of(" \t");
-  auto after = text.find_first_of(" \t", verb);
-  if (after == std::string::npos) return "";
-  auto from = text.find_first_not_of(" \t", after);
-  if (from == std::string::npos) return "";
-  auto to = text.find_last_not_of(" \t");
-  return text.substr(from, to - from + 1);
-}
-
 const char* stageName(int stage) {
   static const char* names[] = {"ROUTING", "RINGING", "INPROGRESS", "FINISHED"};
   return names[stage];
@@ -111,7 +100,7 @@ void SipSkype::command(HWND from, const std::string& text) {
   const std::string& verb = words[0];
   if (verb == "CALL") {
     if (words.size() < 2) return notify(from, "ERROR 34 Invalid user handle");
-    placeCall(from, callTarget(text));
+    placeCall(from, apiCallTarget(text).value_or(""));
   } else if ((verb == "SET" || verb == "GET") && words.size() >= 2 && words[1] == "CALL") {
     callCommand(from, words);
   } else if (verb == "SET" && words.size() == 3 && words[1] == "MUTE" && (words[2] == "ON" || words[2] == "OFF")) {

@@ -56,6 +56,7 @@ class SipSkype : public SkypeApiWindow {
   ~SipSkype() override;
 
   void setDialPlan(const DialPlan& plan) { dialPlan_ = plan; }
+  const DialPlan& dialPlan() const { return dialPlan_; }
   // The API window appears and the user agent starts.
   void launch();
   // New settings: the dial plan applies at once; the user agent restarts when its files change (after the call).

@@ -63,6 +63,16 @@ std::vector<std::string> splitApiWords(const std::string& text) {
   return words;
 }
 
+std::optional<std::string> apiCallTarget(const std::string& text) {
+  std::vector<std::string> words = splitApiWords(text);
+  if (words.empty() || apiUpper(words[0]) != "CALL") return std::nullopt;
+  static constexpr const char* kBlanks = " \t\r\n\v\f";  // where the words are split
+  auto verb = text.find_first_not_of(kBlanks);
+  auto from = text.find_first_not_of(kBlanks, text.find_first_of(kBlanks, verb));
+  if (from == std::string::npos) return std::string();
+  return text.substr(from, text.find_last_not_of(kBlanks) - from + 1);
+}
+
 std::string apiUpper(std::string word) {
   for (char& c : word)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');

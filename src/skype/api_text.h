@@ -1,6 +1,7 @@
 #pragma once
 // Skype API text on the wire: one line of text in a copy-data message, its bytes followed by one zero byte. Both the
 // program and the simulated client use these two helpers, so that they agree on what the bytes mean.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ std::string decodeApiText(LPARAM lParam);
 // The words of an API command, split at blanks; and a word in capitals (commands are matched without regard to case).
 std::vector<std::string> splitApiWords(const std::string& text);
 std::string apiUpper(std::string word);
+// The target of a "CALL target" command (the keyword in any case, blanks around it), as written; nothing when the
+// text is no CALL command. Everything that places, judges or counts a call reads the target this one way.
+std::optional<std::string> apiCallTarget(const std::string& text);
 
 // Valid UTF-8 with every malformed sequence replaced by U+FFFD.
 std::string toValidUtf8(const std::string& bytes);

@@ -9,8 +9,43 @@
 
 namespace qm {
 
+namespace {
+
+// A Skype call id: digits, and no more than a counter holds.
+bool isCallId(const std::string& id) {
+  if (id.empty() || id.size() > 18) return false;
+  for (char c : id)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+// The statuses after which a call is over (Skype's; BUSY and REFUSED come just before FINISHED).
+bool isEndStatus(const std::string& status) {
+  for (const char* s : {"FINISHED", "BUSY", "REFUSED", "FAILED", "CANCELLED", "MISSED", "UNPLACED"})
+    if (status == s) return true;
+  return false;
+}
+
+// "<- CALL 12 STATUS RINGING": which call is up, whether or not it ever reports a duration.
+void followCallStatus(frmMain& main, const std::string& line) {
+  if (!startsWith(line, "<- CALL ")) return;
+  std::string rest = line.substr(8);
+  std::size_t blank = rest.find(' ');
+  if (blank == std::string::npos) return;
+  std::string id = rest.substr(0, blank);
+  if (!isCallId(id) || rest.compare(blank, 8, " STATUS ") != 0) return;
+  std::string status = rest.substr(blank + 8);
+  if (isEndStatus(status)) {
+    if (main.callUp == id) main.callUp.clear();
+  } else {
+    main.callUp = id;
+  }
+}
+
+}  // namespace
+
 void wireCallControl(frmMain& main) {
-  main.Command17.Click = [&main] { main.Dial_Phone(); };
+  main.Command17.Click = [&main] { main.HangUp(); };
   main.Command3.Click = [&main] {
     main.txtSend.setText("SET MUTE ON");
     main.Dial_Phone();
@@ -21,7 +56,17 @@ void wireCallControl(frmMain& main) {
   };
 }
 
+void frmMain::HangUp() {
+  if (!callUp.empty()) {
+    txtSend.setText("SET CALL " + callUp + " STATUS FINISHED");
+  } else if (!(startsWith(txtSend.Text(), "SET CALL ") && txtSend.Text().ends_with(" STATUS FINISHED"))) {
+    return;  // no call is up; whatever the slot holds (a "CALL " command, a mute) is not a hang-up
+  }
+  Dial_Phone();
+}
+
 void trackCall(frmMain& main, const std::string& line) {
+  followCallStatus(main, line);
   if (line.find("STATUS FINISHED") != std::string::npos) {
     auto minutes = parseNumber(main.Mins.Text());
     if (!minutes) throw std::runtime_error("Type mismatch");

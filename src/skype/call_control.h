@@ -1,8 +1,11 @@
 #pragma once
 // Call control: the single outgoing command slot txtSend, the buttons that fill and send it, and call tracking,
 // which follows a call from the logged lines. Every duration report of a running call ("CALL 1234 DURATION 7")
-// arms txtSend with the command that ends that call, so every way of ending a call is simply another Dial_Phone;
-// a finished call ("STATUS FINISHED", Skype's or our own echo) restarts the transmit time-out counter.
+// arms txtSend with the command that ends that call; a finished call ("STATUS FINISHED", Skype's or our own echo)
+// restarts the transmit time-out counter.
+//
+// A hang-up ("DD", "Disconnect Call in Progress", the transmit time-out) ends the call that is up and nothing else:
+// until the first duration report the slot still holds the "CALL " command, and sending that again would dial.
 #include <string>
 
 namespace qm {

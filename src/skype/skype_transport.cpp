@@ -1,4 +1,5 @@
 // Connecting to Skype, disconnecting, and sending one command.
+#include "access/access_control.h"
 #include "app/frm_main.h"
 #include "app/program.h"
 #include "platform/clock_format.h"
@@ -48,10 +49,13 @@ void modMain::disconnectAction() {
 void modMain::sendAction() {
   program().trap("cmdSend", [&] {
     if (main_.txtSend.Text().empty()) return;
-    ApiText command(main_.txtSend.Text());
+    const std::string text = main_.txtSend.Text();
+    ApiText command(text);
     // Skype answers from inside this send: its notifications are logged (and may rewrite txtSend) before the echo.
     LRESULT sent = ws_.SendMessage(SkypeApiHwnd, WM_COPYDATA, MainHwnd, command.lParam());
     if (sent != 0) {
+      // Every call placed counts against the hourly limit, whichever button, code or timer sent it.
+      if (auto target = apiCallTarget(text)) program().access().callPlaced(*target);
       main_.AddText("-> " + main_.txtSend.Text());
     } else {
       warn("Can't Send Message, try re-connecting.");

@@ -1,5 +1,6 @@
 #pragma once
-// The announcement window: the editable phrases (seventeen, and three of access control) and their language file
+// The announcement window: the editable phrases (seventeen, three of access control and one for a number too long)
+// and their language file
 // (form1.cpp), speech output over the air (speech_output.cpp) and the station connect and disconnect announcements
 // (station_announcements.cpp).
 #include <array>
@@ -78,6 +79,9 @@ class Form1 : public Window {
   TextBox Text19{*this, "Text19"};
   Label Label20{*this, "Label20"};
   TextBox Text20{*this, "Text20"};
+  // Spoken when a "*#" request holds more digits than any telephone number.
+  Label Label21{*this, "Label21"};
+  TextBox Text21{*this, "Text21"};
   CommandButton Command2{*this, "Command2", "Save Data"};
   CommandButton Command1{*this, "Command1", "Hide"};
 
@@ -93,8 +97,8 @@ class Form1 : public Window {
   EchoLinkApp& app();
 
   Program& program_;
-  std::array<TextBox*, 20> phrases_;
-  std::array<Label*, 20> labels_;
+  std::array<TextBox*, 21> phrases_;
+  std::array<Label*, 21> labels_;
   Voice* voice_ = nullptr;
   std::unique_ptr<EchoLinkApp> EchoLink;
 };

@@ -55,15 +55,15 @@ class AccessBoxesTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void theQrCodeIsDrawnBesideTheText() {
+  void theQrCodeIsDrawnBesideTheTextAndTheSecretIsNeverLogged() {
     RecordingLog log;
     MessageBoxPrompter prompter(&log);
     // A 3 x 3 picture: dark corners and centre.
     std::vector<std::vector<bool>> picture = {{true, false, true}, {false, true, false}, {true, false, true}};
     BoxInspector inspect(QMessageBox::Ok);
-    prompter.showPicture("otpauth://totp/x", "One-time codes", BoxIcon::Information, picture);
+    prompter.showPicture("Scan it.", "One-time codes", BoxIcon::Information, picture, "otpauth://totp/x");
     QVERIFY(inspect.seen);
-    QCOMPARE(inspect.text, QStringLiteral("otpauth://totp/x"));
+    QCOMPARE(inspect.text, QStringLiteral("Scan it.\n\notpauth://totp/x"));
     QImage image = inspect.pixmap.toImage();
     // Five pixels a module, four modules of white around it.
     QCOMPARE(image.width(), (3 + 8) * 5);
@@ -75,7 +75,8 @@ class AccessBoxesTest : public QObject {
     QVERIFY(dark(2, 2));
     QVERIFY(qGray(image.pixel(2, 2)) > 128);  // the quiet zone
     QCOMPARE(log.events.size(), std::size_t(1));
-    QCOMPARE(QString::fromStdString(log.events[0].arg), QStringLiteral("otpauth://totp/x"));
+    // The secret is on the screen, never in the log.
+    QCOMPARE(QString::fromStdString(log.events[0].arg), QStringLiteral("Scan it."));
   }
 
   void theOverrideQuestionDefaultsToNo() {

@@ -13,10 +13,15 @@ add_test(NAME packaging_service_stop
                  ${CMAKE_BINARY_DIR}/quillmere.service)
 set_tests_properties(packaging_service_stop PROPERTIES TIMEOUT 60 RUN_SERIAL ON)
 
-# The manual page is well-formed roff with every option of --help in it.
+# The manual page is well-formed roff with every option of --help and every key of the example files, with its default.
 add_test(NAME packaging_manpage
-         COMMAND ${CMAKE_SOURCE_DIR}/tests/packaging/manpage_test.sh ${QUILLMERE_MAN_PAGE} $<TARGET_FILE:quillmere>)
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/packaging/manpage_test.sh ${QUILLMERE_MAN_PAGE} $<TARGET_FILE:quillmere>
+                 ${QUILLMERE_EXAMPLES_DIR})
 
 # run_gtest.sh: skipped cases make a skipped run, a failure stays a failure.
 add_test(NAME packaging_run_gtest COMMAND ${CMAKE_SOURCE_DIR}/tests/packaging/run_gtest_test.sh
                                           ${CMAKE_SOURCE_DIR}/tests/run_gtest.sh)
+
+# The reference's key tables are the ones the program reads its settings files by.
+add_test(NAME packaging_reference COMMAND ${CMAKE_SOURCE_DIR}/tests/packaging/reference_test.sh
+                                          ${CMAKE_SOURCE_DIR}/docs/reference.md $<TARGET_FILE:settings_doc>)

@@ -11,50 +11,14 @@ quillmere=$1 peer=$2 here=$3
 elpeer="$(dirname "$peer")/echolink_peer"
 eldir="$(dirname "$peer")/echolink_directory"
 source "$here/radio_rig.bash"
+source "$here/echolink_rig.bash"
 need jackd sox bc
 for tool in "$elpeer" "$eldir"; do [ -x "$tool" ] || { echo "SKIP: $tool is not built"; exit 77; }; done
 rig_start
-port_base=5298
-
-cat > "$work/home/quillmere_radio.ini" <<INI
-[SETTINGS]
-JackServer=
-Squelch=pty:$work/squelch
-Ptt=pty:$work/ptt
-TxDelay=100
-TxTail=100
-INI
-cat > "$work/home/quillmere_echolink.ini" <<INI
-[SETTINGS]
-Enabled=1
-Password=secret
-Location=Test hill
-Servers=127.0.0.1
-BindAddress=127.0.0.1
-PortBase=$port_base
-INI
-
-# Waits up to $2 seconds for the extended regular expression $1 in file $3.
-await() {
-  for _ in $(seq $(($2 * 10))); do grep -Eq -- "$1" "$3" && return 0; sleep 0.1; done
-  fail "no '$1' in $3 after $2 s: $(tail -5 "$3")"
-}
-
-mkfifo "$work/dir_in"
-"$eldir" N0QM-L secret <"$work/dir_in" >"$work/dir_out.txt" 2>&1 &
-dir_pid=$!
-exec {dir}>"$work/dir_in"
-await '^(ready|cannot listen)' 5 "$work/dir_out.txt"
-grep -q '^ready' "$work/dir_out.txt" || fail "the stand-in directory cannot listen on 127.0.0.1:5200"
-
-mkfifo "$work/console" "$work/el_in"
-"$quillmere" --headless --node radio --callsign N0QM-L --voice espeak --no-report --home "$work/home" \
-  --machine-dir "$work/machine" <"$work/console" >"$work/transcript.txt" 2>"$work/stderr.txt" &
-qm_pid=$!
-exec {console}>"$work/console"
-rig_wait_node
-rig_peer_start "$work/out.wav"
-
+el_settings <<<"Location=Test hill"
+el_directory_start
+el_node_start
+mkfifo "$work/el_in"
 "$elpeer" PE1ER 127.0.0.2 "$port_base" 127.0.0.1 peerpass <"$work/el_in" >"$work/el_out.txt" 2>"$work/el_err.txt" &
 el_pid=$!
 exec {el}>"$work/el_in"
@@ -106,11 +70,7 @@ cycles=$(echo "$hz * $samples / 8000" | bc -l)
   fail "the station did not hear the radio's 1.5 s of 700 Hz ($cycles cycles): '$heard'"
 
 # The node's status function keyed on the radio: answered on the air in the program's voice.
-printf O >"$work/squelch"
-sleep 0.3
-rig_peer "dtmf 08" >/dev/null
-sleep 0.2
-printf Z >"$work/squelch"
+el_key_dtmf 08
 await '> dtmf "08"$' 10 "$work/transcript.txt"
 await 'say ".*connected.*Directory online' 10 "$work/transcript.txt"
 

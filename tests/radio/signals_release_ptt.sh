@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # SIGTERM, SIGINT and SIGHUP while the node is keyed (speaking): the transmitter is released (R on the PTT line), the
-# program closes as on EchoLink's closing, and the process ends.
+# program closes as on EchoLink's closing, and the process ends. Every other signal whose default action ends the
+# process releases the line too before the process ends by that signal.
 #   signals_release_ptt.sh QUILLMERE RADIO_PEER TESTS_RADIO_DIR
 set -u
 quillmere=$1 peer=$2 here=$3
@@ -16,10 +17,12 @@ Ptt=pty:$work/ptt
 INI
 long="This is a long announcement that keeps the transmitter keyed for many seconds while the test sends a signal."
 
-for signal in TERM INT HUP; do
+ulimit -c 0  # the signals that dump core leave none here
+for signal in TERM INT HUP QUIT USR1 USR2 ALRM XCPU XFSZ PWR VTALRM PROF SYS TRAP BUS IO STKFLT RTMIN+1; do
   rm -f "$work/ptt" "$work/squelch" "$work/console"
   mkfifo "$work/console"
-  "$quillmere" --headless --node radio --voice espeak --no-report --home "$work/home" --machine-dir "$work/machine" \
+  # A background job of a script starts with SIGINT and SIGQUIT ignored; the program keeps what it inherits.
+  env --default-signal=INT,QUIT "$quillmere" --headless --node radio --voice estimate --no-report --home "$work/home" --machine-dir "$work/machine" \
     <"$work/console" >"$work/transcript.txt" 2>"$work/stderr.txt" &
   qm_pid=$!
   exec {console}>"$work/console"
@@ -30,7 +33,7 @@ for signal in TERM INT HUP; do
     sleep 0.05
   done
   grep -q T "$work/ptt.log" || fail "SIG$signal: the node never keyed for the announcement"
-  sleep 0.5
+  sleep 0.2
   kill -s "$signal" "$qm_pid"
   for _ in $(seq 100); do
     kill -0 "$qm_pid" 2>/dev/null || break
@@ -38,11 +41,17 @@ for signal in TERM INT HUP; do
   done
   kill -0 "$qm_pid" 2>/dev/null && fail "SIG$signal: the program did not end within five seconds"
   wait "$qm_pid"
+  status=$?
   exec {console}>&-
   kill "$cat_pid" 2>/dev/null
   keys=$(rig_ptt_log)
   [[ "$keys" =~ ^TR+$ ]] || fail "SIG$signal: the PTT line wrote '$keys', not T then R"
-  grep -q '> closing$' "$work/transcript.txt" || fail "SIG$signal: the node raised no Closing"
+  case $signal in
+    TERM | INT | HUP)
+      grep -q '> closing$' "$work/transcript.txt" || fail "SIG$signal: the node raised no Closing" ;;
+    *)
+      [ "$status" -eq $((128 + $(kill -l "$signal"))) ] || fail "SIG$signal: the program ended with status $status" ;;
+  esac
   echo "SIG$signal: PTT line $keys"
 done
 echo "PASS"

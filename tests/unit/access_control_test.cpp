@@ -9,6 +9,7 @@
 #include <map>
 
 #include "access/access_settings.h"
+#include "access/access_state.h"
 #include "access/call_limits.h"
 #include "access/dial_rules.h"
 #include "access/one_time_code_backend.h"
@@ -19,6 +20,7 @@
 #include "platform/virtual_scheduler.h"
 #include "scenario/scenario_exit.h"
 #include "scenario/session.h"
+#include "sip/dial_plan.h"
 
 namespace qm {
 namespace {
@@ -252,6 +254,112 @@ TEST(AccessControlSession, AnUnreadableRulesFileClosesTheStationToDialling) {
   }
   fs::remove_all(home);
   fs::remove_all(machine);
+}
+
+// One run of the program on the given folders, from `start` on the virtual clock.
+struct NodeRun {
+  NodeRun(const Folders& folders, Scheduler::TimePoint start, OneTimeCodeBackend* codes = nullptr,
+          const DialPlan* plan = nullptr)
+      : scheduler(start),
+        session(
+            scheduler, folders, nullptr,
+            [this](Session& s) -> std::unique_ptr<ProgramExit> {
+              return std::make_unique<ScenarioExit>(s.transcript, [this] { scheduler.halt(); });
+            },
+            std::make_unique<FixedInstanceLock>(false)) {
+    session.skype.setAutoAnswer(std::nullopt);
+    session.backends.oneTimeCodes = codes;
+    session.backends.dialPlan = plan;
+    runUntilEnded([&] { session.start(); });
+    runUntilEnded([&] { scheduler.runFor(3s); });
+    session.transcript.pending("say").clear();  // what the start announced
+  }
+  std::vector<std::string> dtmf(const std::string& digits) {
+    runUntilEnded([&] { session.act({"dtmf", digits}); });
+    std::vector<std::string> said;
+    for (const OutputEvent& e : session.transcript.pending("say")) said.push_back(e.arg);
+    session.transcript.pending("say").clear();
+    return said;
+  }
+  std::string history() { return session.control("FormHistory.CallHistory").value(); }
+  VirtualScheduler scheduler;
+  Session session;
+};
+
+struct Station {
+  Station() : folders{makeFolder(), makeFolder(), makeFolder()} {}
+  ~Station() {
+    for (const fs::path& p : {folders.home, folders.machine, folders.state}) fs::remove_all(p);
+  }
+  void write(const std::string& name, const std::string& content) {
+    std::ofstream(folders.home / name, std::ios::binary | std::ios::trunc) << content;
+  }
+  Folders folders;
+};
+
+const Scheduler::TimePoint kStart = Scheduler::TimePoint{} + std::chrono::hours(500000);
+
+// The rules judge what the telephone dials: after the dial plan's rewrite and without punctuation, whichever way the
+// number came in.
+TEST(AccessControlSession, TheRulesJudgeTheNumberAsDialled) {
+  DialPlan plan{"", "011", "provider.example"};
+  EXPECT_EQ(dialledForm(plan, "00441234567"), "011441234567");
+  EXPECT_EQ(dialledForm(plan, " +44 (1234) 567"), "011441234567");
+  EXPECT_EQ(dialledForm(DialPlan{}, "1-900-555-1234"), "19005551234");
+  EXPECT_EQ(dialledForm(plan, "echo123"), "echo123");
+  EXPECT_EQ(resolveTarget(plan, "00441234567").uri, "sip:011441234567@provider.example");
+  Station station;
+  station.write("quillmere.ini", "[SETTINGS]\r\nCheck1=1\r\n");
+  station.write("quillmere_dialrules.ini", "[SETTINGS]\r\nDefault=allow\r\n[RULES]\r\ndeny 011*\r\n");
+  NodeRun run(station.folders, kStart, nullptr, &plan);
+  EXPECT_EQ(run.dtmf("*#00441234567"), std::vector<std::string>{"Sorry that number is not allowed"});
+  EXPECT_NE(run.history().find("Refused -- 00441234567 (dialled as 011441234567) -- dial rule on line 4: deny 011*"),
+            std::string::npos);
+}
+
+// The calls of the hour outlive a restart; a state file that cannot be trusted counts as a full hour, not an empty one.
+TEST(AccessControlSession, TheHourlyCountOutlivesARestartAndACorruptRecordCountsAsFull) {
+  Station station;
+  station.write("quillmere.ini", "[SETTINGS]\r\nCheck1=1\r\n");
+  station.write("quillmere_dialrules.ini", "[SETTINGS]\r\nCallsPerHour=1\r\n");
+  {
+    NodeRun run(station.folders, kStart);
+    run.dtmf("*#5551234");
+    run.dtmf("A");
+    EXPECT_EQ(run.session.transcript.pending("sent").size(), 1u);
+  }
+  {
+    NodeRun run(station.folders, kStart + 10min);
+    EXPECT_EQ(run.dtmf("*#5559876"), std::vector<std::string>{"Sorry call limit reached"});
+  }
+  std::ofstream(station.folders.state / "quillmere_access.ini", std::ios::trunc) << "[CALLS]\r\nCount=x\r\n";
+  {
+    NodeRun run(station.folders, kStart + 2h);
+    auto& boxes = run.session.transcript.pending("box");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].arg.find("quillmere_access.ini cannot be used ([CALLS] Count is not a number"),
+              std::string::npos)
+        << boxes[0].arg;
+    EXPECT_EQ(run.dtmf("*#5559876"), std::vector<std::string>{"Sorry call limit reached"});
+  }
+  NodeRun later(station.folders, kStart + 3h + 5s);
+  EXPECT_EQ(later.dtmf("*#5559876"), std::vector<std::string>{"Call 5 5 5 9 8 7 6  . Enter A to Accept"});
+}
+
+// The switch-on code's lock-out outlives a restart: restarting the node does not buy more guesses.
+TEST(AccessControlSession, TheLockOutOutlivesARestart) {
+  Station station;
+  station.write("quillmere_dialrules.ini", "[SETTINGS]\r\nOneTimeCodes=1\r\nLockoutMinutes=15\r\n");
+  StandInCodes codes;
+  {
+    NodeRun run(station.folders, kStart, &codes);
+    for (int i = 0; i < 3; ++i) run.dtmf("#1#555555");
+    EXPECT_NE(run.history().find("after 3 wrong switch-on codes in a row"), std::string::npos) << run.history();
+  }
+  NodeRun again(station.folders, kStart + 1min, &codes);
+  again.dtmf("#1#" + codeAt(kStart + 1min + 3s));
+  EXPECT_EQ(again.session.control("frmMain.Check1").value(), "0");
+  EXPECT_NE(again.history().find("Switch-on code ignored -- locked until"), std::string::npos) << again.history();
 }
 
 }  // namespace

@@ -1,11 +1,17 @@
-// The EchoLink network's rules without a network: its settings file, who may connect, the texts stations send, and
-// which DTMF strings are the node's own functions.
+// The EchoLink network's rules without a network: its settings file, who may connect and how often, the datagrams
+// and texts stations send, their audio's pace, and which DTMF strings are the node's own functions.
 #include <gtest/gtest.h>
 
 #include "echolink_net/access_policy.h"
 #include "echolink_net/echolink_net_settings.h"
 #include "echolink_net/echolink_text.h"
+#include "echolink_net/flood_limits.h"
 #include "echolink_net/node_commands.h"
+#include "echolink_net/packet_check.h"
+
+// libecholib's own packet makers, exported by the library without a header of their own: what its stations send.
+int rtp_make_sdes(unsigned char* p, const char* callsign, const char* name, const char* priv);
+int rtp_make_bye(unsigned char* p);
 
 namespace qm::echolink_net {
 namespace {
@@ -105,15 +111,84 @@ TEST(EchoLinkText, ChatAndStationTextAsEchoLinkShowsThem) {
   EXPECT_EQ(chatLine("PE1ER>hello /ver/\n\n"), "PE1ER>hello /ver/");
   EXPECT_EQ(chatLine("PE1ER>a\tb\x01"
                      "c"),
-            "PE1ER>a b c");
+            "PE1ER>a b\xEF\xBF\xBD"
+            "c");
   EXPECT_EQ(stationText("PE1ER -> N0QM-L\nsecond line\n"), "PE1ER -> N0QM-L\rsecond line\r");
   EXPECT_EQ(stationText("one line"), "one line\r");
   EXPECT_EQ(stationText(std::string(10000, 'x'), 4096).size(), 4096u);
   EXPECT_EQ(chatToSend("two\r\nlines"), "two  lines");
   EXPECT_EQ(chatLine("PE1ER>" + std::string(70000, 'x') + "\n\n").size(), 1024u);
   EXPECT_EQ(stationName("Jan\r\nDoe"), "Jan  Doe");
+  // A station's control sequences never reach a terminal: each control character shows as U+FFFD.
+  const std::string bad = "\xEF\xBF\xBD";
+  EXPECT_EQ(stationText("\x1b[31mred\x1b]0;title\x07\rback"), bad + "[31mred" + bad + "]0;title" + bad + "\rback\r");
+  EXPECT_EQ(chatLine("PE1ER>\x1b[2J\x7f\xc2\x9b"
+                     "1m\xff ok \xc3\xa9"),
+            "PE1ER>" + bad + "[2J" + bad + bad + "1m" + bad + " ok \xc3\xa9");
+  EXPECT_EQ(stationName("Jo\x1b[5m"), "Jo" + bad + "[5m");
   EXPECT_EQ(stationName(std::string(300, 'n')).size(), 64u);
   EXPECT_EQ(chatToSend(std::string(5000, 'x')).size(), 1000u);
+}
+
+TEST(EchoLinkPackets, WhatTheLibrarySendsIsTakenWhatWouldMisleadItIsNot) {
+  std::vector<std::uint8_t> buf(1024);
+  auto control = [&](int size) { return controlDatagramSafe(buf.data(), static_cast<std::size_t>(size)); };
+  EXPECT_TRUE(control(rtp_make_sdes(buf.data(), "PE1ER", "Peer", "E2")));
+  EXPECT_TRUE(control(rtp_make_sdes(buf.data(), "PE1ER", "Peer", nullptr)));
+  EXPECT_TRUE(control(rtp_make_bye(buf.data())));
+  // An RR, then an SDES without chunks and a length far past the datagram: the library walked off its buffer.
+  const std::vector<std::uint8_t> killer{0xc0, 201, 0, 1, 0, 0, 0, 0, 0xc0, 202, 0xff, 0xff, 0, 0, 0, 0};
+  EXPECT_FALSE(controlDatagramSafe(killer.data(), killer.size()));
+  // An SDES without chunks whose length fits: the library's search still runs past the last packet.
+  std::vector<std::uint8_t> noChunks{0xc0, 201, 0, 1, 0, 0, 0, 0, 0xc0, 202, 0, 1, 0, 0, 0, 0};
+  EXPECT_FALSE(controlDatagramSafe(noChunks.data(), noChunks.size()));
+  // Items that run past their packet (no END inside), and a datagram cut short of its lengths.
+  int size = rtp_make_sdes(buf.data(), "PE1ER", "Peer", nullptr);
+  for (int i = 16; i < size; ++i) buf[i] = 'x';
+  EXPECT_FALSE(control(size));
+  size = rtp_make_sdes(buf.data(), "PE1ER", "Peer", nullptr);
+  EXPECT_FALSE(control(size - 4));
+
+  auto audio = [](const std::string& d) {
+    return audioDatagramSafe(reinterpret_cast<const std::uint8_t*>(d.data()), d.size());
+  };
+  EXPECT_TRUE(audio(std::string("oNDATAPE1ER>hi\r\n\0", 17)));
+  EXPECT_TRUE(audio(std::string("oNDATA\rPE1ER\rinfo\r\0", 19)));
+  EXPECT_TRUE(audio(std::string("\xc0\x03") + std::string(142, '\0')));
+  // A NUL before the text: the library builds the text backwards.
+  EXPECT_FALSE(audio(std::string("\0NDATA\rinfo\0", 13)));
+  EXPECT_FALSE(audio("oNDA"));
+  EXPECT_FALSE(audio(std::string("\xc0\x03\0", 3)));
+}
+
+TEST(EchoLinkFlood, AStationComingAndGoingIsTakenOnceInItsPauseAndAllTogetherSoManyAMinute) {
+  using namespace std::chrono_literals;
+  ConnectLimiter limiter({30s, 3});
+  auto t = FloodClock::time_point{} + 1h;
+  using V = ConnectLimiter::Verdict;
+  EXPECT_EQ(limiter.judge("PE1ER", "10.0.0.1", t), V::Take);
+  EXPECT_EQ(limiter.judge("PE1ER", "10.0.0.1", t + 500ms), V::Refuse);
+  EXPECT_EQ(limiter.judge("PE1ER", "10.0.0.1", t + 1s), V::Ignore);  // told once is enough
+  EXPECT_EQ(limiter.judge("PE1ER", "10.0.0.9", t + 2s), V::Ignore);  // by its callsign from elsewhere
+  EXPECT_EQ(limiter.judge("PE1ER", "10.0.0.1", t + 31s), V::Take);
+  EXPECT_EQ(limiter.judge("K1ABC", "10.0.0.2", t + 32s), V::Take);
+  EXPECT_EQ(limiter.judge("K1ABD", "10.0.0.3", t + 33s), V::Refuse);  // three taken in the last minute
+  EXPECT_EQ(limiter.judge("K1ABE", "10.0.0.4", t + 61s), V::Take);    // the first has left the minute
+}
+
+TEST(EchoLinkFlood, AudioFasterThanRealTimeIsDroppedBeyondTheCushion) {
+  using namespace std::chrono_literals;
+  AudioBudget budget(8000, 400ms);
+  auto t = FloodClock::time_point{} + 1h;
+  // 8,000 packets of 640 samples in 8 s: 5.1 million samples, of which 8 s and the cushion get through.
+  std::size_t let = 0;
+  for (int i = 0; i < 8000; ++i) let += budget.take(640, t + i * 1ms);
+  EXPECT_NEAR(static_cast<double>(let), 8000 * 8.4, 700);
+  EXPECT_EQ(budget.dropped(), 8000u * 640u - let);
+  // At real time nothing is dropped.
+  auto before = budget.dropped();
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(budget.take(640, t + 20s + i * 80ms), 640u);
+  EXPECT_EQ(budget.dropped(), before);
 }
 
 TEST(EchoLinkNodeCommands, TheNodesCodesAndNeverTheProgramsOwn) {

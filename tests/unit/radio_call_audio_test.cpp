@@ -1,13 +1,18 @@
 #include "radio/call_audio.h"
+#include "radio/network_audio.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <deque>
 #include <numbers>
+#include <utility>
 #include <vector>
 
 #include "platform/profile_file.h"
 #include "radio/radio_settings.h"
+#include "radio/tx_audio.h"
 
 namespace qm::radio {
 namespace {
@@ -141,6 +146,70 @@ TEST(CallAudio, TheCallIsDuckedUnderTheProgram) {
   std::fill(rest.begin(), rest.end(), 0.0f);
   call.mixInto(rest.data(), rest.size(), false);
   EXPECT_NEAR(peak(rest), 0.5f * std::pow(10.0f, -6.0f / 20), 0.01f) << "back at full level after it";
+}
+
+TEST(StationAudio, IsDuckedUnderTheCourtesyMorseSoTheSumStaysFarFromClipping) {
+  NetworkAudio station(kRate, -20, std::chrono::milliseconds(0));
+  auto talk = tone(600, 0.5);
+  station.add(talk.data(), talk.size(), 0);
+  std::vector<float> before(kRate / 10, 0.0f);
+  station.mixInto(before.data(), before.size(), false);  // the station talks alone, at full level
+  EXPECT_NEAR(peak(before), 0.5f, 0.01f);
+
+  auto morse = renderCw("I", kRate, 800, 20, -10);
+  station.mixInto(morse.data(), morse.size(), true);
+  EXPECT_LE(peak(morse), 0.5f + 1e-3f) << "never louder than the station alone, even as the first dit rises";
+  morse.erase(morse.begin(), morse.begin() + kRate / 200);
+  EXPECT_LT(peak(morse), amplitudeOf(-10) + 0.5 * amplitudeOf(-20) + 0.01) << "the station ducked under the Morse";
+}
+
+// The node's transmit path in miniature: every 10 ms the sound server plays 10 ms, and what is queued is moved to it
+// up to 100 ms ahead. Returns what was played.
+std::vector<float> playPackets(NetworkAudio& station, const std::vector<std::pair<int, std::vector<float>>>& packets) {
+  const std::size_t step = kRate / 100, ahead = kRate / 10;
+  std::deque<float> server;
+  std::vector<float> played;
+  for (int ms = 0; ms < 500; ms += 10) {
+    for (const auto& [at, audio] : packets)
+      if (at == ms) station.add(audio.data(), audio.size(), server.size());
+    std::vector<float> block(ahead - std::min(ahead, server.size()), 0.0f);
+    block.resize(station.mixInto(block.data(), block.size(), false));
+    server.insert(server.end(), block.begin(), block.end());
+    for (std::size_t i = 0; i < step; ++i) {
+      played.push_back(server.empty() ? 0.0f : server.front());
+      if (!server.empty()) server.pop_front();
+    }
+  }
+  return played;
+}
+
+// The longest run of silent samples between the first and the last sound.
+std::size_t longestHole(const std::vector<float>& s) {
+  std::size_t longest = 0, run = 0;
+  bool started = false;
+  for (float x : s) {
+    if (x != 0.0f) {
+      if (started) longest = std::max(longest, run);
+      started = true;
+      run = 0;
+    } else {
+      ++run;
+    }
+  }
+  return longest;
+}
+
+TEST(StationAudio, ATalkThatFollowsAnotherStartsBehindALeadSoALatePacketLeavesNoHole) {
+  NetworkAudio station(kRate, -20, std::chrono::milliseconds(100));
+  auto first = tone(80), second = tone(80);
+  station.add(first.data(), first.size(), 0);  // the talk before, played out
+  std::vector<float> out(first.size() + kRate / 10, 0.0f);
+  station.mixInto(out.data(), out.size(), false);
+  station.end();
+  // The next station's packets come 80 ms apart, the second 30 ms late; the transmitter is still keyed, so no
+  // TxDelay comes before them.
+  auto played = playPackets(station, {{0, first}, {110, second}});
+  EXPECT_LT(longestHole(played), static_cast<std::size_t>(kRate / 1000)) << "a hole in the station's words";
 }
 
 TEST(CallSettings, AreReadAndBadOnesNamedWithWhatIsUsed) {

@@ -149,6 +149,23 @@ TEST(DtmfDecoder, RejectsTonesOffFrequencyAndSilenceAndNoise) {
   EXPECT_EQ(decode(noise, 48000), "");
 }
 
+TEST(DtmfDecoder, NoteWithItsOctaveIsNoDigit) {
+  // A held note of 670 Hz with its second harmonic reads in spandsp's short blocks as 697 + 1336 Hz ("2"), wherever
+  // it falls against them; its frequencies are 4% off.
+  for (double leadMs = 0; leadMs < 13; leadMs += 2.6) {
+    SCOPED_TRACE(leadMs);
+    std::vector<float> note;
+    ts::appendSilence(note, 8000, 100 + leadMs);
+    for (int i = 0; i < 8000 * 3 / 10; ++i) {
+      const double t = i / 8000.0;
+      note.push_back(0.1f * static_cast<float>(std::sin(2 * std::numbers::pi * 670 * t) +
+                                               std::sin(2 * std::numbers::pi * 1340 * t)));
+    }
+    ts::appendSilence(note, 8000, 100);
+    EXPECT_EQ(decode(note, 8000), "");
+  }
+}
+
 TEST(DtmfDecoder, ToneActiveWhileTheToneLasts) {
   DtmfDecoder decoder(48000, {});
   std::vector<float> audio;

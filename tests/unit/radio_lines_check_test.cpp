@@ -78,20 +78,22 @@ TEST_F(Check, ACleanConfigurationWithItsJackPortsCanGoOnTheAir) {
 TEST_F(Check, BadValuesOfEveryFileAreNamedWithTheRealFolderAndNothingIsWritten) {
   write("quillmere.ini", "[SETTINGS]\r\nCheck1=7\r\n");
   write("quillmere_sip.ini", "[SETTINGS]\r\nRegister=yes\r\n");
+  write("quillmere_echolink.ini", "[SETTINGS]\r\nMaxStations=0\r\n");
   write("quillmere_radio.ini", "[SETTINGS]\r\nCwSpeed=300\r\n");
   std::ofstream(machine() / "quillmere_history.ini", std::ios::binary) << "[SETTINGS]\r\nCHECK8=5\r\n";
   const CheckReport report = check();
-  ASSERT_EQ(report.problems.size(), 4u);
+  ASSERT_EQ(report.problems.size(), 5u);
   EXPECT_EQ(report.problems[0].find((home() / "quillmere.ini").string() + ": the value \"7\" of Check1"), 0u)
       << report.problems[0];
   EXPECT_EQ(report.problems[1].find((machine() / "quillmere_history.ini").string() + ": the value \"5\" of CHECK8"), 0u)
       << report.problems[1];
   EXPECT_NE(report.problems[2].find("\"yes\" of Register is neither 0 nor 1; using \"1\" instead."), std::string::npos);
-  EXPECT_NE(report.problems[3].find("\"300\" of CwSpeed"), std::string::npos);
+  EXPECT_NE(report.problems[3].find("\"0\" of MaxStations is not a number from 1 to 100"), std::string::npos);
+  EXPECT_NE(report.problems[4].find("\"300\" of CwSpeed"), std::string::npos);
   EXPECT_TRUE(report.blockers.empty()) << "a value replaced by its default keeps the node on the air";
   std::size_t files = 0;
   for (const auto& entry : fs::directory_iterator(home())) files += entry.is_regular_file();
-  EXPECT_EQ(files, 3u) << "the check starts the program on copies";
+  EXPECT_EQ(files, 4u) << "the check starts the program on copies";
   EXPECT_EQ(std::distance(fs::directory_iterator(machine()), fs::directory_iterator()), 1);
 }
 

@@ -97,6 +97,18 @@ TEST(Transmitter, TheLimitReleasesOnceAndKeysAgainOnlyAfterEveryoneLetGo) {
   EXPECT_TRUE(s.keyedNow);
 }
 
+TEST(Transmitter, ACutOffHoldsBackEvenARequestThatComesAfterItUntilNothingAsks) {
+  // The sound server froze before anyone asked: the request that comes meanwhile does not key the transmitter, even
+  // once the server moves audio again, until it has let go.
+  Transmitter tx({milliseconds(100), seconds(300)});
+  tx.cutOff();
+  EXPECT_FALSE(tx.update(true, true, t0).keyed);
+  tx.cutOff();
+  EXPECT_FALSE(tx.update(true, false, t0 + seconds(1)).keyed);
+  EXPECT_FALSE(tx.update(false, false, t0 + seconds(2)).keyed);
+  EXPECT_TRUE(tx.update(true, false, t0 + seconds(3)).keyedNow);
+}
+
 TEST(Transmitter, ZeroLimitNeverReleases) {
   Transmitter tx({milliseconds(100), seconds(0)});
   tx.update(true, false, t0);

@@ -47,6 +47,10 @@ TEST(ScenarioPatterns, ALongTextOrANestedQuantifierGivesAnAnswerNotACrash) {
   EXPECT_EQ(nested.status, 1);
   EXPECT_NE(nested.errors.find("expected frmMain.txtSend ~"), std::string::npos) << nested.errors;
   EXPECT_EQ(run(thirty + "expect frmMain.txtSend ~ \"^(a*)*$\"\n").status, 0);
+  // ECMAScript's lookahead: a line without " -- " in it.
+  std::string line = "start\nset frmMain.txtSend \"Call to 5551234 -- busy\"\n";
+  EXPECT_EQ(run(line + "expect frmMain.txtSend ~ \"^(?:(?! -- )[^\\r\\n])+ -- busy$\"\n").status, 0);
+  EXPECT_EQ(run(line + "expect frmMain.txtSend ~ \"^(?:(?! -- )[^\\r\\n])+$\"\n").status, 1);
 }
 
 TEST(ScenarioPatterns, APatternThatDoesNotParseIsRefusedBeforeTheRun) {
