@@ -16,6 +16,7 @@
 #include "options.h"
 #include "platform/instance_lock.h"
 #include "radio/config_check.h"
+#include "sip_process/sip_check.h"
 #include "radio/lines.h"
 #include "radio/release_ptt.h"
 #include "realtime/headless_console.h"
@@ -111,7 +112,9 @@ int main(int argc, char** argv) {
         options->home ? std::filesystem::path(*options->home) : qm::Folders::defaultHome(),
         options->machineDir ? std::filesystem::path(*options->machineDir) : qm::Folders::defaultMachine()};
     if (options->releasePtt) return qm::radio::runReleasePtt(folders, std::cout, std::cerr);
-    return qm::radio::runConfigCheck(folders, std::cout);
+    const int status = qm::radio::runConfigCheck(folders, std::cout);
+    qm::runSipCheck(folders, std::cout);  // said, but the radio node goes on the air without it
+    return status;
   }
   if (options->addUser || options->removeUser) {
     auto machine = options->machineDir ? std::filesystem::path(*options->machineDir) : qm::Folders::defaultMachine();

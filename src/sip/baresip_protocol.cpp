@@ -12,8 +12,8 @@ std::optional<BaresipMessage> parseBaresipMessage(const std::string& frame, std:
     return std::nullopt;
   }
   if (o->flag("event")) {
-    return BaresipEvent{o->text("class"),     o->text("type"),    o->text("id"),
-                        o->text("direction"), o->text("peeruri"), o->text("param")};
+    return BaresipEvent{o->text("class"),   o->text("type"),  o->text("id"),        o->text("direction"),
+                        o->text("peeruri"), o->text("param"), o->text("accountaor")};
   }
   if (o->flag("response")) return BaresipResponse{o->flag("ok"), o->text("data"), o->text("token")};
   problem = "neither an event nor a response";
