@@ -58,7 +58,8 @@ mkfifo "$work/console"
   <"$work/console" >"$work/transcript" 2>"$work/stderr" &
 pids+=($!)
 exec 3>"$work/console"
-wait_for "$work/transcript" "Attach Success" 15 || fail "the SIP client never attached"
+wait_for "$work/stderr" "baresip is ready" 15 || fail "baresip never came up"
+sleep 2  # the program attaches a second after its start
 
 # An intruder: connects, sends "dial", and reports what came back (nothing, the connection closed).
 intrude() {

@@ -89,7 +89,7 @@ start_kamailio() {
 start_quillmere() {  # PASSWORD
   rm -rf "$work/home"
   mkdir -p "$work/home"
-  printf '[SETTINGS]\r\nCheck1=0\r\nCheck2=0\r\n' >"$work/home/quillmere.ini"
+  printf '[SETTINGS]\r\nCheck1=0\r\n' >"$work/home/quillmere.ini"
   printf '[SETTINGS]\r\nAccount=sip:alice@127.0.0.1:%s\r\nPassword=%s\r\nAudioDriver=aubridge\r\nInputDevice=q\r\nOutputDevice=q\r\nListenAddress=127.0.0.1:%s\r\n' \
     "$registrar" "$1" "$sip" >"$work/home/quillmere_sip.ini"
   rm -f "$work/console"
