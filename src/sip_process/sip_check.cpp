@@ -96,9 +96,13 @@ bool runSipCheck(const Folders& folders, std::ostream& out) {
   QTimer::singleShot(kCheckLimitMs, &loop, [&] { loop.quit(); });
   agent.start();
   loop.exec();
-  agent.stop();
-
   bool ok = registration.state() == SipRegistration::State::Registered;
+  // Registered: baresip takes its registration back as it ends. Otherwise there is nothing to take back, and a
+  // baresip still waiting on a silent registrar would hold the check for seconds.
+  if (ok)
+    agent.stop();
+  else
+    agent.kill();
   if (!verdict.empty())
     out << "  " << verdict << "\n";
   else if (!agentProblem.empty())

@@ -3,7 +3,8 @@
 #   1. the registrar is not running: "no answer" is reported (not a refusal), a call asked for meanwhile is answered
 #      at once as not registered and announced; the registrar starts: the registration is reported soon after;
 #   2. a fresh start: the registration is reported within 2 s;
-#   3. a wrong password: the refusal is reported within 5 s, naming the password.
+#   3. a wrong password: the refusal is reported within 5 s, naming the password;
+#   4. --check tries a real registration and says which of the three it is, in a few seconds.
 #
 #   registration.sh QUILLMERE
 # Exit status: 0 passed, 1 failed, 77 skipped (kamailio or baresip not installed).
@@ -131,4 +132,19 @@ took=$(seconds_within "$work/transcript" "$account: the provider refused the reg
   fail "a wrong password was not reported within 5 s"
 echo "wrong password reported after ${took} s"
 grep -qF "check the user name and the password" "$work/transcript" || fail "the refusal did not name the password"
+stop_quillmere
+
+# 4. --check, on the settings of each case.
+check() {  # PASSWORD EXPECTED
+  sed -i "s/^Password=.*\r\$/Password=$1\r/" "$work/home/quillmere_sip.ini"
+  local start=$(now)
+  "$quillmere" --check --home "$work/home" --machine-dir "$work/home" >"$work/check" 2>&1
+  local took=$(echo "$(now) - $start" | bc)
+  grep -qF -- "$account: $2" "$work/check" || { cat "$work/check"; fail "--check did not say: $2"; }
+  echo "--check said \"$2\" after ${took} s"
+}
+check secret "registered with 127.0.0.1"
+check wrong "the provider refused the registration: 401"
+stop_kamailio
+check secret "no answer from the registrar 127.0.0.1"
 exit 0

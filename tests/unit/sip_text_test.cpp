@@ -124,6 +124,18 @@ TEST(BaresipProtocol, ReadsEventsAndResponsesAsBaresipSendsThem) {
   EXPECT_FALSE(parseBaresipMessage("nonsense", problem));
 }
 
+TEST(BaresipProtocol, AReasonFromTheFarEndCarriesNoTerminalEscapesAndIsBounded) {
+  std::string problem;
+  auto e = parseBaresipMessage(R"({"event":true,"type":"REGISTER_FAIL","class":"register",)"
+                               R"("param":"403 \u001b]0;owned\u0007\u001b[31mForbidden\r\n)" +
+                                   std::string(500, 'x') + "\"}",
+                               problem);
+  ASSERT_TRUE(e) << problem;
+  const std::string& reason = std::get<BaresipEvent>(*e).param;
+  EXPECT_EQ(reason.substr(0, 30), "403 ?]0;owned??[31mForbidden??");
+  EXPECT_EQ(reason.size(), 203u);
+}
+
 TEST(BaresipProtocol, WritesCommandsWithTheirParametersAndToken) {
   EXPECT_EQ(baresipCommand("dial", "sip:a@b", "dial 1"), R"({"command":"dial","params":"sip:a@b","token":"dial 1"})");
   EXPECT_EQ(baresipCommand("hangup", "", ""), R"({"command":"hangup"})");
