@@ -79,7 +79,7 @@ bool runSipCheck(const Folders& folders, std::ostream& out) {
   std::string verdict, agentProblem;
   registration.onChange = [&](SipRegistration::State state, const std::string& text) {
     if (state == SipRegistration::State::Registering) return;
-    verdict = text;
+    verdict = text.substr(0, text.find("; trying again"));  // the check itself tries once
     loop.quit();
   };
   agent.listener.ready = [&] { registration.agentReady(); };
