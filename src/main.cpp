@@ -16,7 +16,6 @@
 #include "options.h"
 #include "platform/instance_lock.h"
 #include "radio/config_check.h"
-#include "sip_process/sip_check.h"
 #include "radio/lines.h"
 #include "radio/release_ptt.h"
 #include "realtime/headless_console.h"
@@ -26,6 +25,7 @@
 #include "report/report_target.h"
 #include "scenario/scenario_runner.h"
 #include "scenario/session.h"
+#include "sip_process/sip_check.h"
 #include "web/user_command.h"
 
 namespace {

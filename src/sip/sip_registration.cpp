@@ -19,8 +19,7 @@ std::string advice(int code) {
 }  // namespace
 
 SipRegistration::SipRegistration(Scheduler& scheduler, BaresipAgent& agent)
-    : scheduler_(scheduler),
-      agent_(agent),
+    : agent_(agent),
       noAnswer_(host_, "noAnswer", scheduler, ms(kNoAnswerLimit), false),
       retry_(host_, "retry", scheduler, ms(kFirstRetry), false),
       attemptLimit_(host_, "attemptLimit", scheduler, ms(kAttemptLimit), false) {

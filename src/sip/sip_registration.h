@@ -79,15 +79,14 @@ class SipRegistration {
   std::chrono::milliseconds nextRetry() const;
   std::string account() const;
 
-  Scheduler& scheduler_;
   BaresipAgent& agent_;
   bool registers_ = false;
   std::string aor_, line_, registrar_;
   State state_ = State::Off;
   std::string reason_;
-  bool added_ = false;           // the account is in the running baresip
-  bool inFlight_ = false;        // an attempt has not been concluded yet
-  int retries_ = 0;              // attempts since the last success, for the back-off
+  bool added_ = false;     // the account is in the running baresip
+  bool inFlight_ = false;  // an attempt has not been concluded yet
+  int retries_ = 0;        // attempts since the last success, for the back-off
 
   Registry registry_;
   TimerHost host_{registry_};

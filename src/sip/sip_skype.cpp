@@ -333,10 +333,10 @@ void SipSkype::finish(int id, const std::string& reason, int failureReason) {
   std::string first;
   if (was != Stage::InProgress && !hungUp) {
     int code = sipStatusOf(reason);
-    first = code == 486 || code == 600                ? "BUSY"
-            : code == 603                             ? "REFUSED"
+    first = code == 486 || code == 600                  ? "BUSY"
+            : code == 603                               ? "REFUSED"
             : code == 408 || code == 480 || code == 487 ? "MISSED"
-                                                      : "FAILED";
+                                                        : "FAILED";
   }
   if (!active()) {
     durations_.setEnabled(false);

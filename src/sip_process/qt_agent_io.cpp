@@ -7,9 +7,9 @@
 #include <QHostAddress>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <filesystem>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <filesystem>
 
 #include "realtime/qt_scheduler.h"
 
@@ -69,8 +69,7 @@ void QtAgentIo::dropProcess() {
   process_ = nullptr;
 }
 
-void QtAgentIo::startProcess(const std::string& program, const std::vector<std::string>& arguments,
-                             int controlPort) {
+void QtAgentIo::startProcess(const std::string& program, const std::vector<std::string>& arguments, int controlPort) {
   dropProcess();
   killTimer_.stop();
   partialLine_.clear();
@@ -79,8 +78,9 @@ void QtAgentIo::startProcess(const std::string& program, const std::vector<std::
   const std::string guard = controlGuardLibrary();
   if (guard.empty()) {
     QTimer::singleShot(0, &context_, [this] {
-      processEnded("libquillmere_control_guard.so, which keeps other users off baresip's control port, is not "
-                   "installed beside quillmere or in " QUILLMERE_MODULE_DIR);
+      processEnded(
+          "libquillmere_control_guard.so, which keeps other users off baresip's control port, is not "
+          "installed beside quillmere or in " QUILLMERE_MODULE_DIR);
     });
     return;
   }

@@ -44,8 +44,9 @@ bool runSipCheck(const Folders& folders, std::ostream& out) {
   SipSettings settings = readSipSettings(file, problems);
   out << "SIP account:\n";
   if (!settings.registers()) {
-    out << "  " << (settings.account.empty() ? "no account: calls go straight to the SIP addresses dialled"
-                                             : settings.account + " does not register (Register=0)")
+    out << "  "
+        << (settings.account.empty() ? "no account: calls go straight to the SIP addresses dialled"
+                                     : settings.account + " does not register (Register=0)")
         << "\n";
     return true;
   }

@@ -526,12 +526,13 @@ TEST_F(SipClient, EveryChangeOfTheRegistrationIsReportedInWordsThatFitWhatHappen
   EXPECT_EQ(take("box"), std::vector<std::string>{refused + "."});
   // A call meanwhile is answered at once, and tries the registration again.
   send("CALL 5551234");
-  EXPECT_EQ(take("notify"), (std::vector<std::string>{"CALL 1 FAILUREREASON 4", "CALL 1 STATUS FAILED",
-                                                      "CALL 1 STATUS FINISHED"}));
-  EXPECT_EQ(io_->takeCommands(),
-            (std::vector<std::string>{
-                "uadel sip:n0call@provider.example [register uadel]",
-                "uanew <sip:n0call@provider.example>;auth_pass=secret;answermode=manual;regint=3600 [register uanew]"}));
+  EXPECT_EQ(take("notify"),
+            (std::vector<std::string>{"CALL 1 FAILUREREASON 4", "CALL 1 STATUS FAILED", "CALL 1 STATUS FINISHED"}));
+  EXPECT_EQ(
+      io_->takeCommands(),
+      (std::vector<std::string>{
+          "uadel sip:n0call@provider.example [register uadel]",
+          "uanew <sip:n0call@provider.example>;auth_pass=secret;answermode=manual;regint=3600 [register uanew]"}));
   send("CALL 5551234");  // that attempt is on its way: no other
   EXPECT_TRUE(io_->takeCommands().empty());
   io_->deliver(registerEvent("REGISTER_OK", "200 OK"));
@@ -547,9 +548,9 @@ TEST_F(SipClient, ARegistrarThatDoesNotAnswerIsToldSoAndTriedAgainSoonAfter) {
   wait(3999ms);
   EXPECT_TRUE(take("sip").empty());
   wait(1ms);
-  EXPECT_EQ(take("sip"), std::vector<std::string>{account +
-                                                  "no answer from the registrar provider.example (nothing heard in 4 "
-                                                  "s); trying again in 2 s"});
+  EXPECT_EQ(take("sip"),
+            std::vector<std::string>{account + "no answer from the registrar provider.example (nothing heard in 4 "
+                                               "s); trying again in 2 s"});
   wait(1s);
   EXPECT_TRUE(take("box").empty());  // not a refusal, and retried by itself
   // Tries 2, then 4, 8 ... seconds after each failure.
