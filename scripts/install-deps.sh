@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libespeak-ng-dev espeak-ng-data libasound2-dev
   libcurl4-openssl-dev
-  baresip sip-tester
+  baresip sip-tester kamailio  # kamailio: the registrar of the SIP account tests
   jackd2 libjack-jackd2-dev libspandsp-dev libsamplerate0-dev libgpiod-dev gpiod multimon-ng sox
   libecholib-dev libasynccore-dev libasyncaudio-dev libasynccpp-dev libsigc++-2.0-dev libgsm1-dev
   libpcre2-dev liboath-dev oathtool libqrencode-dev libsystemd-dev

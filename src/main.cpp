@@ -27,6 +27,7 @@
 #include "report/report_target.h"
 #include "scenario/scenario_runner.h"
 #include "scenario/session.h"
+#include "sip_process/sip_check.h"
 #include "web/user_command.h"
 
 namespace {
@@ -119,7 +120,9 @@ int main(int argc, char** argv) {
         options->home ? std::filesystem::path(*options->home) : qm::Folders::defaultHome(),
         options->machineDir ? std::filesystem::path(*options->machineDir) : qm::Folders::defaultMachine()};
     if (options->releasePtt) return qm::radio::runReleasePtt(folders, std::cout, std::cerr);
-    return qm::radio::runConfigCheck(folders, std::cout);
+    const int status = qm::radio::runConfigCheck(folders, std::cout);
+    qm::runSipCheck(folders, std::cout);  // said, but the radio node goes on the air without it
+    return status;
   }
   if (options->addUser || options->removeUser) {
     auto machine = options->machineDir ? std::filesystem::path(*options->machineDir) : qm::Folders::defaultMachine();

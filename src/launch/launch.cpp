@@ -72,8 +72,9 @@ void listenForProblems(std::function<void(const std::string&)> listener) {
 // With the radio node the call's audio goes through the node's JACK server, its ports followed by the node.
 void installSip(Session& session) {
   SipClient& sip = installSipClient(session, std::make_unique<QtAgentIo>(), [](const std::string& text) {
-    // baresip failing to start or stopping is a problem for the operator; the other steps are details.
-    if (text.rfind("baresip is down", 0) == 0)
+    // baresip failing to start or stopping, and the account's registration, are for the operator; the other steps
+    // are details.
+    if (text.rfind("baresip is down", 0) == 0 || text.rfind("SIP account ", 0) == 0)
       reportProblem("sip: " + text);
     else
       std::cerr << logPrefix(LogLevel::Info) << "quillmere: sip: " << text << std::endl;

@@ -248,7 +248,7 @@ class Run {
       return;
     }
     // An output event of a kind.
-    static const char* kinds[] = {"ptt", "say", "cw", "chat", "sent", "notify", "box", "http", "beep", "exit"};
+    static const char* kinds[] = {"ptt", "say", "cw", "chat", "sent", "notify", "box", "http", "beep", "exit", "sip"};
     if (std::find(std::begin(kinds), std::end(kinds), what) == std::end(kinds))
       throw ScriptError("unknown expectation '" + what + "'");
     bool regex = w.size() == 4 && w[2] == "~";

@@ -26,8 +26,9 @@ class AgentIo {
   Handlers handlers;
 
   // Starts `program` with `arguments`; the outcome comes as started or ended. The child is told to end when this
-  // program ends, however it ends.
-  virtual void startProcess(const std::string& program, const std::vector<std::string>& arguments) = 0;
+  // program ends, however it ends. Its control port, `controlPort` on 127.0.0.1, takes connections from this
+  // program only; when that cannot be made sure of, the process is not started (ended says why).
+  virtual void startProcess(const std::string& program, const std::vector<std::string>& arguments, int controlPort) = 0;
   // Asks the process to end (SIGTERM), and kills it when it has not ended soon after; ended follows.
   virtual void stopProcess() = 0;
   // Kills the process at once (SIGKILL), as a crash would end it; ended follows.

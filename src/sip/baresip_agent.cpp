@@ -125,7 +125,7 @@ void BaresipAgent::start() {
   state_ = State::Starting;
   startLimit_.setEnabled(true);
   if (listener.remark) listener.remark("starting " + settings_.program + " -f " + folder_.string());
-  io_.startProcess(settings_.program, {"-f", folder_.string()});
+  io_.startProcess(settings_.program, {"-f", folder_.string()}, port_);
 }
 
 void BaresipAgent::restart() {

@@ -4,6 +4,20 @@
 
 namespace qm {
 
+namespace {
+
+// Reasons and addresses come from the far end or the provider: control characters (a terminal's escapes) become
+// '?', and the text is cut to a length any real one fits in, before it reaches a log, a box or the transcript.
+std::string printable(std::string text) {
+  constexpr std::size_t kLongest = 200;
+  if (text.size() > kLongest) text = text.substr(0, kLongest) + "...";
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return text;
+}
+
+}  // namespace
+
 std::optional<BaresipMessage> parseBaresipMessage(const std::string& frame, std::string& problem) {
   std::string why;
   auto o = JsonObject::parse(frame, &why);
@@ -12,8 +26,13 @@ std::optional<BaresipMessage> parseBaresipMessage(const std::string& frame, std:
     return std::nullopt;
   }
   if (o->flag("event")) {
-    return BaresipEvent{o->text("class"),     o->text("type"),    o->text("id"),
-                        o->text("direction"), o->text("peeruri"), o->text("param")};
+    return BaresipEvent{o->text("class"),
+                        o->text("type"),
+                        o->text("id"),
+                        o->text("direction"),
+                        printable(o->text("peeruri")),
+                        printable(o->text("param")),
+                        printable(o->text("accountaor"))};
   }
   if (o->flag("response")) return BaresipResponse{o->flag("ok"), o->text("data"), o->text("token")};
   problem = "neither an event nor a response";

@@ -12,7 +12,8 @@
 // The types followed here: CALL_RINGING and CALL_PROGRESS (the far end rings, with or without early media),
 // CALL_ESTABLISHED (answered), CALL_CLOSED (over; param gives the reason, such as "486 Busy Here" or "Connection
 // reset by peer"), CALL_INCOMING (someone calls us); in class "register" REGISTER_OK and REGISTER_FAIL (param the
-// reason). Events of class "other" (SDP offers and answers) carry no call id and are not needed.
+// reason), and REGISTERING when an attempt starts. Events of class "other" (SDP offers and answers) carry no call id
+// and are not needed.
 #include <optional>
 #include <string>
 #include <variant>
@@ -26,6 +27,7 @@ struct BaresipEvent {
   std::string direction;   // incoming or outgoing
   std::string peerUri;
   std::string param;
+  std::string accountAor;  // the account's address as baresip spells it
 };
 
 struct BaresipResponse {

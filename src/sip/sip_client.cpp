@@ -1,6 +1,7 @@
 #include "sip/sip_client.h"
 
 #include "app/program.h"
+#include "history/history_log.h"
 #include "platform/prompter.h"
 #include "scenario/script.h"
 #include "sip/sip_settings_window.h"
@@ -14,6 +15,11 @@ SipClient::SipClient(Session& session, std::unique_ptr<AgentIo> io, std::functio
       agent_(*io_, session.backends.scheduler, session.backends.folders.inProgramFolder("baresip")),
       skype_(session.windowSystem, session.backends.scheduler, session.transcript, session.prompter, agent_) {
   skype_.remark = [this](const std::string& text) {
+    if (remark_) remark_(text);
+  };
+  // The account's state goes to the history log and to the operator's log (where the desktop shows problems).
+  skype_.onRegistration = [this](const std::string& text) {
+    if (session_.started()) session_.program().historyLog().append(text);
     if (remark_) remark_(text);
   };
   session_.simulatedSkype = false;

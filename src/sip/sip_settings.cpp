@@ -310,6 +310,13 @@ std::string baresipConfig(const SipSettings& s, int controlPort) {
 
 std::string baresipAccounts(const SipSettings& s) {
   std::string a = "# Written by Quillmere each time it starts baresip: change quillmere_sip.ini instead.\n";
+  // An account that registers is added once Quillmere's control connection is open (sip_registration.h).
+  if (s.registers()) return a + "# The account is added by Quillmere over the control channel.\n";
+  return a + baresipAccountLine(s) + "\n";
+}
+
+std::string baresipAccountLine(const SipSettings& s) {
+  std::string a;
   bool local = s.account.empty();
   a += "<" + (local ? std::string(SipSettings::kLocalAccount) : s.account) + ">";
   if (!local && !s.authUser.empty()) a += ";auth_user=" + s.authUser;
@@ -318,7 +325,7 @@ std::string baresipAccounts(const SipSettings& s) {
   a += ";answermode=manual";
   a += ";regint=" + std::string(!local && s.registerAccount ? "3600" : "0");
   if (!local) a += s.accountOptions;
-  return a + "\n";
+  return a;
 }
 
 }  // namespace qm

@@ -39,6 +39,8 @@ struct SipSettings {
   std::string jackClient;
   int jackRate = 48000;
   bool onJack() const { return !jackClient.empty() || audioDriver == "jack"; }
+  // Whether the account registers with its provider (then it is added to baresip over the control channel).
+  bool registers() const { return !account.empty() && registerAccount; }
 
   // The account used when none is set: calls go straight to the addresses dialled.
   static constexpr const char* kLocalAccount = "sip:quillmere@127.0.0.1";
@@ -65,5 +67,7 @@ std::string sipSettingProblem(const std::string& key, const std::string& value);
 // baresip's files for these settings, its control channel on 127.0.0.1:controlPort.
 std::string baresipConfig(const SipSettings& settings, int controlPort);
 std::string baresipAccounts(const SipSettings& settings);
+// The account's line of baresip's accounts file.
+std::string baresipAccountLine(const SipSettings& settings);
 
 }  // namespace qm

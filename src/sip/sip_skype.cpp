@@ -22,7 +22,13 @@ SipSkype::SipSkype(WindowSystem& windows, Scheduler& scheduler, OutputLog& log, 
       prompter_(prompter),
       agent_(agent),
       durations_(host_, "durations", scheduler, 1000, false),
-      hangupLimit_(host_, "hangupLimit", scheduler, static_cast<int>(kHangupLimit.count()), false) {
+      hangupLimit_(host_, "hangupLimit", scheduler, static_cast<int>(kHangupLimit.count()), false),
+      registration_(scheduler, agent) {
+  registration_.callUp = [this] { return active() != nullptr; };
+  registration_.remark = [this](const std::string& text) { note(text); };
+  registration_.onChange = [this](SipRegistration::State state, const std::string& text) {
+    registrationChanged(state, text);
+  };
   durations_.onTimer = [this] { durationTick(); };
   hangupLimit_.onTimer = [this] { hangupDue(); };
   agent_.listener.ready = [this] { agentReady(); };
@@ -38,6 +44,7 @@ SipSkype::~SipSkype() {
 void SipSkype::launch() {
   if (running()) return;
   openWindow("QuillmereSipClient");
+  registration_.configure(agent_.settings());
   agent_.start();
 }
 
@@ -134,6 +141,10 @@ void SipSkype::placeCall(HWND from, const std::string& target) {
   pruneFinished();
   if (dial.uri.empty()) return finish(call.id, "\"" + target + "\" cannot be dialled: " + dial.problem);
   if (!agent_.ready()) return finish(call.id, "the SIP user agent is not running");
+  if (registration_.registers() && registration_.state() != SipRegistration::State::Registered) {
+    finish(call.id, "the SIP account is not registered", kFailureNoProxy);
+    return registration_.callRequested();  // once that call is over: an attempt is made only while none is up
+  }
   note("call " + std::to_string(call.id) + ": dialling " + dial.uri);
   agent_.send("dial", dial.uri, "dial " + std::to_string(call.id));
   notify(from, prefix + "ROUTING");
@@ -186,6 +197,7 @@ void SipSkype::applySettings(const SipSettings& settings) {
     return;
   }
   agent_.setSettings(settings);
+  registration_.configure(settings);
   note("restarting baresip with the new SIP settings");
   agent_.restart();
 }
@@ -195,19 +207,21 @@ void SipSkype::afterCall() {
   SipSettings settings = *pendingSettings_;
   pendingSettings_.reset();
   agent_.setSettings(settings);
+  registration_.configure(settings);
   note("restarting baresip with the new SIP settings");
   agent_.restart();
 }
 
 void SipSkype::agentReady() {
-  registrationReported_ = false;
   if (outageReported_) note("baresip is running again");
   outageReported_ = false;
   if (client_ && toldClient_ != 0) sendAttach(client_, 0);
+  registration_.agentReady();
 }
 
 void SipSkype::agentDown(const std::string& why, bool wasReady) {
   muteInFlight_ = false;
+  registration_.agentDown();
   if (Call* call = active()) finish(call->id, "baresip stopped: " + why);
   if (client_ && toldClient_ && *toldClient_ != 3) sendAttach(client_, 3);
   if (outageReported_) return;  // told once for each outage; later attempts go to the log only
@@ -229,19 +243,7 @@ void SipSkype::agentMessage(const BaresipMessage& message) {
 }
 
 void SipSkype::agentEvent(const BaresipEvent& e) {
-  if (e.eventClass == "register") {
-    if (e.type == "REGISTER_OK") {
-      note("registered with the SIP provider");
-      registrationReported_ = false;
-    } else if (e.type == "REGISTER_FAIL") {
-      note("registration failed: " + e.param);
-      if (!registrationReported_)
-        warnLater("The SIP provider refused the registration: " + e.param +
-                  ".\r\nCheck the account and the password in the SIP settings.");
-      registrationReported_ = true;
-    }
-    return;
-  }
+  if (registration_.event(e)) return;
   if (e.eventClass != "call" || e.callId.empty()) return;
   Call* call = bySipId(e.callId);
   if (!call && e.direction == "outgoing") {
@@ -282,6 +284,7 @@ void SipSkype::agentEvent(const BaresipEvent& e) {
 }
 
 void SipSkype::agentResponse(const BaresipResponse& r) {
+  if (registration_.response(r)) return;
   if (r.token == "mute") {
     muteInFlight_ = false;
     if (!r.ok) {
@@ -310,7 +313,15 @@ void SipSkype::agentResponse(const BaresipResponse& r) {
   }
 }
 
-void SipSkype::finish(int id, const std::string& reason) {
+void SipSkype::registrationChanged(SipRegistration::State state, const std::string& text) {
+  if (deaf()) return;
+  log_.record({"sip", text, true, ""});
+  if (onRegistration) onRegistration(text);
+  // A refusal needs the operator; a registrar that does not answer is retried and shown, not boxed.
+  if (state == SipRegistration::State::Refused) warnLater(text + ".");
+}
+
+void SipSkype::finish(int id, const std::string& reason, int failureReason) {
   Call* call = find(id);
   if (!call || call->stage == Stage::Finished) return;
   Stage was = call->stage;
@@ -322,7 +333,10 @@ void SipSkype::finish(int id, const std::string& reason) {
   std::string first;
   if (was != Stage::InProgress && !hungUp) {
     int code = sipStatusOf(reason);
-    first = code == 486 || code == 600 ? "BUSY" : code == 603 ? "REFUSED" : "FAILED";
+    first = code == 486 || code == 600                  ? "BUSY"
+            : code == 603                               ? "REFUSED"
+            : code == 408 || code == 480 || code == 487 ? "MISSED"
+                                                        : "FAILED";
   }
   if (!active()) {
     durations_.setEnabled(false);
@@ -330,6 +344,8 @@ void SipSkype::finish(int id, const std::string& reason) {
   }
   note("call " + std::to_string(id) + (uri.empty() ? "" : " to " + uri) + " ended: " + reason);
   std::string prefix = "CALL " + std::to_string(id) + " STATUS ";
+  if (failureReason != 0 && first == "FAILED")
+    notify(owner, "CALL " + std::to_string(id) + " FAILUREREASON " + std::to_string(failureReason));
   if (!first.empty()) notify(owner, prefix + first);
   notify(owner, prefix + "FINISHED");
   afterCall();

@@ -13,9 +13,13 @@
 //                                  (dial_plan.h) and is dialled; then CALL n STATUS RINGING when it rings,
 //                                  CALL n STATUS INPROGRESS when answered, CALL n DURATION s every second while
 //                                  it lasts, CALL n STATUS FINISHED when it ends. A call that ends unanswered first
-//                                  gives CALL n STATUS BUSY (486, 600), REFUSED (603) or FAILED (anything else).
+//                                  gives CALL n STATUS BUSY (486, 600), REFUSED (603), MISSED (408, 480, 487: no
+//                                  answer) or FAILED (anything else).
 //                                  One call at a time: a CALL while one is up gives CALL n STATUS FAILED only.
 //                                  A target that cannot be dialled, or no user agent, gives FAILED and FINISHED.
+//                                  While the account is not registered (sip_registration.h), at once
+//                                  CALL n FAILUREREASON 4 (no proxy), FAILED and FINISHED, and a new registration
+//                                  attempt starts.
 //   SET CALL n STATUS FINISHED     hangs up; CALL n STATUS FINISHED follows once the call is over
 //   GET CALL n STATUS | DURATION   CALL n STATUS s | CALL n DURATION s
 //   SET MUTE ON|OFF, GET MUTE      MUTE ON|OFF (the microphone of the current and later calls)
@@ -26,8 +30,9 @@
 //   anything else                  ERROR 2 Unknown command
 // Immediate replies are sent from inside the command's SendMessage, as Skype does; the rest as the user agent
 // reports. Incoming SIP calls are refused. Every command that reaches the client is recorded as `sent "TEXT"`,
-// every text it sends as `notify "TEXT"`. The operator is told in a warning box when the user agent cannot be
-// started or stops, and when the provider refuses the registration.
+// every text it sends as `notify "TEXT"`, every change of the account's registration as `sip "TEXT"`. The operator is
+// told in a warning box when the user agent cannot be started or stops, and when the provider refuses the
+// registration.
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -42,6 +47,7 @@
 #include "platform/window_system.h"
 #include "sip/baresip_agent.h"
 #include "sip/dial_plan.h"
+#include "sip/sip_registration.h"
 #include "skype/skype_api_window.h"
 
 namespace qm {
@@ -51,6 +57,8 @@ class SipSkype : public SkypeApiWindow {
   // Without the user agent's word that a hang-up is done, the call is taken as ended after this.
   static constexpr std::chrono::milliseconds kHangupLimit{5000};
   static constexpr std::size_t kFinishedCallsKept = 16;
+  // Skype's failure reason "no proxy found": the account is not registered with its provider.
+  static constexpr int kFailureNoProxy = 4;
 
   SipSkype(WindowSystem& windows, Scheduler& scheduler, OutputLog& log, Prompter& prompter, BaresipAgent& agent);
   ~SipSkype() override;
@@ -66,6 +74,10 @@ class SipSkype : public SkypeApiWindow {
   std::function<void(const std::string&)> remark;
   // "SET MUTE ON|OFF" as the program asks it (the radio node stops the radio-to-call path at once).
   std::function<void(bool muted)> onMute;
+  // Every change of the account's registration, as the transcript shows it.
+  std::function<void(const std::string& text)> onRegistration;
+
+  const SipRegistration& registration() const { return registration_; }
 
   // The call that is up (routing, ringing or in progress), 0 when none.
   int activeCallId() const;
@@ -110,9 +122,11 @@ class SipSkype : public SkypeApiWindow {
   Call* find(int id);
   Call* active();
   Call* bySipId(const std::string& sipId);
-  // Reports the end of a call: BUSY, REFUSED or FAILED first when it never ran (unless it was hung up), then
-  // FINISHED. `reason` is the user agent's (a SIP status such as "486 Busy Here" decides which), or ours.
-  void finish(int id, const std::string& reason);
+  // Reports the end of a call: BUSY, REFUSED, MISSED or FAILED first when it never ran (unless it was hung up), then
+  // FINISHED. `reason` is the user agent's (a SIP status such as "486 Busy Here" decides which), or ours; a
+  // `failureReason` (Skype's numbers) goes before FAILED.
+  void finish(int id, const std::string& reason, int failureReason = 0);
+  void registrationChanged(SipRegistration::State state, const std::string& text);
   void durationTick();
   void hangupDue();
   void pruneFinished();
@@ -126,7 +140,6 @@ class SipSkype : public SkypeApiWindow {
   HWND client_ = 0;                             // the window that discovered this client
   std::optional<LPARAM> toldClient_;            // the attach status it was last sent
   bool outageReported_ = false;                 // the operator has been told of the current outage
-  bool registrationReported_ = false;           // ... of a refused registration, in this run of the agent
   std::optional<SipSettings> pendingSettings_;  // waiting for the call to end
 
   std::vector<Call> calls_;
@@ -139,6 +152,7 @@ class SipSkype : public SkypeApiWindow {
   TimerHost host_{registry_};
   Timer durations_;
   Timer hangupLimit_;
+  SipRegistration registration_;
 };
 
 }  // namespace qm

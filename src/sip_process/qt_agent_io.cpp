@@ -3,14 +3,36 @@
 #include <signal.h>
 #include <sys/prctl.h>
 
+#include <QCoreApplication>
 #include <QHostAddress>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <filesystem>
 
 #include "realtime/qt_scheduler.h"
 
 namespace qm {
+namespace {
+
+// The control guard (src/sip_guard/): beside the executable in a build, or where the package installs it.
+std::string controlGuardLibrary() {
+  const char* name = "libquillmere_control_guard.so";
+  std::vector<std::filesystem::path> places;
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    places.push_back(exe.parent_path() / name);
+    places.push_back(exe.parent_path().parent_path() / "lib" / "quillmere" / name);
+  }
+  places.push_back(std::filesystem::path(QUILLMERE_MODULE_DIR) / name);
+  for (const auto& place : places)
+    if (std::filesystem::is_regular_file(place, ec)) return place.string();
+  return "";
+}
+
+}  // namespace
 
 QtAgentIo::QtAgentIo() {
   killTimer_.setSingleShot(true);
@@ -47,13 +69,30 @@ void QtAgentIo::dropProcess() {
   process_ = nullptr;
 }
 
-void QtAgentIo::startProcess(const std::string& program, const std::vector<std::string>& arguments) {
+void QtAgentIo::startProcess(const std::string& program, const std::vector<std::string>& arguments, int controlPort) {
   dropProcess();
   killTimer_.stop();
   partialLine_.clear();
   endReported_ = false;
+  // Without the guard any local user could place calls through the control port: no guard, no baresip.
+  const std::string guard = controlGuardLibrary();
+  if (guard.empty()) {
+    QTimer::singleShot(0, &context_, [this] {
+      processEnded(
+          "libquillmere_control_guard.so, which keeps other users off baresip's control port, is not "
+          "installed beside quillmere or in " QUILLMERE_MODULE_DIR);
+    });
+    return;
+  }
   process_ = new QProcess();
   QProcess* p = process_;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  QString preload = QString::fromStdString(guard);
+  if (env.contains("LD_PRELOAD") && !env.value("LD_PRELOAD").isEmpty()) preload += ":" + env.value("LD_PRELOAD");
+  env.insert("LD_PRELOAD", preload);
+  env.insert("QUILLMERE_CONTROL_PORT", QString::number(controlPort));
+  env.insert("QUILLMERE_CONTROL_OWNER", QString::number(QCoreApplication::applicationPid()));
+  p->setProcessEnvironment(env);
   p->setProcessChannelMode(QProcess::MergedChannels);
   p->setStandardInputFile(QProcess::nullDevice());
   // The kernel ends the child when this program ends, however it ends (an orderly stop ends the calls first).

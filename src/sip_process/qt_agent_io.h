@@ -22,7 +22,7 @@ class QtAgentIo : public AgentIo {
   // Stops a running process and waits for it (briefly), so none outlives the program.
   ~QtAgentIo() override;
 
-  void startProcess(const std::string& program, const std::vector<std::string>& arguments) override;
+  void startProcess(const std::string& program, const std::vector<std::string>& arguments, int controlPort) override;
   void stopProcess() override;
   void killProcess() override;
   bool processRunning() const override;

@@ -13,6 +13,7 @@
 
 #include "platform/window.h"
 #include "platform/window_system.h"
+#include "skype/call_results.h"
 
 namespace qm {
 
@@ -60,6 +61,8 @@ class modMain : public Window {
   WNDPROC ownProcedure_ = 0;       // the main window's own message procedure
   WNDPROC windowProcAddress_ = 0;  // WindowProc, as installed by the hook
   HWND mainWindow_ = 0;
+  CallResults callResults_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // posted announcements check it
 };
 
 }  // namespace qm

@@ -1,6 +1,9 @@
 // The hook on the main window's message procedure and what the hooked procedure does with Skype's messages.
+#include "app/backends.h"
 #include "app/frm_main.h"
 #include "app/program.h"
+#include "control/announce.h"
+#include "platform/scheduler.h"
 #include "skype/api_text.h"
 #include "skype/mod_main.h"
 
@@ -77,6 +80,15 @@ void modMain::ProcessSkypeMsg(LPARAM lParam) {
     std::string text = decodeApiText(lParam);
     if (text.empty()) return;
     main_.AddText("<- " + text);
+    // A call that ended unanswered is announced on the air once this message has been handled (the client may be
+    // waiting in its SendMessage).
+    if (int box = callResults_.heard(text)) {
+      std::weak_ptr<bool> alive = alive_;
+      program().backends().scheduler.post([this, alive, box] {
+        if (!alive.expired())
+          program().trap("ProcessSkypeMsg", [this, box] { announce(program(), phrase(program(), box)); });
+      });
+    }
   });
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The announcement window: the editable phrases (seventeen, three of access control and one for a number too long)
-// and their language file
+// The announcement window: the editable phrases (seventeen, three of access control, one for a number too long and
+// five of call results) and their language file
 // (form1.cpp), speech output over the air (speech_output.cpp) and the station connect and disconnect announcements
 // (station_announcements.cpp).
 #include <array>
@@ -82,6 +82,17 @@ class Form1 : public Window {
   // Spoken when a "*#" request holds more digits than any telephone number.
   Label Label21{*this, "Label21"};
   TextBox Text21{*this, "Text21"};
+  // Spoken when a call ends unanswered: busy, no answer, declined, failed, the telephone account not registered.
+  Label Label22{*this, "Label22"};
+  TextBox Text22{*this, "Text22"};
+  Label Label23{*this, "Label23"};
+  TextBox Text23{*this, "Text23"};
+  Label Label24{*this, "Label24"};
+  TextBox Text24{*this, "Text24"};
+  Label Label25{*this, "Label25"};
+  TextBox Text25{*this, "Text25"};
+  Label Label26{*this, "Label26"};
+  TextBox Text26{*this, "Text26"};
   CommandButton Command2{*this, "Command2", "Save Data"};
   CommandButton Command1{*this, "Command1", "Hide"};
 
@@ -97,8 +108,8 @@ class Form1 : public Window {
   EchoLinkApp& app();
 
   Program& program_;
-  std::array<TextBox*, 21> phrases_;
-  std::array<Label*, 21> labels_;
+  std::array<TextBox*, 26> phrases_;
+  std::array<Label*, 26> labels_;
   Voice* voice_ = nullptr;
   std::unique_ptr<EchoLinkApp> EchoLink;
 };

@@ -84,12 +84,23 @@ class SipClient : public ::testing::Test {
     session_.transcript.pending("say").clear();
     session_.transcript.pending("ptt").clear();
   }
-  // Started, baresip up, the link attached.
+  // Started, baresip up, the account registered, the link attached.
   void attached(const std::string& settings = kProvider) {
     start(settings);
-    io_->comeUp();
+    comeUpRegistered();
     wait(1s);
     ASSERT_TRUE(panel().ends_with("<- SKYPE Control API Attach Success")) << panel();
+  }
+  // baresip up, and the account it was given registered.
+  void comeUpRegistered() {
+    io_->comeUp();
+    io_->takeCommands();
+    io_->deliver(registerEvent("REGISTER_OK", "200 OK"));
+    take("sip");
+  }
+  static std::string registerEvent(const std::string& type, const std::string& param) {
+    return R"({"event":true,"class":"register","type":")" + type +
+           R"(","accountaor":"sip:n0call@provider.example","param":")" + param + "\"}";
   }
   void wait(std::chrono::milliseconds d) {
     runUntilEnded([&] { scheduler_.runFor(d); });
@@ -144,8 +155,8 @@ TEST_F(SipClient, BaresipStartsWithFilesOfItsOwnAndTheLinkAttachesOnceItIsReady)
   std::string config = readFile(home_ / "baresip" / "config");
   EXPECT_NE(config.find("ctrl_tcp_listen 127.0.0.1:40000\n"), std::string::npos) << config;
   EXPECT_NE(config.find("audio_player    aubridge,default\n"), std::string::npos) << config;
-  EXPECT_NE(readFile(home_ / "baresip" / "accounts").find("<sip:n0call@provider.example>;auth_pass=secret;"),
-            std::string::npos);
+  // The account registers: it is added once the control channel is open, so its registration is followed.
+  EXPECT_EQ(readFile(home_ / "baresip" / "accounts").find("n0call"), std::string::npos);
   struct stat st {};
   ASSERT_EQ(::stat((home_ / "baresip" / "accounts").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);  // the password is for its owner only
@@ -156,6 +167,9 @@ TEST_F(SipClient, BaresipStartsWithFilesOfItsOwnAndTheLinkAttachesOnceItIsReady)
   EXPECT_EQ(io_->lastPort, 40000);
   io_->accept();
   EXPECT_EQ(client_->agent().state(), BaresipAgent::State::Ready);
+  EXPECT_EQ(io_->takeCommands(),
+            std::vector<std::string>{
+                "uanew <sip:n0call@provider.example>;auth_pass=secret;answermode=manual;regint=3600 [register uanew]"});
   wait(1s);
   EXPECT_TRUE(panel().ends_with("<- SKYPE Control API Attach Success")) << panel();
   EXPECT_EQ(variable("SkypeApiHwnd"), std::to_string(client_->skype().apiWindow()));
@@ -282,7 +296,7 @@ TEST_F(SipClient, DurationsCountFromTheAnswerWhateverTheTimerMissed) {
   EXPECT_EQ(take("notify"), (std::vector<std::string>{"CALL 1 DURATION 4", "CALL 1 DURATION 5"}));
 }
 
-TEST_F(SipClient, CallsThatNeverRunEndAsBusyRefusedOrFailedAndThenFinished) {
+TEST_F(SipClient, CallsThatNeverRunEndAsBusyRefusedMissedOrFailedAndThenFinished) {
   attached();
   struct Case {
     std::string reason;
@@ -290,7 +304,8 @@ TEST_F(SipClient, CallsThatNeverRunEndAsBusyRefusedOrFailedAndThenFinished) {
   };
   int n = 0;
   for (const Case& c : {Case{"486 Busy Here", "BUSY"}, Case{"600 Busy Everywhere", "BUSY"},
-                        Case{"603 Decline", "REFUSED"}, Case{"404 Not Found", "FAILED"},
+                        Case{"603 Decline", "REFUSED"}, Case{"480 Temporarily Unavailable", "MISSED"},
+                        Case{"408 Request Timeout", "MISSED"}, Case{"404 Not Found", "FAILED"},
                         Case{"Connection refused", "FAILED"}, Case{"Connection timed out", "FAILED"}}) {
     ++n;
     main().Counter.setCaption("17");
@@ -310,7 +325,7 @@ TEST_F(SipClient, CallsThatNeverRunEndAsBusyRefusedOrFailedAndThenFinished) {
   io_->deliver(callEvent("CALL_ESTABLISHED", "y", ""));
   io_->deliver(callEvent("CALL_CLOSED", "y", "Connection reset by peer"));
   EXPECT_EQ(take("notify"),
-            (std::vector<std::string>{"CALL 7 STATUS ROUTING", "CALL 7 STATUS INPROGRESS", "CALL 7 STATUS FINISHED"}));
+            (std::vector<std::string>{"CALL 9 STATUS ROUTING", "CALL 9 STATUS INPROGRESS", "CALL 9 STATUS FINISHED"}));
 }
 
 TEST_F(SipClient, OneCallAtATime) {
@@ -431,7 +446,7 @@ TEST_F(SipClient, BaresipDyingMidCallEndsTheCallTellsTheOperatorAndTheLinkRecove
                                                   "starts baresip again by itself."});
   wait(999ms);
   EXPECT_EQ(io_->starts.size(), 2u);
-  io_->comeUp();
+  comeUpRegistered();
   EXPECT_TRUE(panel().ends_with("<- SKYPE Control API Attach Success")) << panel();
   // The next call goes through.
   callInProgress(2);
@@ -481,24 +496,81 @@ TEST_F(SipClient, AClosedOrGarbledControlChannelCountsAsAFailure) {
   EXPECT_EQ(client_->agent().state(), BaresipAgent::State::Failing);
 }
 
-TEST_F(SipClient, IncomingCallsAreRefusedAndRefusedRegistrationsReported) {
+TEST_F(SipClient, IncomingCallsAreRefused) {
   attached();
   io_->deliver(callEvent("CALL_INCOMING", "in1", "sip:someone@example.com", "sip:someone@example.com", "incoming"));
   EXPECT_EQ(io_->takeCommands(), std::vector<std::string>{"hangup [refuse]"});
   io_->deliver(callEvent("CALL_CLOSED", "in1", "Connection reset by user", "sip:someone@example.com", "incoming"));
   EXPECT_TRUE(take("notify").empty());
   EXPECT_TRUE(remarked("refusing an incoming call from sip:someone@example.com"));
+}
 
-  std::string fail =
-      R"({"event":true,"class":"register","type":"REGISTER_FAIL","accountaor":"sip:n0call@provider.example",)"
-      R"("param":"401 Unauthorized"})";
-  io_->deliver(fail);
-  io_->deliver(fail);
+TEST_F(SipClient, EveryChangeOfTheRegistrationIsReportedInWordsThatFitWhatHappened) {
+  start();
+  io_->comeUp();
+  io_->takeCommands();
+  wait(1s);
+  const std::string account = "SIP account sip:n0call@provider.example: ";
+  EXPECT_EQ(take("sip"), std::vector<std::string>{account + "registering with provider.example"});
+  io_->deliver(registerEvent("REGISTER_OK", "200 OK"));
+  EXPECT_EQ(take("sip"), std::vector<std::string>{account + "registered with provider.example"});
+  EXPECT_TRUE(remarked(account + "registered with provider.example"));  // the operator's log and problem line
+  // A refusal names the provider's reason and what to check, once, in a box as well.
+  io_->deliver(registerEvent("REGISTER_FAIL", "401 Unauthorized"));
+  io_->deliver(registerEvent("REGISTER_FAIL", "401 Unauthorized"));
   wait(1ms);
-  EXPECT_EQ(take("box"), std::vector<std::string>{"The SIP provider refused the registration: 401 Unauthorized.\r\n"
-                                                  "Check the account and the password in the SIP settings."});
-  io_->deliver(R"({"event":true,"class":"register","type":"REGISTER_OK","param":"200 OK"})");
-  EXPECT_TRUE(remarked("registered with the SIP provider"));
+  const std::string refused = account +
+                              "the provider refused the registration: 401 Unauthorized; check the user name and the "
+                              "password in the SIP settings";
+  EXPECT_EQ(take("sip"), std::vector<std::string>{refused});
+  EXPECT_EQ(take("box"), std::vector<std::string>{refused + "."});
+  // A call meanwhile is answered at once, and tries the registration again.
+  send("CALL 5551234");
+  EXPECT_EQ(take("notify"),
+            (std::vector<std::string>{"CALL 1 FAILUREREASON 4", "CALL 1 STATUS FAILED", "CALL 1 STATUS FINISHED"}));
+  EXPECT_EQ(
+      io_->takeCommands(),
+      (std::vector<std::string>{
+          "uadel sip:n0call@provider.example [register uadel]",
+          "uanew <sip:n0call@provider.example>;auth_pass=secret;answermode=manual;regint=3600 [register uanew]"}));
+  send("CALL 5551234");  // that attempt is on its way: no other
+  EXPECT_TRUE(io_->takeCommands().empty());
+  io_->deliver(registerEvent("REGISTER_OK", "200 OK"));
+  EXPECT_EQ(take("sip"), std::vector<std::string>{account + "registered with provider.example"});
+}
+
+TEST_F(SipClient, ARegistrarThatDoesNotAnswerIsToldSoAndTriedAgainSoonAfter) {
+  start();
+  io_->comeUp();
+  io_->takeCommands();
+  take("sip");
+  const std::string account = "SIP account sip:n0call@provider.example: ";
+  wait(3999ms);
+  EXPECT_TRUE(take("sip").empty());
+  wait(1ms);
+  EXPECT_EQ(take("sip"),
+            std::vector<std::string>{account + "no answer from the registrar provider.example (nothing heard in 4 "
+                                               "s); trying again in 2 s"});
+  wait(1s);
+  EXPECT_TRUE(take("box").empty());  // not a refusal, and retried by itself
+  // Tries 2, then 4, 8 ... seconds after each failure.
+  wait(1s);
+  EXPECT_EQ(io_->takeCommands().size(), 2u);
+  io_->deliver(registerEvent("REGISTER_FAIL", "Connection timed out"));
+  wait(3999ms);
+  EXPECT_TRUE(io_->takeCommands().empty());
+  wait(1ms);
+  EXPECT_EQ(io_->takeCommands().size(), 2u);
+  EXPECT_TRUE(take("sip").empty());  // still no answer: nothing new to tell
+  io_->deliver(registerEvent("REGISTER_OK", "200 OK"));
+  EXPECT_EQ(take("sip"), std::vector<std::string>{account + "registered with provider.example"});
+  // No new attempt while a call is up: it would end the call.
+  send("CALL 123");
+  io_->takeCommands();
+  io_->deliver(callEvent("CALL_RINGING", "c2", ""));
+  io_->deliver(registerEvent("REGISTER_FAIL", "Connection timed out"));
+  wait(10s);
+  EXPECT_TRUE(io_->takeCommands().empty());
 }
 
 TEST_F(SipClient, TheSettingsWindowShowsTheFileAndItsSaveTakesEffect) {
@@ -532,7 +604,7 @@ TEST_F(SipClient, TheSettingsWindowShowsTheFileAndItsSaveTakesEffect) {
   io_->processEnded("baresip ended with exit status 0");
   ASSERT_EQ(io_->starts.size(), 2u);
   EXPECT_NE(readFile(home_ / "baresip" / "config").find("audio_player    aubridge,plughw:1,0\n"), std::string::npos);
-  io_->comeUp();
+  comeUpRegistered();
   // A restart asked for is no outage: no box, and the link is not bothered with it.
   EXPECT_TRUE(take("box").empty());
   EXPECT_TRUE(panel().ends_with("<- CALL 1 STATUS FINISHED")) << panel();

@@ -19,7 +19,7 @@ class FakeAgentIo : public AgentIo {
   bool running = false, open = false;
   int nextFreePort = 40000;
 
-  void startProcess(const std::string& program, const std::vector<std::string>& arguments) override {
+  void startProcess(const std::string& program, const std::vector<std::string>& arguments, int) override {
     std::string line = program;
     for (const auto& a : arguments) line += " " + a;
     starts.push_back(line);

@@ -124,6 +124,18 @@ TEST(BaresipProtocol, ReadsEventsAndResponsesAsBaresipSendsThem) {
   EXPECT_FALSE(parseBaresipMessage("nonsense", problem));
 }
 
+TEST(BaresipProtocol, AReasonFromTheFarEndCarriesNoTerminalEscapesAndIsBounded) {
+  std::string problem;
+  auto e = parseBaresipMessage(R"({"event":true,"type":"REGISTER_FAIL","class":"register",)"
+                               R"("param":"403 \u001b]0;owned\u0007\u001b[31mForbidden\r\n)" +
+                                   std::string(500, 'x') + "\"}",
+                               problem);
+  ASSERT_TRUE(e) << problem;
+  const std::string& reason = std::get<BaresipEvent>(*e).param;
+  EXPECT_EQ(reason.substr(0, 30), "403 ?]0;owned??[31mForbidden??");
+  EXPECT_EQ(reason.size(), 203u);
+}
+
 TEST(BaresipProtocol, WritesCommandsWithTheirParametersAndToken) {
   EXPECT_EQ(baresipCommand("dial", "sip:a@b", "dial 1"), R"({"command":"dial","params":"sip:a@b","token":"dial 1"})");
   EXPECT_EQ(baresipCommand("hangup", "", ""), R"({"command":"hangup"})");
@@ -198,10 +210,11 @@ TEST(SipSettingsFile, AProviderAccountGoesIntoBaresipsFiles) {
   EXPECT_TRUE(problems.empty()) << problems.front();
   EXPECT_EQ(s.accountDomain(), "sip.provider.example");
   EXPECT_EQ(s.dialPlan().domain, "sip.provider.example");
-  EXPECT_EQ(baresipAccounts(s),
-            "# Written by Quillmere each time it starts baresip: change quillmere_sip.ini instead.\n"
+  // It registers, so it is added over the control channel once that is open, not loaded from the file.
+  EXPECT_EQ(baresipAccounts(s).find("4912345"), std::string::npos);
+  EXPECT_EQ(baresipAccountLine(s),
             "<sip:4912345@sip.provider.example:5060>;auth_user=4912345;auth_pass=s3cr#t!"
-            ";outbound=\"sip:proxy.provider.example;transport=tcp\";answermode=manual;regint=3600;transport=tcp\n");
+            ";outbound=\"sip:proxy.provider.example;transport=tcp\";answermode=manual;regint=3600;transport=tcp");
   std::string config = baresipConfig(s, 4444);
   for (const char* line :
        {"sip_listen      192.168.1.20:5060\n", "net_interface   192.168.1.20\n", "audio_player    pulse,radio_out\n",
