@@ -26,6 +26,7 @@
 #include "scenario/scenario_runner.h"
 #include "scenario/session.h"
 #include "web/user_command.h"
+#include "web/web_check.h"
 
 namespace {
 
@@ -111,7 +112,7 @@ int main(int argc, char** argv) {
         options->home ? std::filesystem::path(*options->home) : qm::Folders::defaultHome(),
         options->machineDir ? std::filesystem::path(*options->machineDir) : qm::Folders::defaultMachine()};
     if (options->releasePtt) return qm::radio::runReleasePtt(folders, std::cout, std::cerr);
-    return qm::radio::runConfigCheck(folders, std::cout);
+    return qm::radio::runConfigCheck(folders, std::cout, qm::web::checkWebFiles(folders.machine));
   }
   if (options->addUser || options->removeUser) {
     auto machine = options->machineDir ? std::filesystem::path(*options->machineDir) : qm::Folders::defaultMachine();

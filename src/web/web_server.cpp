@@ -20,6 +20,7 @@
 #include "control/remote_control.h"
 #include "sip/json_text.h"
 #include "web/status_text.h"
+#include "web/web_check.h"
 
 // The pages are resources of this static library: they must be registered by hand.
 static void registerPages() {
@@ -137,21 +138,9 @@ std::uint16_t WebServer::port() const {
 bool WebServer::start(std::string& error) {
   const WebSettings& s = config_.settings;
   if (s.tls()) {
-    QFile certFile(QString::fromStdString(s.tlsCertificate)), keyFile(QString::fromStdString(s.tlsKey));
-    if (!certFile.open(QIODevice::ReadOnly) || !keyFile.open(QIODevice::ReadOnly)) {
-      error = "the web server's TLS certificate or key cannot be read (" + s.tlsCertificate + ", " + s.tlsKey + ")";
-      return false;
-    }
-    QSslCertificate cert(&certFile, QSsl::Pem);
-    QSslKey key(&keyFile, QSsl::Rsa, QSsl::Pem);
-    if (key.isNull()) {
-      keyFile.seek(0);
-      key = QSslKey(&keyFile, QSsl::Ec, QSsl::Pem);
-    }
-    if (cert.isNull() || key.isNull()) {
-      error = "the web server's TLS certificate or key is not PEM (" + s.tlsCertificate + ", " + s.tlsKey + ")";
-      return false;
-    }
+    QSslCertificate cert;
+    QSslKey key;
+    if (!loadTlsFiles(s, cert, key, error)) return false;
     auto* tls = new QSslServer(this);
     QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
     conf.setLocalCertificate(cert);

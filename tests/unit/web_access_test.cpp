@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -11,6 +12,7 @@
 #include "web/http_request.h"
 #include "web/status_text.h"
 #include "web/user_store.h"
+#include "web/web_check.h"
 #include "web/web_sessions.h"
 
 namespace qm::web {
@@ -83,6 +85,33 @@ TEST(WebAccess, UsersFileIsPrivateAndHoldsArgon2idHashes) {
   EXPECT_EQ(again.verify("nobody", "s3cret pass"), std::nullopt);
   ASSERT_TRUE(again.remove("alice", error));
   EXPECT_FALSE(again.remove("alice", error));
+  std::filesystem::remove_all(dir);
+}
+
+TEST(WebAccess, CheckNamesBadValuesHalfTlsAnUnreadableCertificateAndUsersNobodyCanUse) {
+  auto dir = std::filesystem::temp_directory_path() / ("qm-web-check-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  auto has = [](const std::vector<std::string>& lines, const std::string& part) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& l) { return l.find(part) != std::string::npos; });
+  };
+  EXPECT_TRUE(checkWebFiles(dir).empty()) << "no settings file: the web page is off";
+  std::ofstream(dir / kWebSettingsFile) << "[SETTINGS]\nEnabled=yes\nListen=here:80\nTlsKey=/k.pem\n";
+  auto problems = checkWebFiles(dir);
+  EXPECT_TRUE(has(problems, "Enabled=yes is not valid")) << problems.front();
+  EXPECT_TRUE(has(problems, "Listen=here:80 is not valid"));
+  EXPECT_TRUE(has(problems, "TlsCertificate and TlsKey go together"));
+  std::ofstream(dir / kWebSettingsFile) << "[SETTINGS]\nEnabled=1\nTlsCertificate=" << (dir / "none.pem").string()
+                                        << "\nTlsKey=" << (dir / "none.pem").string() << "\n";
+  std::ofstream(dir / kUsersFile) << "# nobody yet\n";
+  ::chmod((dir / kUsersFile).c_str(), 0644);
+  problems = checkWebFiles(dir);
+  EXPECT_TRUE(has(problems, "TLS certificate or key cannot be read"));
+  EXPECT_TRUE(has(problems, "can be read by others"));
+  EXPECT_TRUE(has(problems, "holds no users"));
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / kUsersFile).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u) << "the check changes nothing";
   std::filesystem::remove_all(dir);
 }
 
