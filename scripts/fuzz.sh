@@ -3,13 +3,14 @@
 # seed inputs in fuzz/corpus/ and whatever earlier runs added in build-fuzz/corpus/. Any crash stops the run with its
 # input saved in build-fuzz/ and a non-zero status.
 #   scripts/fuzz.sh [SECONDS] [TARGET...]     targets: profile_file scenario_parser dtmf skype_message station_text
+#                                           echolink_packet web_request
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:-5}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(profile_file scenario_parser dtmf skype_message station_text echolink_packet)
+[ ${#targets[@]} -eq 0 ] && targets=(profile_file scenario_parser dtmf skype_message station_text echolink_packet web_request)
 
 scripts/install-deps.sh --fuzz
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMERE_FUZZ=ON -DQUILLMERE_WERROR=ON \

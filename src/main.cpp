@@ -29,6 +29,7 @@
 #include "scenario/session.h"
 #include "sip_process/sip_check.h"
 #include "web/user_command.h"
+#include "web/web_check.h"
 
 namespace {
 
@@ -120,7 +121,7 @@ int main(int argc, char** argv) {
         options->home ? std::filesystem::path(*options->home) : qm::Folders::defaultHome(),
         options->machineDir ? std::filesystem::path(*options->machineDir) : qm::Folders::defaultMachine()};
     if (options->releasePtt) return qm::radio::runReleasePtt(folders, std::cout, std::cerr);
-    const int status = qm::radio::runConfigCheck(folders, std::cout);
+    const int status = qm::radio::runConfigCheck(folders, std::cout, qm::web::checkWebFiles(folders.machine));
     qm::runSipCheck(folders, std::cout);  // said, but the radio node goes on the air without it
     return status;
   }

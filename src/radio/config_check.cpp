@@ -224,8 +224,9 @@ CheckReport checkConfiguration(const Folders& folders, const DeviceInventory& in
   return report;
 }
 
-int runConfigCheck(const Folders& folders, std::ostream& out) {
-  const CheckReport report = checkConfiguration(folders, takeInventory());
+int runConfigCheck(const Folders& folders, std::ostream& out, const std::vector<std::string>& otherProblems) {
+  CheckReport report = checkConfiguration(folders, takeInventory());
+  report.problems.insert(report.problems.end(), otherProblems.begin(), otherProblems.end());
   out << "Settings in " << folders.home.string() << " and " << folders.machine.string() << ":\n";
   if (report.problems.empty()) out << "  no problems\n";
   for (const std::string& line : report.problems) out << "  " << line << "\n";

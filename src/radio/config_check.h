@@ -21,7 +21,8 @@ struct CheckReport {
 };
 
 CheckReport checkConfiguration(const Folders& folders, const DeviceInventory& inventory);
-// Prints the report; 0 when the node could go on the air, 1 when not.
-int runConfigCheck(const Folders& folders, std::ostream& out);
+// Prints the report, with `otherProblems` (those of parts the radio node does not know, such as the web page) among
+// the settings' problems; 0 when the node could go on the air, 1 when not.
+int runConfigCheck(const Folders& folders, std::ostream& out, const std::vector<std::string>& otherProblems = {});
 
 }  // namespace qm::radio

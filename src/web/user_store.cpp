@@ -67,7 +67,7 @@ const char* UserStore::roleName(Role role) {
   return "viewer";
 }
 
-bool UserStore::load(std::vector<std::string>& problems) {
+bool UserStore::load(std::vector<std::string>& problems, bool makePrivate) {
   users_.clear();
   const std::string where = file_.string() + ": ";
   int fd = ::open(file_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
@@ -82,7 +82,9 @@ bool UserStore::load(std::vector<std::string>& problems) {
     problems.push_back(where + "is not a plain file of at most 1 MiB; nobody can log in to the web page");
     return false;
   }
-  if (st.st_mode & 077) {
+  if ((st.st_mode & 077) && !makePrivate) {
+    problems.push_back(where + "can be read by others; the program makes it private (mode 0600) when it starts");
+  } else if (st.st_mode & 077) {
     if (::fchmod(fd, 0600) != 0) {
       ::close(fd);
       problems.push_back(where + "can be read by others and cannot be made private (" + std::strerror(errno) +

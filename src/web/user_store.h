@@ -25,7 +25,8 @@ class UserStore {
   explicit UserStore(std::filesystem::path file);
 
   // Reads the file (a missing file holds no users); each problem names the file. False when it cannot be used.
-  bool load(std::vector<std::string>& problems);
+  // A file others can read is made private, unless `makePrivate` is false (then it is only named).
+  bool load(std::vector<std::string>& problems, bool makePrivate = true);
   // The user's role when the password is theirs. An unknown name takes as long as a wrong password.
   std::optional<Role> verify(const std::string& name, const std::string& password) const;
   // Adds or replaces a user and saves; false with `error` set when it cannot.

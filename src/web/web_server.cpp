@@ -14,12 +14,16 @@
 #include <QWebSocket>
 #include <QWebSocketServer>
 #include <algorithm>
+#include <ctime>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 
 #include "control/remote_control.h"
 #include "sip/json_text.h"
+#include "web/history_statistics.h"
 #include "web/status_text.h"
+#include "web/web_check.h"
 
 // The pages are resources of this static library: they must be registered by hand.
 static void registerPages() {
@@ -33,6 +37,24 @@ namespace {
 constexpr const char* kCookie = "quillmere_session";
 constexpr std::size_t kHistoryTail = 512 * 1024;  // the part of the history log a page reads
 constexpr std::size_t kHistoryLines = 1000;
+constexpr std::size_t kStatisticsTail = 4 * 1024 * 1024;  // the part of the history logs the statistics read
+
+// The last `limit` bytes of a file, from the start of a whole line; empty when it cannot be read.
+std::string readTail(const std::filesystem::path& file, std::size_t limit) {
+  std::ifstream in(file, std::ios::binary);
+  std::string text;
+  if (!in || limit == 0) return text;
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size <= 0) return text;
+  const std::streamoff from = size > static_cast<std::streamoff>(limit) ? size - static_cast<std::streamoff>(limit) : 0;
+  in.seekg(from);
+  text.resize(static_cast<std::size_t>(size - from));
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  if (from > 0) text.erase(0, text.find('\n') + 1);  // a cut first line is left out
+  return text;
+}
 
 std::int64_t nowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -137,21 +159,9 @@ std::uint16_t WebServer::port() const {
 bool WebServer::start(std::string& error) {
   const WebSettings& s = config_.settings;
   if (s.tls()) {
-    QFile certFile(QString::fromStdString(s.tlsCertificate)), keyFile(QString::fromStdString(s.tlsKey));
-    if (!certFile.open(QIODevice::ReadOnly) || !keyFile.open(QIODevice::ReadOnly)) {
-      error = "the web server's TLS certificate or key cannot be read (" + s.tlsCertificate + ", " + s.tlsKey + ")";
-      return false;
-    }
-    QSslCertificate cert(&certFile, QSsl::Pem);
-    QSslKey key(&keyFile, QSsl::Rsa, QSsl::Pem);
-    if (key.isNull()) {
-      keyFile.seek(0);
-      key = QSslKey(&keyFile, QSsl::Ec, QSsl::Pem);
-    }
-    if (cert.isNull() || key.isNull()) {
-      error = "the web server's TLS certificate or key is not PEM (" + s.tlsCertificate + ", " + s.tlsKey + ")";
-      return false;
-    }
+    QSslCertificate cert;
+    QSslKey key;
+    if (!loadTlsFiles(s, cert, key, error)) return false;
     auto* tls = new QSslServer(this);
     QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
     conf.setLocalCertificate(cert);
@@ -415,6 +425,11 @@ WebServer::Response WebServer::handle(const HttpRequest& request, const std::str
     if (!sessionOf(request)) return error(401, "log in first");
     return history(request);
   }
+  if (path == "/api/statistics") {
+    if (!get) return error(405, "GET only");
+    if (!sessionOf(request)) return error(401, "log in first");
+    return statistics();
+  }
   if (request.method != "POST") {
     if (path == "/api/login" || path == "/api/logout" || path == "/api/command") return error(405, "POST only");
     return error(404, "not found");
@@ -485,19 +500,7 @@ WebServer::Response WebServer::command(const HttpRequest& request, QTcpSocket* s
 WebServer::Response WebServer::history(const HttpRequest& request) {
   std::string filter = lowerCopy(request.queryParameter("q"));
   if (filter.size() > 200) return error(400, "the filter is too long");
-  std::ifstream in(config_.historyFile, std::ios::binary);
-  std::string text;
-  if (in) {
-    in.seekg(0, std::ios::end);
-    std::streamoff size = in.tellg();
-    std::streamoff from =
-        size > static_cast<std::streamoff>(kHistoryTail) ? size - static_cast<std::streamoff>(kHistoryTail) : 0;
-    in.seekg(from);
-    text.resize(static_cast<std::size_t>(size - from));
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    if (from > 0) text.erase(0, text.find('\n') + 1);  // a cut first line is left out
-  }
+  const std::string text = readTail(config_.historyFile, kHistoryTail);
   std::deque<std::string> lines;
   std::size_t start = 0;
   while (start < text.size()) {
@@ -513,6 +516,23 @@ WebServer::Response WebServer::history(const HttpRequest& request) {
   for (std::size_t i = 0; i < lines.size(); ++i) body += (i ? "," : "") + jsonQuote(lines[i]);
   body += "]}";
   return {200, "application/json", body, {}};
+}
+
+WebServer::Response WebServer::statistics() {
+  // The rotated log first, so that the lines run oldest first; together at most kStatisticsTail bytes.
+  std::string text;
+  if (!config_.historyFile.empty()) {
+    text = readTail(config_.historyFile, kStatisticsTail);
+    std::filesystem::path older = config_.historyFile;
+    older += ".1";
+    if (text.size() < kStatisticsTail) text = readTail(older, kStatisticsTail - text.size()) + "\n" + text;
+  }
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+  return {200, "application/json", statisticsJson(countHistory(text, stamp)), {}};
 }
 
 }  // namespace qm::web

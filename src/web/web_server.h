@@ -85,6 +85,7 @@ class WebServer : public QObject {
   Response login(const HttpRequest& request, const std::string& address);
   Response command(const HttpRequest& request, QTcpSocket* socket, bool& deferred);
   Response history(const HttpRequest& request);
+  Response statistics();
   void send(QTcpSocket* socket, const Response& response, bool headOnly = false);
   void broadcast();
   std::optional<WebSessions::Session> sessionOf(const HttpRequest& request);

@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
 #include "echolink/simulated_node.h"
 #include "echolink/transmit_inhibit.h"
+#include "web/history_statistics.h"
 #include "web/http_request.h"
 #include "web/status_text.h"
 #include "web/user_store.h"
+#include "web/web_check.h"
 #include "web/web_sessions.h"
 
 namespace qm::web {
@@ -86,6 +89,33 @@ TEST(WebAccess, UsersFileIsPrivateAndHoldsArgon2idHashes) {
   std::filesystem::remove_all(dir);
 }
 
+TEST(WebAccess, CheckNamesBadValuesHalfTlsAnUnreadableCertificateAndUsersNobodyCanUse) {
+  auto dir = std::filesystem::temp_directory_path() / ("qm-web-check-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  auto has = [](const std::vector<std::string>& lines, const std::string& part) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& l) { return l.find(part) != std::string::npos; });
+  };
+  EXPECT_TRUE(checkWebFiles(dir).empty()) << "no settings file: the web page is off";
+  std::ofstream(dir / kWebSettingsFile) << "[SETTINGS]\nEnabled=yes\nListen=here:80\nTlsKey=/k.pem\n";
+  auto problems = checkWebFiles(dir);
+  EXPECT_TRUE(has(problems, "Enabled=yes is not valid")) << problems.front();
+  EXPECT_TRUE(has(problems, "Listen=here:80 is not valid"));
+  EXPECT_TRUE(has(problems, "TlsCertificate and TlsKey go together"));
+  std::ofstream(dir / kWebSettingsFile) << "[SETTINGS]\nEnabled=1\nTlsCertificate=" << (dir / "none.pem").string()
+                                        << "\nTlsKey=" << (dir / "none.pem").string() << "\n";
+  std::ofstream(dir / kUsersFile) << "# nobody yet\n";
+  ::chmod((dir / kUsersFile).c_str(), 0644);
+  problems = checkWebFiles(dir);
+  EXPECT_TRUE(has(problems, "TLS certificate or key cannot be read"));
+  EXPECT_TRUE(has(problems, "can be read by others"));
+  EXPECT_TRUE(has(problems, "holds no users"));
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / kUsersFile).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u) << "the check changes nothing";
+  std::filesystem::remove_all(dir);
+}
+
 TEST(WebAccess, RequestReaderRefusesWhatIsTooLargeOrMalformed) {
   HttpRequest r;
   auto parse = [&](const std::string& text) { return parseHead(text, r); };
@@ -109,6 +139,43 @@ TEST(WebAccess, RequestReaderRefusesWhatIsTooLargeOrMalformed) {
   std::string many = "GET / HTTP/1.1\r\n";
   for (int i = 0; i < 65; ++i) many += "X" + std::to_string(i) + ": 1\r\n";
   EXPECT_EQ(parse(many + "\r\n").status, 431);
+}
+
+TEST(WebAccess, StatisticsCountTheLogByHourAndDay) {
+  const std::string log =
+      "2026-12-09 09:10:00 RF Received -- 09/12/2026 at 09:10:00\n"
+      "2026-12-09 09:10:01 RF Ended -- 09/12/2026 at 09:10:01\n"  // a kerchunk
+      "2026-12-09 09:20:00 RF Received -- x\r\n"
+      "2026-12-09 09:20:30 RF Ended -- x\r\n"
+      "2026-12-09 09:30:00 W1AW Connected - x -- 10.0.0.7\n"
+      "2026-12-09 09:31:00 W1AW Connected - x -- 10.0.0.7\n"
+      "2026-12-09 09:40:00 DTMF -- 123# -- x\n"
+      "2026-12-09 09:50:00 Call to 5551234 -- answered -- 42 s\n"
+      "2026-12-08 23:59:59 Call to echo123 -- busy\n"
+      "2026-11-01 12:00:00 DTMF -- 9 -- too old\n"
+      "2026-12-09 25:00:00 DTMF -- 9 -- a bad hour\n"
+      "garbage\n";
+  const HistoryStatistics st = countHistory(log, "2026-12-09 10:05:00");
+  ASSERT_EQ(st.hours.size(), 24u);
+  ASSERT_EQ(st.days.size(), 14u);
+  const StatisticsBucket& nine = st.hours[22];
+  EXPECT_EQ(nine.start, "2026-12-09 09:00");
+  EXPECT_EQ(nine.carriers, 2u);
+  EXPECT_EQ(nine.kerchunks, 1u);
+  EXPECT_EQ(nine.carrierSeconds, 31);
+  EXPECT_EQ(nine.connects, 2u);
+  EXPECT_EQ(nine.stations, std::set<std::string>{"W1AW"});
+  EXPECT_EQ(nine.dtmfStrings, 1u);
+  EXPECT_EQ(nine.calls, (std::map<std::string, std::uint64_t>{{"answered", 1}}));
+  EXPECT_EQ(st.hours[12].start, "2026-12-08 23:00");
+  EXPECT_EQ(st.hours[12].calls.count("busy"), 1u);
+  EXPECT_EQ(st.days[13].start, "2026-12-09");
+  EXPECT_EQ(st.days[13].dtmfStrings, 1u);
+  EXPECT_EQ(st.days[12].calls.count("busy"), 1u);
+  std::uint64_t dtmf = 0;
+  for (const auto& d : st.days) dtmf += d.dtmfStrings;
+  EXPECT_EQ(dtmf, 1u) << "old and malformed lines are skipped";
+  EXPECT_NE(statisticsJson(st).find("\"calls\":{\"answered\":1}"), std::string::npos);
 }
 
 TEST(WebAccess, MetricsTextCountsAndEscapes) {

@@ -181,7 +181,9 @@ try:
     type_line('connect "<img src=x onerror=alert(1)>" Name 1.2.3.4')
     WebDriverWait(browser, 5).until(lambda b: "<img" in b.find_element(By.ID, "stations").text)
     check(not browser.find_elements(By.CSS_SELECTOR, "#stations img"), "a station's callsign is escaped on the page")
+    type_line('disconnect "<img src=x onerror=alert(1)>"')  # the pictures show ordinary stations
     type_line("connect W1AW-L Hiram 10.0.0.7")
+    type_line("connect K1ABC-R Club 10.0.0.8")
 
     # A call, hung up from the control page.
     type_line('dtmf "*#123"')
@@ -201,6 +203,11 @@ try:
     WebDriverWait(browser, 10).until(lambda b: "Web: op: hangup" in b.find_element(By.ID, "history-lines").text)
     check(True, "the hang-up is in the history log with the user's name")
     shoot("history")
+    browser.find_element(By.CSS_SELECTOR, "[data-page=statistics]").click()
+    WebDriverWait(browser, 10).until(lambda b: len(b.find_elements(By.CSS_SELECTOR, "#stat-hours tbody tr")) == 24)
+    totals = browser.find_element(By.ID, "stat-totals").text
+    check(totals.endswith("\n1 answered"), "the statistics page counts the call from the log (%r)" % totals)
+    shoot("statistics")
 
     # The inhibit keeps the transmitter released while the node would key it.
     status, _, _ = request("POST", "/api/command", {"command": "inhibit-on"}, {"X-CSRF-Token": csrf}, cookie)

@@ -1,5 +1,5 @@
-// The node's page: status live over a WebSocket, the history log, and the controls for operators. Everything a
-// station or a caller sent is shown with textContent, never as markup.
+// The node's page: status live over a WebSocket, the history log and its statistics, and the controls for
+// operators. Everything a station or a caller sent is shown with textContent, never as markup.
 'use strict';
 
 const state = { csrf: '', role: '', user: '', socket: null, retry: 1000, pttStart: 0, status: null };
@@ -25,6 +25,7 @@ function openPage(name) {
   for (const page of document.querySelectorAll('.page')) page.hidden = page.id !== name;
   for (const tab of document.querySelectorAll('.tab')) tab.classList.toggle('current', tab.dataset.page === name);
   if (name === 'history') loadHistory();
+  if (name === 'statistics') loadStatistics();
 }
 
 function signedIn(session) {
@@ -112,6 +113,69 @@ async function loadHistory() {
     item.textContent = line;
     list.appendChild(item);
   }
+}
+
+function duration(seconds) {
+  if (seconds < 60) return seconds + ' s';
+  if (seconds < 3600) return Math.floor(seconds / 60) + ' min ' + (seconds % 60) + ' s';
+  return Math.floor(seconds / 3600) + ' h ' + Math.floor((seconds % 3600) / 60) + ' min';
+}
+
+function callsText(calls) {
+  return Object.entries(calls || {}).map(([result, n]) => n + ' ' + result).join(', ');
+}
+
+function cell(row, text, tag = 'td') {
+  const c = document.createElement(tag);
+  c.textContent = text;
+  row.appendChild(c);
+  return c;
+}
+
+function statisticsTable(table, buckets, label) {
+  table.replaceChildren();
+  const head = table.createTHead().insertRow();
+  for (const h of [label, 'Carrier time', 'Carriers', 'Kerchunks', 'Connects', 'Stations', 'DTMF', 'Calls'])
+    cell(head, h, 'th');
+  const most = Math.max(1, ...buckets.map((b) => b.carrierSeconds));
+  const body = table.createTBody();
+  for (const b of buckets.slice().reverse()) {
+    const row = body.insertRow();
+    cell(row, label === 'Hour' ? b.start.slice(5) : b.start);
+    const time = cell(row, b.carrierSeconds ? duration(b.carrierSeconds) : '');
+    const bar = document.createElement('span');
+    bar.className = 'bar';
+    bar.style.width = Math.round((b.carrierSeconds / most) * 100) + '%';
+    time.appendChild(bar);
+    for (const n of [b.carriers, b.kerchunks, b.connects, b.stations.length, b.dtmfStrings]) cell(row, n ? String(n) : '');
+    cell(row, callsText(b.calls));
+  }
+}
+
+async function loadStatistics() {
+  const { status, data } = await api('/api/statistics');
+  if (status !== 200) return;
+  const hours = data.hours || [];
+  const sum = (key) => hours.reduce((n, b) => n + b[key], 0);
+  const stations = new Set(hours.flatMap((b) => b.stations));
+  const calls = {};
+  for (const b of hours) for (const [result, n] of Object.entries(b.calls)) calls[result] = (calls[result] || 0) + n;
+  const totals = $('stat-totals');
+  totals.replaceChildren();
+  for (const [title, value] of [['Carrier time, 24 h', duration(sum('carrierSeconds'))], ['Carriers', sum('carriers')],
+    ['Kerchunks', sum('kerchunks')], ['Stations', stations.size + ' (' + sum('connects') + ' connects)'],
+    ['DTMF strings', sum('dtmfStrings')], ['Calls', callsText(calls) || 'none']]) {
+    const tile = document.createElement('div');
+    tile.className = 'tile';
+    const h = document.createElement('h3');
+    h.textContent = title;
+    const p = document.createElement('p');
+    p.textContent = String(value);
+    tile.append(h, p);
+    totals.appendChild(tile);
+  }
+  statisticsTable($('stat-hours'), hours, 'Hour');
+  statisticsTable($('stat-days'), data.days || [], 'Day');
 }
 
 async function command(name) {
