@@ -21,8 +21,9 @@ ulimit -c 0  # the signals that dump core leave none here
 for signal in TERM INT HUP QUIT USR1 USR2 ALRM XCPU XFSZ PWR VTALRM PROF SYS TRAP BUS IO STKFLT RTMIN+1; do
   rm -f "$work/ptt" "$work/squelch" "$work/console"
   mkfifo "$work/console"
-  # A background job of a script starts with SIGINT and SIGQUIT ignored; the program keeps what it inherits.
-  env --default-signal=INT,QUIT "$quillmere" --headless --node radio --voice estimate --no-report --home "$work/home" --machine-dir "$work/machine" \
+  # A background job of a script starts with SIGINT and SIGQUIT ignored; the program keeps what it inherits. Under
+  # the sanitizers, AddressSanitizer leaves the fault signals to the program's own release.
+  env --default-signal=INT,QUIT ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}:handle_sigbus=0:handle_segv=0" "$quillmere" --headless --node radio --voice estimate --no-report --home "$work/home" --machine-dir "$work/machine" \
     <"$work/console" >"$work/transcript.txt" 2>"$work/stderr.txt" &
   qm_pid=$!
   exec {console}>"$work/console"
