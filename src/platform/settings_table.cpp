@@ -162,17 +162,26 @@ std::string SettingsTable::exampleFile() const {
 }
 
 std::string SettingsTable::manSection() const {
+  // Built by appends: GCC 12 at -O3 misreads "literal" + std::string temporaries as overlapping copies.
   // Not hyphenated: the values are read, and searched for, as written.
-  std::string out = ".SS " + roff(file_) + "\n.nh\n" + roff(about_) + "\n";
+  std::string out = ".SS ";
+  out.append(roff(file_)).append("\n.nh\n").append(roff(about_)).append("\n");
   for (const SettingKey& key : keys_) {
-    out += ".TP\n\\fB" + roff(key.name) + "\\fR\n" + roff(key.help) + ".";
+    out.append(".TP\n\\fB").append(roff(key.name)).append("\\fR\n").append(roff(key.help)).append(".");
     const std::string range = takes(key);
-    if (!range.empty()) out += " " + roff(key.kind == SettingKind::Choice ? "One of " + range : "From " + range) + ".";
-    out += key.fallback.empty() ? " Default: empty." : " Default: \\fB" + roff(key.fallback) + "\\fR.";
-    if (!key.example.empty()) out += " Example: \\fB" + roff(key.example) + "\\fR.";
-    out += "\n";
+    if (!range.empty()) {
+      std::string says = key.kind == SettingKind::Choice ? "One of " : "From ";
+      says.append(range);
+      out.append(" ").append(roff(says)).append(".");
+    }
+    if (key.fallback.empty())
+      out.append(" Default: empty.");
+    else
+      out.append(" Default: \\fB").append(roff(key.fallback)).append("\\fR.");
+    if (!key.example.empty()) out.append(" Example: \\fB").append(roff(key.example)).append("\\fR.");
+    out.append("\n");
   }
-  return out + ".hy\n";
+  return out.append(".hy\n");
 }
 
 std::string SettingsTable::markdownTable() const {
@@ -184,9 +193,15 @@ std::string SettingsTable::markdownTable() const {
   std::string out = "| key | default | meaning |\n|---|---|---|\n";
   for (const SettingKey& key : keys_) {
     const std::string range = takes(key);
-    out += "| `" + key.name + "` | " + (key.fallback.empty() ? "(empty)" : "`" + cell(key.fallback) + "`") + " | " +
-           cell(key.help) + (range.empty() ? "" : " (" + cell(range) + ")") +
-           (key.example.empty() ? "" : "; for example `" + cell(key.example) + "`") + " |\n";
+    out.append("| `").append(key.name).append("` | ");
+    if (key.fallback.empty())
+      out.append("(empty)");
+    else
+      out.append("`").append(cell(key.fallback)).append("`");
+    out.append(" | ").append(cell(key.help));
+    if (!range.empty()) out.append(" (").append(cell(range)).append(")");
+    if (!key.example.empty()) out.append("; for example `").append(cell(key.example)).append("`");
+    out.append(" |\n");
   }
   return out;
 }
