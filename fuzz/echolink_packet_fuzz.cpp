@@ -188,7 +188,7 @@ void accessAndTexts(const std::uint8_t* data, std::size_t size) {
       part[i] += static_cast<char>(data[n]);
   }
   EchoLinkNetSettings settings;
-  settings.allowCalls = splitList(part[0]);
+  settings.allowCalls = qm::splitList(part[0]);
   settings.denyCalls = {part[0]};
   settings.maxStations = 1 + static_cast<int>(size % 5);
   settings.refuseWhileBusy = size % 2 == 0;
