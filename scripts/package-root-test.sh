@@ -53,7 +53,7 @@ check_file_list() {
     check "it depends on $p" grep -qE "(^|, )$p( |,|$)" <<<"$depends"
   done
   # baresip's Recommends (GTK, GStreamer, FFmpeg) would bring a desktop onto a headless node.
-  check "it names no baresip beyond baresip-core" sh -c "! grep -qE '(^|, )baresip( |,|$)' <<<'$depends, $recommends'"
+  check "it names no baresip beyond baresip-core" bash -c "! grep -qE '(^|, )baresip( |,|$)' <<<'$depends, $recommends'"
   check "its maintainer scripts are there" sh -c "dpkg-deb -I '$deb' | grep -q postinst && dpkg-deb -I '$deb' | grep -q postrm"
 }
 
