@@ -20,6 +20,7 @@ mkfifo "$work/console"
 qm_pid=$!
 exec 4>"$work/console"
 call_wait_node
+call_wait_ready
 dialled=$(now)
 call_dial
 call_wait_linked

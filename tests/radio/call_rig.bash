@@ -97,9 +97,22 @@ call_wait_node() {
 
 # Dials the far end from the headless console (fd 4) once the program has attached to baresip: "Can't Send
 # Message" means it had not yet, and the dial is tried again.
-call_dial() {
+# Waits until the program has attached to baresip and whatever it said at start has ended: the transmitter is
+# released (as many "ptt off" as "ptt on" in the transcript, the line's last letter R).
+call_wait_ready() {
   for _ in $(seq 150); do grep -q "baresip is ready" "$work/stderr.txt" && break; sleep 0.1; done
   sleep 1
+  for _ in $(seq 100); do
+    [ "$(grep -c '^[0-9:.]* ptt on' "$work/transcript.txt" 2>/dev/null)" = \
+      "$(grep -c '^[0-9:.]* ptt off' "$work/transcript.txt" 2>/dev/null)" ] &&
+      [[ "$(call_ptt_since 0)" =~ (^|R)$ ]] && return 0
+    sleep 0.1
+  done
+  fail "the transmitter was still keyed 10 s after baresip was ready"
+}
+
+call_dial() {
+  call_wait_ready
   for _ in $(seq 10); do
     local refused
     refused=$(grep -c "Can't Send Message" "$work/transcript.txt" 2>/dev/null)
