@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <atomic>
 #include <cstdlib>
 #include <exception>
@@ -72,6 +73,15 @@ void fatalSignal(int signal, siginfo_t* info, void*) {
   if (!recurs(signal, info)) ::raise(signal);
 }
 
+// A stop from the terminal (Ctrl-Z, or a background read or write of it) pauses the process for as long as nobody
+// continues it: the transmitter is released first. After SIGCONT the line stays released until the node next keys.
+void stopSignal(int) {
+  const int saved = errno;
+  releaseAllPttLinesNow();
+  ::raise(SIGSTOP);
+  errno = saved;
+}
+
 }  // namespace
 
 void waitUntilPtyRead(int slaveFd) noexcept {
@@ -126,6 +136,15 @@ void installEmergencyRelease() {
     struct sigaction before {};
     if (sigaction(signal, nullptr, &before) != 0 || before.sa_handler != SIG_DFL) continue;
     sigaction(signal, &action, &previousAction[signal]);
+  }
+  struct sigaction pause {};
+  pause.sa_handler = stopSignal;
+  sigemptyset(&pause.sa_mask);
+  pause.sa_flags = SA_RESTART;
+  for (int signal : {SIGTSTP, SIGTTIN, SIGTTOU}) {
+    struct sigaction before {};
+    if (sigaction(signal, nullptr, &before) != 0 || before.sa_handler != SIG_DFL) continue;
+    sigaction(signal, &pause, nullptr);
   }
   previousTerminate = std::set_terminate(terminateReleasing);
 }

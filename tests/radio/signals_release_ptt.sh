@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SIGTERM, SIGINT and SIGHUP while the node is keyed (speaking): the transmitter is released (R on the PTT line), the
 # program closes as on EchoLink's closing, and the process ends. Every other signal whose default action ends the
-# process releases the line too before the process ends by that signal.
+# process releases the line too before the process ends by that signal. A stop from the terminal (SIGTSTP) releases it
+# before the process pauses.
 #   signals_release_ptt.sh QUILLMERE RADIO_PEER TESTS_RADIO_DIR
 set -u
 quillmere=$1 peer=$2 here=$3
@@ -55,4 +56,26 @@ for signal in TERM INT HUP QUIT USR1 USR2 ALRM XCPU XFSZ PWR VTALRM PROF SYS TRA
   esac
   echo "SIG$signal: PTT line $keys"
 done
+# Ctrl-Z: the line is released, then the process pauses; it goes on when continued.
+rm -f "$work/ptt" "$work/squelch" "$work/console"
+mkfifo "$work/console"
+"$quillmere" --headless --node radio --voice estimate --no-report --home "$work/home" --machine-dir "$work/machine" \
+  <"$work/console" >"$work/transcript.txt" 2>"$work/stderr.txt" &
+qm_pid=$!
+exec {console}>"$work/console"
+rig_wait_node
+echo "speak \"$long\"" >&$console
+for _ in $(seq 100); do grep -q T "$work/ptt.log" && break; sleep 0.05; done
+kill -s TSTP "$qm_pid"
+for _ in $(seq 100); do [ "$(awk '{print $3}' "/proc/$qm_pid/stat" 2>/dev/null)" = T ] && break; sleep 0.05; done
+[ "$(awk '{print $3}' "/proc/$qm_pid/stat")" = T ] || fail "SIGTSTP: the program did not pause"
+sleep 0.2
+keys=$(rig_ptt_log)
+[[ "$keys" =~ ^TR+$ ]] || fail "SIGTSTP: the PTT line wrote '$keys' before the pause, not T then R"
+kill -s CONT "$qm_pid"
+kill -s TERM "$qm_pid"
+wait "$qm_pid"
+exec {console}>&-
+kill "$cat_pid" 2>/dev/null
+echo "SIGTSTP: PTT line $keys, paused"
 echo "PASS"
