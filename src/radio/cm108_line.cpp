@@ -16,7 +16,8 @@
 #include "radio/device_inventory.h"
 #include "radio/device_lock.h"
 #include "radio/emergency_release.h"
-#include "radio/line_factories.h"
+#include "radio/line_device.h"
+#include "radio/line_driver.h"
 
 namespace qm::radio {
 namespace {
@@ -155,8 +156,6 @@ class Cm108SquelchLine final : public SquelchLine {
   bool pressed_ = false;
 };
 
-}  // namespace
-
 std::unique_ptr<PttLine> openCm108PttLine(const LineSpec& wiring, std::string& error) {
   Fob fob = openFob(wiring, O_WRONLY, error);
   if (fob.fd < 0) return nullptr;
@@ -191,5 +190,9 @@ std::unique_ptr<SquelchLine> openCm108SquelchLine(const LineSpec& wiring, std::s
   if (fob.fd < 0) return nullptr;
   return std::make_unique<Cm108SquelchLine>(std::move(fob), pinMask(wiring.pin), wiring.inverted);
 }
+
+}  // namespace
+
+const LineDriver kCm108Line{openCm108PttLine, openCm108SquelchLine, probeCm108Line};
 
 }  // namespace qm::radio

@@ -174,11 +174,12 @@ void checkLine(const char* key, const std::string& value, LineUse use, const Dev
   std::string error;
   const auto wiring = parseLineSpec(value, use, error);
   if (!wiring) return;  // already named among the problems
-  if (wiring->kind == "vox") return report.radio.push_back("Squelch: carrier from the receive audio (vox)");
-  if (wiring->kind == "none") return report.radio.push_back("Ptt: none (the radio keys itself on its audio)");
+  const LineType& type = *findLineType(wiring->kind);
+  if (type.shape == LineType::Shape::Word)
+    return report.radio.push_back(std::string(key) + ": " + std::string(type.checkNote));
   const std::string problem = probeLine(*wiring, inventory);
   if (!problem.empty()) return report.blockers.push_back(std::string(key) + " \"" + value + "\": " + problem);
-  report.radio.push_back(std::string(key) + ": " + value + (wiring->kind == "pty" ? " (made at start)" : " is there"));
+  report.radio.push_back(std::string(key) + ": " + value + std::string(type.checkNote));
 }
 
 }  // namespace

@@ -10,7 +10,8 @@
 
 #include "radio/device_inventory.h"
 #include "radio/emergency_release.h"
-#include "radio/line_factories.h"
+#include "radio/line_device.h"
+#include "radio/line_driver.h"
 
 namespace qm::radio {
 namespace {
@@ -126,9 +127,7 @@ class GpioSquelchLine final : public SquelchLine {
   bool inverted_;
 };
 
-}  // namespace
-
-std::string probeGpioLine(const LineSpec& wiring) {
+std::string probeGpioLine(const LineSpec& wiring, const DeviceInventory&) {
   std::string error;
   OpenedLine opened = findLine(wiring, error);
   if (opened.line == nullptr) {
@@ -163,5 +162,9 @@ std::unique_ptr<SquelchLine> openGpioSquelchLine(const LineSpec& wiring, std::st
   }
   return std::make_unique<GpioSquelchLine>(opened, wiring.inverted);
 }
+
+}  // namespace
+
+const LineDriver kGpioLine{openGpioPttLine, openGpioSquelchLine, probeGpioLine};
 
 }  // namespace qm::radio

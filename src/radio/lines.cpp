@@ -1,9 +1,9 @@
 #include "radio/lines.h"
 
-#include <cerrno>
-#include <cstring>
+#include <map>
+#include <string_view>
 
-#include "radio/line_factories.h"
+#include "radio/line_driver.h"
 
 namespace qm::radio {
 namespace {
@@ -21,45 +21,50 @@ class NonePttLine final : public PttLine {
   bool keyed_ = false;
 };
 
+// The driver of each line type that has a device; the kinds without one (none, vox) are handled here.
+const LineDriver* driverOf(const std::string& kind) {
+  static const std::map<std::string_view, const LineDriver*> drivers{
+      {"serial", &kSerialLine}, {"cm108", &kCm108Line}, {"gpio", &kGpioLine}, {"pty", &kPtyLine}};
+  const auto found = drivers.find(kind);
+  return found == drivers.end() ? nullptr : found->second;
+}
+
+std::string unparsed(const LineSpec& wiring) {
+  return "\"" + wiring.text + "\" names no line: parse it with parseLineSpec first";
+}
+
 }  // namespace
 
-std::string devicePath(const std::string& device) {
-  return device.find('/') == std::string::npos ? "/dev/" + device : device;
-}
-
-std::string lastError() {
-  return std::strerror(errno);
-}
-
 std::string probeLine(const LineSpec& wiring, const DeviceInventory& inventory) {
-  if (wiring.kind == "serial") return probeSerialLine(wiring, inventory);
-  if (wiring.kind == "cm108") return probeCm108Line(wiring, inventory);
-  if (wiring.kind == "gpio") return probeGpioLine(wiring);
-  if (wiring.kind == "pty") return probePtyLine(wiring);
-  return "";
+  const LineDriver* driver = driverOf(wiring.kind);
+  return driver == nullptr ? "" : driver->probe(wiring, inventory);
 }
 
 std::unique_ptr<PttLine> openPttLine(const LineSpec& wiring, std::string& error) {
-  if (wiring.kind == "pty") return openPtyPttLine(wiring, error);
   if (wiring.kind == "none") return std::make_unique<NonePttLine>();
-  if (wiring.kind == "serial") return openSerialPttLine(wiring, error);
-  if (wiring.kind == "cm108") return openCm108PttLine(wiring, error);
-  if (wiring.kind == "gpio") return openGpioPttLine(wiring, error);
-  error = "\"" + wiring.text + "\" names no line: parse it with parseLineSpec first";
+  if (const LineDriver* driver = driverOf(wiring.kind)) return driver->openPtt(wiring, error);
+  error = unparsed(wiring);
   return nullptr;
 }
 
 std::unique_ptr<SquelchLine> openSquelchLine(const LineSpec& wiring, std::string& error) {
-  if (wiring.kind == "pty") return openPtySquelchLine(wiring, error);
   if (wiring.kind == "vox") {
     error = "Squelch=vox is carrier detect from the receive audio, not a line";
     return nullptr;
   }
-  if (wiring.kind == "serial") return openSerialSquelchLine(wiring, error);
-  if (wiring.kind == "cm108") return openCm108SquelchLine(wiring, error);
-  if (wiring.kind == "gpio") return openGpioSquelchLine(wiring, error);
-  error = "\"" + wiring.text + "\" names no line: parse it with parseLineSpec first";
+  if (const LineDriver* driver = driverOf(wiring.kind)) return driver->openSquelch(wiring, error);
+  error = unparsed(wiring);
   return nullptr;
+}
+
+std::unique_ptr<PttLine> openPttLine(const std::string& text, std::string& error) {
+  const auto wiring = parseLineSpec(text, LineUse::Ptt, error);
+  return wiring ? openPttLine(*wiring, error) : nullptr;
+}
+
+std::unique_ptr<SquelchLine> openSquelchLine(const std::string& text, std::string& error) {
+  const auto wiring = parseLineSpec(text, LineUse::Squelch, error);
+  return wiring ? openSquelchLine(*wiring, error) : nullptr;
 }
 
 }  // namespace qm::radio

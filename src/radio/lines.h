@@ -1,15 +1,8 @@
 #pragma once
 // The radio's control lines: carrier detect coming in, transmitter keying going out. A line is named in the user's
-// words, as quillmere_radio.ini's Squelch and Ptt keys hold them:
-//   serial:DEVICE:PIN   PTT on RTS or DTR; squelch on DCD, CTS, DSR or RI (the modem lines of a serial port)
-//   cm108:DEVICE:PIN    a CM108/CM119 sound fob over hidraw: PTT on GPIO1..GPIO4, squelch on VOL_UP, VOL_DN,
-//                       MUTE_PLAY, MUTE_REC
-//   gpio:CHIP:LINE      a GPIO line through libgpiod (CHIP gpiochip0 or /dev/gpiochip0; LINE its offset or name)
-//   pty:PATH            a pseudo-terminal with a symlink at PATH: squelch reads O (carrier) and Z (no carrier),
-//                       PTT writes T (keyed) and R (released)
-//   none                (PTT only) a VOX-keyed radio: nothing to key
-// `!` before PIN or LINE inverts it. `vox` as Squelch is carrier detect from the audio, not a line (the node's):
-// parseLineSpec takes it (kind "vox") so that a setting is checked in one place; openSquelchLine refuses it.
+// words, as quillmere_radio.ini's Squelch and Ptt keys hold them; the kinds of line, their names and their pins are the
+// rows of line_types.h. `!` before PIN or LINE inverts it. `vox` as Squelch is carrier detect from the audio, not a
+// line (the node's): parseLineSpec takes it so that a setting is checked in one place; openSquelchLine refuses it.
 //
 // Lines are opened and checked at once; a line that cannot be opened names the part that failed and the devices
 // that exist. Every open PTT line is released when it is destroyed, and releaseAllPttLinesNow() releases them all
@@ -18,20 +11,9 @@
 #include <optional>
 #include <string>
 
+#include "radio/line_types.h"
+
 namespace qm::radio {
-
-struct LineSpec {
-  std::string kind;    // serial, cm108, gpio, pty, none (Ptt), vox (Squelch)
-  std::string device;  // the device, chip or path
-  std::string pin;     // the pin or line, upper case for serial and cm108
-  bool inverted = false;
-  std::string text;  // as the user wrote it
-};
-
-enum class LineUse { Ptt, Squelch };
-
-// Nothing, with `error` saying what is wrong and what is allowed, when `text` names no line of that use.
-std::optional<LineSpec> parseLineSpec(const std::string& text, LineUse use, std::string& error);
 
 class PttLine {
  public:
@@ -54,6 +36,9 @@ class SquelchLine {
 // Opened and verified lines; null with `error` naming the device, what failed and what exists.
 std::unique_ptr<PttLine> openPttLine(const LineSpec& wiring, std::string& error);
 std::unique_ptr<SquelchLine> openSquelchLine(const LineSpec& wiring, std::string& error);
+// The same from the user's words: parsed by parseLineSpec, then opened.
+std::unique_ptr<PttLine> openPttLine(const std::string& text, std::string& error);
+std::unique_ptr<SquelchLine> openSquelchLine(const std::string& text, std::string& error);
 
 struct DeviceInventory;
 // What keeps the line from being opened, found without opening or driving it (opening a serial port raises RTS and

@@ -11,7 +11,8 @@
 #include <system_error>
 
 #include "radio/emergency_release.h"
-#include "radio/line_factories.h"
+#include "radio/line_device.h"
+#include "radio/line_driver.h"
 
 namespace qm::radio {
 
@@ -147,9 +148,7 @@ class PtySquelchLine final : public SquelchLine {
   PtyEnd end_;
 };
 
-}  // namespace
-
-std::string probePtyLine(const LineSpec& wiring) {
+std::string probePtyLine(const LineSpec& wiring, const DeviceInventory&) {
   const std::filesystem::path link(wiring.device);
   std::error_code ec;
   const auto status = std::filesystem::symlink_status(link, ec);
@@ -173,5 +172,9 @@ std::unique_ptr<SquelchLine> openPtySquelchLine(const LineSpec& wiring, std::str
   if (!line->open(wiring, error)) return nullptr;
   return line;
 }
+
+}  // namespace
+
+const LineDriver kPtyLine{openPtyPttLine, openPtySquelchLine, probePtyLine};
 
 }  // namespace qm::radio

@@ -594,24 +594,14 @@ bool RadioNode::start(std::string& error, bool awaitAudio) {
   loop_ = std::make_unique<Loop>(*this);
   Loop& l = *loop_;
   if (settings_.ptt != "none") {
-    auto wiring = parseLineSpec(settings_.ptt, LineUse::Ptt, error);
-    if (!wiring) {
-      loop_.reset();
-      return error = std::string(kRadioSettingsFile) + ", Ptt=" + settings_.ptt + ": " + error, false;
-    }
-    l.ptt = openPttLine(*wiring, error);
+    l.ptt = openPttLine(settings_.ptt, error);
     if (!l.ptt) {
       loop_.reset();
       return error = std::string(kRadioSettingsFile) + ", Ptt=" + settings_.ptt + ": " + error, false;
     }
   }
   if (settings_.squelch != "vox") {
-    auto wiring = parseLineSpec(settings_.squelch, LineUse::Squelch, error);
-    if (!wiring) {
-      loop_.reset();
-      return error = std::string(kRadioSettingsFile) + ", Squelch=" + settings_.squelch + ": " + error, false;
-    }
-    l.squelch = openSquelchLine(*wiring, error);
+    l.squelch = openSquelchLine(settings_.squelch, error);
     if (!l.squelch) {
       loop_.reset();  // the PTT line is released and closed
       return error = std::string(kRadioSettingsFile) + ", Squelch=" + settings_.squelch + ": " + error, false;

@@ -12,7 +12,8 @@
 #include "radio/device_inventory.h"
 #include "radio/device_lock.h"
 #include "radio/emergency_release.h"
-#include "radio/line_factories.h"
+#include "radio/line_device.h"
+#include "radio/line_driver.h"
 
 namespace qm::radio {
 namespace {
@@ -103,8 +104,6 @@ class SerialSquelchLine final : public SquelchLine {
   bool inverted_;
 };
 
-}  // namespace
-
 std::unique_ptr<PttLine> openSerialPttLine(const LineSpec& wiring, std::string& error) {
   auto port = openPort(wiring, error);
   if (!port) return nullptr;
@@ -143,5 +142,9 @@ std::unique_ptr<SquelchLine> openSerialSquelchLine(const LineSpec& wiring, std::
   if (!port) return nullptr;
   return std::make_unique<SerialSquelchLine>(std::move(port), modemBit(wiring.pin), wiring.inverted);
 }
+
+}  // namespace
+
+const LineDriver kSerialLine{openSerialPttLine, openSerialSquelchLine, probeSerialLine};
 
 }  // namespace qm::radio
