@@ -36,7 +36,6 @@ class DialRules {
 
   void add(DialRule rule) { rules_.push_back(std::move(rule)); }
   void setDefault(bool allow) { defaultAllows_ = allow; }
-  bool defaultAllows() const { return defaultAllows_; }
   const std::vector<DialRule>& rules() const { return rules_; }
 
   DialDecision decide(std::string_view target) const;

@@ -629,18 +629,6 @@ void EchoLinkNetwork::flushAudio() {
   for (Station* s : impl_->live()) s->qso->flushSamples();
 }
 
-void EchoLinkNetwork::setDirectoryStatus(DirectoryStatus status) {
-  auto& d = impl_->directory;
-  impl_->wanted = status;
-  if (!d) return;
-  if (status == DirectoryStatus::Offline)
-    d->makeOffline();
-  else if (status == DirectoryStatus::Busy)
-    d->makeBusy();
-  else
-    d->makeOnline();
-}
-
 void EchoLinkNetwork::shutdown(std::function<void()> done) {
   auto& i = *impl_;
   if (!i.directory || i.confirmed == DirectoryStatus::Offline || i.confirmed == DirectoryStatus::Unknown) {

@@ -85,8 +85,6 @@ class EchoLinkNetwork {
   void sendAudio(const std::int16_t* samples, std::size_t count);
   void flushAudio();
 
-  // Asks the directory to show the node online, busy or offline.
-  void setDirectoryStatus(DirectoryStatus status);
   // Logs off at the directory, then calls `done` (at once without a directory; after at most 3 s without an answer).
   void shutdown(std::function<void()> done);
 

@@ -230,10 +230,6 @@ WindowView* WindowViews::find(const std::string& windowName) const {
   return nullptr;
 }
 
-void WindowViews::adopt(Window& window) {
-  if (!views_.count(&window)) loaded(window);
-}
-
 void WindowViews::loaded(Window& window) {
   if (views_.count(&window)) return;
   views_[&window] = new WindowView(window);

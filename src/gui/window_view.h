@@ -79,8 +79,6 @@ class WindowViews {
 
   // The view of a loaded window; null when it has none.
   WindowView* find(const std::string& windowName) const;
-  // Views for windows that had loaded before this existed.
-  void adopt(Window& window);
 
  private:
   void loaded(Window& window);

@@ -57,6 +57,18 @@ void Control::setForeColor(Colour c) {
   changed();
 }
 
+void Control::setToolTip(std::string t) {
+  if (t == toolTip_) return;
+  toolTip_ = std::move(t);
+  changed();
+}
+
+void Control::setContainer(std::string c) {
+  if (c == container_) return;
+  container_ = std::move(c);
+  changed();
+}
+
 void Control::setGeometry(Rect r) {
   if (r == geometry_) return;
   geometry_ = r;

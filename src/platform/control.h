@@ -59,13 +59,11 @@ class Control {
   void setForeColor(Colour c);
   const Rect& geometry() const { return geometry_; }
   void setGeometry(Rect r);
-  void setWidth(int w) { setGeometry({geometry_.left, geometry_.top, w, geometry_.height}); }
-  void setHeight(int h) { setGeometry({geometry_.left, geometry_.top, geometry_.width, h}); }
   const std::string& toolTip() const { return toolTip_; }
-  void setToolTip(std::string t) { toolTip_ = std::move(t); }
+  void setToolTip(std::string t);
   // The frame this control sits in (for the GUI's layout); empty on the window itself.
   const std::string& container() const { return container_; }
-  void setContainer(std::string c) { container_ = std::move(c); }
+  void setContainer(std::string c);
 
   // A view (the GUI) is told after every change of anything it shows.
   using Observer = std::function<void(const Control&)>;

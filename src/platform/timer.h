@@ -30,8 +30,6 @@ class Timer : public Control {
   bool ticking() const { return ticking_; }
 
  private:
-  void rearm(bool wasRunning);
-
   Scheduler& scheduler_;
   int interval_;
   bool ticking_ = false;

@@ -24,9 +24,7 @@ class JackAudio {
   // is then abandoned, and this object must outlive the process's end (the process is ending).
   bool close();
   bool isOpen() const { return client_ != nullptr; }
-  // Set from JACK's thread when the server went away; the node then closes and reconnects.
-  bool serverGone() const { return gone_.load(); }
-  // A descriptor that becomes readable when the server went away (an eventfd).
+  // A descriptor that becomes readable when the server went away (an eventfd); the node then closes and reconnects.
   int goneFd() const { return goneFd_; }
 
   int sampleRate() const { return rate_; }
@@ -54,8 +52,6 @@ class JackAudio {
   // How many times JACK has called the process callback: a count that stops means a server that no longer moves
   // audio (frozen, stopped) although it has not gone.
   std::uint64_t cycles() const { return cycles_.load(std::memory_order_relaxed); }
-  // Receive samples dropped because the node did not keep up (a sign of an overloaded machine).
-  std::uint64_t receiveOverruns() const { return overruns_.load(); }
 
  private:
   static int process(jack_nframes_t frames, void* self);
@@ -75,7 +71,6 @@ class JackAudio {
   int goneFd_ = -1;
   std::atomic<bool> gone_{false};
   bool abandoned_ = false;
-  std::atomic<std::uint64_t> overruns_{0};
   std::atomic<std::uint64_t> cycles_{0};
 };
 

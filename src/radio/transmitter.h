@@ -29,7 +29,6 @@ class Transmitter {
   // a request that is already there (or comes before the next update) keys only after it has let go.
   void cutOff();
   bool keyed() const { return keyed_; }
-  bool limited() const { return limited_; }
   // When update must next run even if nothing changes (the tail's end or the limit), if ever.
   std::optional<Clock::time_point> deadline() const;
 

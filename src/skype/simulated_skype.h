@@ -54,7 +54,6 @@ class SimulatedSkype : public SkypeApiWindow {
 
   // How a discover is answered; set before launch.
   void setAttachMode(AttachMode mode) { mode_ = mode; }
-  AttachMode attachMode() const { return mode_; }
   // The far end answers a ringing call by itself after `delay`; nothing leaves calls ringing until told.
   void setAutoAnswer(std::optional<std::chrono::milliseconds> delay) { answerDelay_ = delay; }
 
