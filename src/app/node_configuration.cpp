@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "app/main_settings_table.h"
 #include "platform/profile_file.h"
 #include "radio/radio_settings.h"
 #include "sip/sip_settings.h"
@@ -11,33 +12,41 @@ namespace qm {
 
 namespace {
 
-constexpr const char* kMainFile = "quillmere.ini";
-
 std::string lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
   return text;
 }
 
-// One backend choice: the option, else the file's key when it names a legal backend, else "sim".
-void choose(const ProfileFile& file, const std::filesystem::path& path, const char* key, const char* option,
-            const std::optional<std::string>& given, const char* real, std::string& value, std::string& from,
+// "sim or radio"
+std::string either(const std::vector<std::string>& choices) {
+  std::string text;
+  for (std::size_t i = 0; i < choices.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == choices.size() ? " or " : ", ") + choices[i];
+  return text;
+}
+
+// One backend choice: the option, else the file's key when it names one of the row's backends, else the row's default.
+void choose(const ProfileFile& file, const std::filesystem::path& path, const char* keyName, const char* option,
+            const std::optional<std::string>& given, std::string& value, std::string& from,
             std::vector<std::string>& problems) {
+  const SettingKey& key = *mainSettingsTable().find(keyName);
+  value = key.fallback;
   if (given) {
     value = *given;
     from = std::string(option) + " " + *given;
     return;
   }
-  const auto stored = file.get("SETTINGS", key);
+  const auto stored = file.get("SETTINGS", key.name);
   if (!stored || stored->empty()) return;
   const std::string word = lower(*stored);
-  if (word == "sim" || word == real) {
+  if (std::find(key.choices.begin(), key.choices.end(), word) != key.choices.end()) {
     value = word;
-    from = std::string(key) + "=" + *stored + " in " + kMainFile;
+    from = key.name + "=" + *stored + " in " + mainSettingsTable().file();
     return;
   }
-  problems.push_back(path.string() + ": the value \"" + *stored + "\" of " + key + " names no backend (sim or " + real +
-                     "); using \"sim\" instead.");
-  from = "the default, as " + std::string(key) + " names no backend";
+  problems.push_back(path.string() + ": the value \"" + *stored + "\" of " + key.name + " names no backend (" +
+                     either(key.choices) + "); using \"" + key.fallback + "\" instead.");
+  from = "the default, as " + key.name + " names no backend";
 }
 
 }  // namespace
@@ -45,10 +54,10 @@ void choose(const ProfileFile& file, const std::filesystem::path& path, const ch
 NodeConfiguration readNodeConfiguration(const Folders& folders, const std::optional<std::string>& nodeOption,
                                         const std::optional<std::string>& telephoneOption) {
   NodeConfiguration c;
-  const auto path = folders.inProgramFolder(kMainFile);
+  const auto path = folders.inProgramFolder(mainSettingsTable().file());
   const ProfileFile file = ProfileFile::load(path);
-  choose(file, path, "Node", "--node", nodeOption, "radio", c.node, c.nodeFrom, c.problems);
-  choose(file, path, "Telephone", "--skype", telephoneOption, "sip", c.telephone, c.telephoneFrom, c.problems);
+  choose(file, path, "Node", "--node", nodeOption, c.node, c.nodeFrom, c.problems);
+  choose(file, path, "Telephone", "--skype", telephoneOption, c.telephone, c.telephoneFrom, c.problems);
   std::error_code ec;
   const auto radioFile = folders.inProgramFolder(radio::kRadioSettingsFile);
   if (c.node == "sim" && std::filesystem::exists(radioFile, ec))
