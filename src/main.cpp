@@ -8,11 +8,13 @@
 #include <iostream>
 #include <optional>
 
+#include "app/backend_table.h"
 #include "app/version.h"
 #include "espeak/espeak_voice.h"
 #include "launch/launch.h"
 #include "launch/radio_launch.h"
 #include "launch/service_manager.h"
+#include "launch/session_builder.h"
 #include "oath/oath_backend.h"
 #include "options.h"
 #include "platform/instance_lock.h"
@@ -34,7 +36,6 @@
 namespace {
 
 using qm::equipSession;
-using qm::installSip;
 using qm::makeEspeak;
 
 // The desktop program lives in a module of its own (Qt Widgets and its graphics libraries), loaded only when the
@@ -76,19 +77,16 @@ int runHeadless(qm::Options o, std::ostream& transcript, qm::AirRecording* air, 
   std::filesystem::create_directories(folders.home, ec);
   auto lock = std::make_unique<qm::FileInstanceLock>(qm::FileInstanceLock::defaultPath(folders.home));
   std::shared_ptr<void> equipment;  // outlives the session that uses it
-  qm::Session session(
-      scheduler, folders, &transcript, [](qm::Session& s) { return qm::makeRealExit(s); }, std::move(lock), nullptr,
-      o.node == "radio" ? qm::radioNodeFactory() : qm::Session::NodeFactory{});
-  session.transcript.setKeeping(false);
-  if (o.callsignGiven) session.node.setCallsign(o.callsign);
+  const auto owned = qm::buildSession(o, scheduler, folders, transcript, std::move(lock));
+  qm::Session& session = *owned;
   equipment = equipSession(o, session, scheduler, air);
   qm::HeadlessConsole console(session);
   qm::HeadlessConsole::tellHowToStop(std::cerr, o.transcript ? *o.transcript : "");
   qm::ServiceManager service(scheduler, qm::radioNodeOf(session));
   session.start();  // a start that is refused ends the program here
   service.ready("on the air as " + session.node.callsign() + " (" +
-                (o.node == "radio" ? "the radio" : "the SIMULATED node") + ", " +
-                (o.skype == "sip" ? "SIP calls" : "the SIMULATED telephone") + ")");
+                std::string(qm::findBackend(qm::BackendRole::Node, o.node)->says) + ", " +
+                std::string(qm::findBackend(qm::BackendRole::Telephone, o.skype)->says) + ")");
   console.begin();
   return app.exec();
 }
@@ -154,7 +152,7 @@ int main(int argc, char** argv) {
     so.errors = &std::cerr;
     so.air = air.get();
     // A scenario runs in virtual time, faster than sound can play: espeak only speaks into the air recording there.
-    bool radio = options->node == "radio";
+    const bool radio = !qm::simulatedBackend(qm::BackendRole::Node, options->node);
     bool espeak = options->voice.value_or("estimate") == "espeak";
     if (espeak && !radio)
       so.makeVoice = [&air](qm::Scheduler& scheduler) -> std::unique_ptr<qm::Voice> {
@@ -173,10 +171,10 @@ int main(int argc, char** argv) {
     std::unique_ptr<qm::SignalWatch> stop;
     std::string stoppedBy;
     std::unique_ptr<qm::EspeakVoice> radioVoice;  // outlives the run's session
-    if (radio) so.makeNode = qm::radioNodeFactory();
+    so.makeNode = qm::nodeFactory(options->node);
     so.prepare = [&](qm::Session& s) {
       qm::installOneTimeCodes(s.backends);
-      if (options->skype == "sip") installSip(s);
+      qm::installTelephone(options->skype, s);
       // A stop from outside is the node closing; the run ends after it. The radio node takes the signals over on its
       // own thread once it runs, so that it releases the transmitter even while the program's thread is busy.
       stop = std::make_unique<qm::SignalWatch>([&s, &stoppedBy](int signal) {

@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "app/backend_table.h"
 #include "platform/folders.h"
 
 namespace qm {
@@ -100,21 +101,21 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
     } else if (a == "--node") {
       if (!value(o.node)) return std::nullopt;
       o.nodeGiven = true;
-      if (o.node != "sim" && o.node != "radio") {
-        error = "unknown node backend '" + o.node + "' (known: sim, radio)";
+      if (!findBackend(BackendRole::Node, o.node)) {
+        error = unknownBackend(BackendRole::Node, o.node);
         return std::nullopt;
       }
     } else if (a == "--skype") {
       if (!value(o.skype)) return std::nullopt;
       o.skypeGiven = true;
-      if (o.skype != "sim" && o.skype != "sip") {
-        error = "unknown Skype backend '" + o.skype + "' (known: sim, sip)";
+      if (!findBackend(BackendRole::Telephone, o.skype)) {
+        error = unknownBackend(BackendRole::Telephone, o.skype);
         return std::nullopt;
       }
     } else if (a == "--voice") {
       if (!optionalValue(o.voice)) return std::nullopt;
-      if (*o.voice != "espeak" && *o.voice != "estimate") {
-        error = "unknown voice '" + *o.voice + "' (known: espeak, estimate)";
+      if (!findBackend(BackendRole::Voice, *o.voice)) {
+        error = unknownBackend(BackendRole::Voice, *o.voice);
         return std::nullopt;
       }
     } else if (a == "--air") {
@@ -154,11 +155,12 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
     error = "--real-time goes with --scenario FILE";
     return std::nullopt;
   }
-  if (o.skype == "sip" && scenario && !o.realTime) {
+  // A real backend runs on the wall clock.
+  if (!simulatedBackend(BackendRole::Telephone, o.skype) && scenario && !o.realTime) {
     error = "--skype sip places real calls, which take real time: add --real-time to the scenario run";
     return std::nullopt;
   }
-  if (o.node == "radio" && scenario && !o.realTime) {
+  if (!simulatedBackend(BackendRole::Node, o.node) && scenario && !o.realTime) {
     error = "--node radio is a real radio, which runs in real time: add --real-time to the scenario run";
     return std::nullopt;
   }

@@ -1,5 +1,7 @@
 #include "app/main_settings_table.h"
 
+#include "app/backend_table.h"
+
 namespace qm {
 
 const SettingsTable& mainSettingsTable() {
@@ -10,14 +12,14 @@ const SettingsTable& mainSettingsTable() {
       {
           {.name = "Node",
            .kind = SettingKind::Choice,
-           .fallback = "sim",
-           .choices = {"sim", "radio"},
+           .fallback = backendNames(BackendRole::Node).front(),
+           .choices = backendNames(BackendRole::Node),
            .help = "the node: radio (this machine's radio, quillmere_radio.ini) or sim; --node wins",
            .example = "radio"},
           {.name = "Telephone",
            .kind = SettingKind::Choice,
-           .fallback = "sim",
-           .choices = {"sim", "sip"},
+           .fallback = backendNames(BackendRole::Telephone).front(),
+           .choices = backendNames(BackendRole::Telephone),
            .help = "the telephone: sip (real calls through baresip, quillmere_sip.ini) or sim; --skype wins",
            .example = "sip"},
           {.name = "Mins", .fallback = "4", .help = "the transmit time-out in minutes; 0 turns it off"},

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "app/backend_table.h"
 #include "app/main_settings_table.h"
 #include "platform/profile_file.h"
 #include "radio/radio_settings.h"
@@ -60,12 +61,12 @@ NodeConfiguration readNodeConfiguration(const Folders& folders, const std::optio
   choose(file, path, "Telephone", "--skype", telephoneOption, c.telephone, c.telephoneFrom, c.problems);
   std::error_code ec;
   const auto radioFile = folders.inProgramFolder(radio::kRadioSettingsFile);
-  if (c.node == "sim" && std::filesystem::exists(radioFile, ec))
+  if (simulatedBackend(BackendRole::Node, c.node) && std::filesystem::exists(radioFile, ec))
     c.simulatedWhileConfigured.push_back("the node is the SIMULATED one (" + c.nodeFrom + ") although " +
                                          radioFile.string() + " exists: nothing goes on the air; set Node=radio in " +
                                          path.string() + " or start with --node radio");
   const auto sipFile = folders.inProgramFolder(kSipSettingsFile);
-  if (c.telephone == "sim" && std::filesystem::exists(sipFile, ec))
+  if (simulatedBackend(BackendRole::Telephone, c.telephone) && std::filesystem::exists(sipFile, ec))
     c.simulatedWhileConfigured.push_back(
         "the telephone is the SIMULATED Skype client (" + c.telephoneFrom + ") although " + sipFile.string() +
         " exists: no real call is placed, and a simulated one only looks answered; set Telephone=sip in " +

@@ -2,6 +2,7 @@
 
 #include "launch/launch.h"
 #include "launch/radio_launch.h"
+#include "launch/session_builder.h"
 
 #include <unistd.h>
 #include <QApplication>
@@ -138,12 +139,9 @@ int runDesktop(const Options& o, std::ostream& transcript, int argc, char** argv
   std::shared_ptr<void> equipment;  // outlives the session that uses it
   MessageBoxPrompter boxes;
   // Screenshots never wait for an answer: their boxes go to the transcript only.
-  Session session(
-      scheduler, folders, &transcript, [](Session& s) { return makeRealExit(s); }, std::move(lock),
-      screenshots ? nullptr : &boxes, o.node == "radio" ? radioNodeFactory() : Session::NodeFactory{});
+  const auto owned = buildSession(o, scheduler, folders, transcript, std::move(lock), screenshots ? nullptr : &boxes);
+  Session& session = *owned;
   boxes.setLog(&session.transcript);
-  session.transcript.setKeeping(false);
-  if (o.callsignGiven) session.node.setCallsign(o.callsign);
   if (setup) equipment = setup(session, scheduler);
   session.backends.screen = screenInTwips();
   std::unique_ptr<WindowViews> views;

@@ -11,6 +11,7 @@
 #include "curl/curl_http_client.h"
 #include "espeak/espeak_voice.h"
 #include "launch/radio_launch.h"
+#include "launch/session_builder.h"
 #include "radio/radio_node.h"
 #include "realtime/signal_watch.h"
 #include "scenario/session.h"
@@ -128,7 +129,7 @@ std::shared_ptr<void> equipSession(const Options& o, Session& session, Scheduler
     session.httpRecorder.passTo(equipment->http.get());  // the transcript still shows the report
   }
   session.backends.reportUrl = o.reportUrl.value_or("");
-  if (o.skype == "sip") installSip(session);
+  installTelephone(o.skype, session);
   if (!screenshots) {
     web::NodeHooks web;
     web.reportProblem = reportProblem;
