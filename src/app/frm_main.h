@@ -39,6 +39,9 @@ class frmMain : public Window {
 
   // The DTMF interpreter (src/control/dtmf_interpreter.cpp).
   void EchoLink_DTMFString(const std::string& sDigits);
+  // Whether `digits` is one of the interpreter's codes as they stand now (the switch codes, "*#" requests, "A", "DD",
+  // the directory codes), for a node that must not take the program's strings as its own.
+  bool isDtmfCode(const std::string& digits);
   void Check1_Click();
   void Timer3_Timer();
   bool RequestPending = false;

@@ -21,7 +21,23 @@ constexpr std::size_t kLongestDtmfString = 255;
 // to five. A longer one is refused at once rather than spelled out for a minute with the transmitter keyed.
 constexpr std::size_t kLongestNumber = 20;
 constexpr int kTooLongPhrase = 21;
+// The interpreter's fixed codes: a number request starts with this, A confirms, DD hangs up.
+constexpr const char* kRequest = "*#";
+constexpr const char* kConfirm = "A";
+constexpr const char* kHangUp = "DD";
 }  // namespace
+
+bool frmMain::isDtmfCode(const std::string& digits) {
+  if (digits.empty()) return false;
+  if (startsWith(digits, kRequest) || digits == kConfirm || digits == kHangUp) return true;
+  if (digits == Enable_DTMF.Text() || digits == Disable_DTMF.Text()) return true;
+  // With one-time codes the switch-on code is followed by the code of the moment: an attempt, never a node number.
+  const std::string& on = Enable_DTMF.Text();
+  if (!on.empty() && startsWith(digits, on) && program_.access().oneTimeCodes()) return true;
+  for (int i = 0; i < Buddy::kEntries; ++i)
+    if (program_.buddy().entry(i).Dtmf.Text() == digits) return true;
+  return false;
+}
 
 void frmMain::wireDtmf() {
   Check1.Click = [this] { Check1_Click(); };
@@ -59,8 +75,8 @@ void frmMain::EchoLink_DTMFString(const std::string& sDigits) {
   if (Disable_DTMF.Text() == digits) Check1.setValue(0);
   auto controlOn = [this] { return Check1.Value() == 1; };
 
-  if (controlOn() && startsWith(Text111.Text(), "*#")) {
-    Text111.setText(replaceAll(Text111.Text(), "*#", ""));
+  if (controlOn() && startsWith(Text111.Text(), kRequest)) {
+    Text111.setText(replaceAll(Text111.Text(), kRequest, ""));
     TempCall = Text111.Text();
     TempCallHold.setText(Text111.Text());
     if (TempCallHold.Text().size() > kLongestNumber) {
@@ -78,7 +94,7 @@ void frmMain::EchoLink_DTMFString(const std::string& sDigits) {
     }
   }
 
-  if (controlOn() && digits == "A") {
+  if (controlOn() && digits == kConfirm) {
     if (RequestPending && !access.permitRadioCall(TempCallHold.Text(), pendingTrusted)) {
       refuseRequest();  // the limit was reached while the request waited
     } else if (RequestPending) {
@@ -95,7 +111,7 @@ void frmMain::EchoLink_DTMFString(const std::string& sDigits) {
     }
   }
 
-  if (controlOn() && digits == "DD") HangUp();
+  if (controlOn() && digits == kHangUp) HangUp();
 
   for (int i = 0; i < Buddy::kEntries; ++i) {
     BuddyEntry e = program_.buddy().entry(i);

@@ -4,15 +4,11 @@
 
 #include "echolink_net/echolink_network.h"
 #include "platform/log_priority.h"
-#include "scenario/script.h"
+#include "platform/transcript_words.h"
 
 namespace qm::echolink_net {
 
 namespace {
-
-std::string word(const std::string& text) {
-  return text.empty() || text.find_first_of(" \t\"") != std::string::npos ? quote(text) : text;
-}
 
 class NetworkLink : public radio::NetworkPort, public NetworkListener {
  public:
@@ -34,13 +30,13 @@ class NetworkLink : public radio::NetworkPort, public NetworkListener {
 
   // --- the network's events ---
   void connected(const std::string& call, const std::string& name, const std::string& address) override {
-    host_.networkEvent("connect " + word(call) + " " + word(name) + " " + word(address),
+    host_.networkEvent("connect " + transcriptWord(call) + " " + transcriptWord(name) + " " + transcriptWord(address),
                        [call, name, address](EchoLinkEvents& e) {
                          if (e.connected) e.connected(call, name, address);
                        });
   }
   void Disconnected(const std::string& call) override {
-    host_.networkEvent("disconnect " + word(call), [call](EchoLinkEvents& e) {
+    host_.networkEvent("disconnect " + transcriptWord(call), [call](EchoLinkEvents& e) {
       if (e.Disconnected) e.Disconnected(call);
     });
   }

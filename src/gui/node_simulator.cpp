@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "gui/problem_line.h"
+#include "platform/transcript_words.h"
 #include "scenario/script.h"
 #include "scenario/session.h"
 #include "scenario/transcript.h"
@@ -26,13 +27,6 @@ namespace qm {
 namespace {
 
 constexpr int kAirLines = 500;  // the live view keeps this many lines
-
-bool needsQuotes(const std::string& word) {
-  if (word.empty() || word[0] == '#') return true;
-  for (char c : word)
-    if (c == ' ' || c == '\t' || c == '"' || c == '\\' || c == '\r' || c == '\n') return true;
-  return false;
-}
 
 QPushButton* button(const QString& text, const QString& name, QWidget* parent) {
   auto* b = new QPushButton(text, parent);
@@ -61,7 +55,7 @@ std::string commandLine(const std::vector<std::string>& words) {
   std::string line;
   for (std::size_t i = 0; i < words.size(); ++i) {
     if (i) line += ' ';
-    line += i > 0 && needsQuotes(words[i]) ? quote(words[i]) : words[i];
+    line += i > 0 ? transcriptWord(words[i]) : words[i];
   }
   return line;
 }

@@ -8,7 +8,6 @@
 #include "app/frm_main.h"
 #include "app/program.h"
 #include "control/announce.h"
-#include "directory/buddy.h"
 #include "echolink_net/echolink_net_settings.h"
 #include "echolink_net/echolink_settings_window.h"
 #include "echolink_net/network_link.h"
@@ -28,20 +27,6 @@ namespace {
 
 // How long the start waits for JACK: a JackServer it starts has ten seconds to come up.
 constexpr std::chrono::seconds kAudioWait{12};
-
-// The program's own DTMF codes as they stand now: its switch codes, "*#" requests, "A", "DD" and the buddy codes.
-bool isProgramCode(Program& program, const std::string& digits) {
-  if (digits.empty()) return false;
-  if (digits.rfind("*#", 0) == 0 || digits == "A" || digits == "DD") return true;
-  frmMain& main = program.main();
-  if (digits == main.Enable_DTMF.Text() || digits == main.Disable_DTMF.Text()) return true;
-  // With one-time codes the switch-on code is followed by the code of the moment: an attempt, never a node number.
-  const std::string& on = main.Enable_DTMF.Text();
-  if (!on.empty() && digits.rfind(on, 0) == 0 && program.access().oneTimeCodes()) return true;
-  for (int i = 0; i < Buddy::kEntries; ++i)
-    if (program.buddy().entry(i).Dtmf.Text() == digits) return true;
-  return false;
-}
 
 class RadioExtension : public SessionExtension {
  public:
@@ -75,7 +60,8 @@ class RadioExtension : public SessionExtension {
     // With one-time codes guarding the radio, the node's own functions (connect, disconnect) follow DTMF control as
     // the program's commands do: while it is off, every string is the program's and the network takes none.
     node_.isProgramCode = [&program](const std::string& digits) {
-      return isProgramCode(program, digits) || (program.access().oneTimeCodes() && program.main().Check1.Value() != 1);
+      return program.main().isDtmfCode(digits) ||
+             (program.access().oneTimeCodes() && program.main().Check1.Value() != 1);
     };
     node_.onAnnounce = [&program](const std::string& text) { announce(program, text); };
     addEchoLinkSettingsWindow(program, [node] { node->rebuildNetwork(); });

@@ -20,6 +20,7 @@
 #include "echolink/air_recording.h"
 #include "platform/output_log.h"
 #include "platform/scheduler.h"
+#include "platform/transcript_words.h"
 #include "radio/call_audio.h"
 #include "radio/dtmf_collector.h"
 #include "radio/dtmf_decoder.h"
@@ -32,7 +33,6 @@
 #include "radio/transmitter.h"
 #include "radio/tx_audio.h"
 #include "radio/vox.h"
-#include "scenario/script.h"
 
 namespace qm::radio {
 

@@ -1,4 +1,5 @@
 #include "scenario/scenario_runner.h"
+#include "platform/transcript_words.h"
 
 #include <algorithm>
 #include <fstream>
@@ -44,16 +45,6 @@ class TempFolder {
  private:
   std::filesystem::path path_;
 };
-
-// Words from `from` on, joined by blanks, a word with a blank quoted as the transcript writes it.
-std::string joinQuoted(const std::vector<std::string>& words, std::size_t from) {
-  std::string out;
-  for (std::size_t i = from; i < words.size(); ++i) {
-    if (!out.empty()) out += ' ';
-    out += words[i].find(' ') == std::string::npos ? words[i] : quote(words[i]);
-  }
-  return out;
-}
 
 std::string readWholeFile(const std::filesystem::path& p, bool& exists) {
   std::ifstream in(p, std::ios::binary);
@@ -261,7 +252,7 @@ class Run {
     q.pop_front();
     if (matches(e.arg, regex ? "~" : "=", want)) return;
     // The argument may be followed by what the transcript shows after it: expect say "TEXT" rate N.
-    if (!regex && w.size() > 3 && e.arg == w[2] && !e.extra.empty() && e.extra == joinQuoted(w, 3)) return;
+    if (!regex && w.size() > 3 && e.arg == w[2] && !e.extra.empty() && e.extra == transcriptWords(w, 3)) return;
     fail(what, shown, Transcript::format(e));
   }
 

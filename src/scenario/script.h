@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/transcript_words.h"  // quote(), as the transcript writes a text
+
 namespace qm {
 
 // The script is wrong: unknown command, bad syntax, unknown name (exit status 2).
@@ -31,7 +33,5 @@ std::chrono::milliseconds parseDuration(const std::string& word);
 constexpr std::chrono::hours kLongestWait{24 * 31};
 // The time of a `wait`: a time no longer than kLongestWait.
 std::chrono::milliseconds parseWaitTime(const std::string& word);
-// A text in double quotes with the escapes, as the transcript writes it.
-std::string quote(const std::string& text);
 
 }  // namespace qm
