@@ -1,30 +1,17 @@
 #include "app/node_configuration.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "app/backend_table.h"
 #include "app/main_settings_table.h"
 #include "platform/profile_file.h"
+#include "platform/vb_text.h"
 #include "radio/radio_settings.h"
 #include "sip/sip_settings.h"
 
 namespace qm {
 
 namespace {
-
-std::string lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  return text;
-}
-
-// "sim or radio"
-std::string either(const std::vector<std::string>& choices) {
-  std::string text;
-  for (std::size_t i = 0; i < choices.size(); ++i)
-    text += (i == 0 ? "" : i + 1 == choices.size() ? " or " : ", ") + choices[i];
-  return text;
-}
 
 // One backend choice: the option, else the file's key when it names one of the row's backends, else the row's default.
 void choose(const ProfileFile& file, const std::filesystem::path& path, const char* keyName, const char* option,
@@ -39,14 +26,14 @@ void choose(const ProfileFile& file, const std::filesystem::path& path, const ch
   }
   const auto stored = file.get("SETTINGS", key.name);
   if (!stored || stored->empty()) return;
-  const std::string word = lower(*stored);
+  const std::string word = asciiLower(*stored);
   if (std::find(key.choices.begin(), key.choices.end(), word) != key.choices.end()) {
     value = word;
     from = key.name + "=" + *stored + " in " + mainSettingsTable().file();
     return;
   }
   problems.push_back(path.string() + ": the value \"" + *stored + "\" of " + key.name + " names no backend (" +
-                     either(key.choices) + "); using \"" + key.fallback + "\" instead.");
+                     orList(key.choices) + "); using \"" + key.fallback + "\" instead.");
   from = "the default, as " + key.name + " names no backend";
 }
 

@@ -34,45 +34,31 @@ bool Control::operatorEdit(const std::string&) {
 }
 
 void Control::setEnabled(bool on) {
-  if (on == enabled_) return;
-  enabled_ = on;
-  changed();
+  change(enabled_, on);
 }
 
 void Control::setVisible(bool on) {
-  if (on == visible_) return;
-  visible_ = on;
-  changed();
+  change(visible_, on);
 }
 
 void Control::setBackColor(Colour c) {
-  if (c == backColor_) return;
-  backColor_ = c;
-  changed();
+  change(backColor_, c);
 }
 
 void Control::setForeColor(Colour c) {
-  if (c == foreColor_) return;
-  foreColor_ = c;
-  changed();
+  change(foreColor_, c);
 }
 
 void Control::setToolTip(std::string t) {
-  if (t == toolTip_) return;
-  toolTip_ = std::move(t);
-  changed();
+  change(toolTip_, std::move(t));
 }
 
 void Control::setContainer(std::string c) {
-  if (c == container_) return;
-  container_ = std::move(c);
-  changed();
+  change(container_, std::move(c));
 }
 
 void Control::setGeometry(Rect r) {
-  if (r == geometry_) return;
-  geometry_ = r;
-  changed();
+  change(geometry_, r);
 }
 
 TextBox::TextBox(Window& window, std::string name, std::string text)
@@ -123,9 +109,7 @@ Label::Label(Window& window, std::string name, std::string caption, ControlKind 
     : Control(window, std::move(name), kind), caption_(std::move(caption)) {}
 
 void Label::setCaption(const std::string& caption) {
-  if (caption == caption_) return;
-  caption_ = caption;
-  changed();
+  change(caption_, caption);
 }
 
 std::optional<std::string> Label::property(const std::string& name) const {
@@ -137,9 +121,7 @@ CommandButton::CommandButton(Window& window, std::string name, std::string capti
     : Control(window, std::move(name), ControlKind::Button), caption_(std::move(caption)) {}
 
 void CommandButton::setCaption(const std::string& caption) {
-  if (caption == caption_) return;
-  caption_ = caption;
-  changed();
+  change(caption_, caption);
 }
 
 std::optional<std::string> CommandButton::property(const std::string& name) const {

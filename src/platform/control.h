@@ -73,6 +73,13 @@ class Control {
   void changed() const {
     if (observer_) observer_(*this);
   }
+  // Sets `field` to `value` and tells the view, when that changes anything.
+  template <typename T>
+  void change(T& field, T value) {
+    if (field == value) return;
+    field = std::move(value);
+    changed();
+  }
 
  private:
   Window& window_;

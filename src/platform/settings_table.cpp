@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/vb_text.h"
+
 namespace qm {
 namespace {
 
@@ -49,12 +51,8 @@ std::string takes(const SettingKey& key) {
     case SettingKind::Whole:
     case SettingKind::Number:
       return settingNumber(key.min) + " to " + settingNumber(key.max) + (key.unit.empty() ? "" : " " + key.unit);
-    case SettingKind::Choice: {
-      std::string list;
-      for (std::size_t i = 0; i < key.choices.size(); ++i)
-        list += (i == 0 ? "" : i + 1 == key.choices.size() ? " or " : ", ") + key.choices[i];
-      return list;
-    }
+    case SettingKind::Choice:
+      return orList(key.choices);
     case SettingKind::Text:
     case SettingKind::List:
       return "";

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qm {
 
@@ -30,5 +31,10 @@ std::string lastCharacters(std::string_view text, std::size_t count);
 bool startsWith(std::string_view text, std::string_view prefix);
 bool endsWith(std::string_view text, std::string_view suffix);
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
+// The text with its ASCII letters in lower or upper case.
+std::string asciiLower(std::string_view text);
+std::string asciiUpper(std::string_view text);
+// The items as a sentence lists them: "a", "a or b", "a, b or c".
+std::string orList(const std::vector<std::string>& items);
 
 }  // namespace qm

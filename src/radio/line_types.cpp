@@ -1,30 +1,13 @@
 #include "radio/line_types.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "platform/vb_text.h"
 
 namespace qm::radio {
 namespace {
 
 using Shape = LineType::Shape;
-
-std::string upper(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
-  return text;
-}
-
-std::string lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  return text;
-}
-
-// "a, b, c or d"
-std::string list(const std::vector<std::string>& items) {
-  std::string text;
-  for (std::size_t i = 0; i < items.size(); ++i)
-    text += (i == 0 ? "" : i + 1 == items.size() ? " or " : ", ") + items[i];
-  return text;
-}
 
 bool serves(const LineType& type, LineUse use) {
   return use == LineUse::Ptt ? type.ptt : type.squelch;
@@ -35,7 +18,7 @@ std::string kinds(LineUse use) {
   std::vector<std::string> names;
   for (const LineType& type : lineTypes())
     if (serves(type, use)) names.emplace_back(type.syntax);
-  return list(names);
+  return orList(names);
 }
 
 }  // namespace
@@ -99,7 +82,7 @@ std::optional<LineSpec> parseLineSpec(const std::string& text, LineUse use, std:
   LineSpec wiring;
   wiring.text = text;
   const std::size_t colon = text.find(':');
-  wiring.kind = lower(text.substr(0, colon));
+  wiring.kind = asciiLower(text.substr(0, colon));
   const LineType* type = findLineType(wiring.kind);
   if (colon == std::string::npos) {
     if (type != nullptr && type->shape == Shape::Word && serves(*type, use)) return wiring;
@@ -137,11 +120,11 @@ std::optional<LineSpec> parseLineSpec(const std::string& text, LineUse use, std:
     return std::nullopt;
   }
   if (chip) return wiring;  // an offset or a name, checked against the chip when opened
-  wiring.pin = upper(wiring.pin);
+  wiring.pin = asciiUpper(wiring.pin);
   const auto& pins = ptt ? type->outputs : type->inputs;
   if (std::find(pins.begin(), pins.end(), wiring.pin) == pins.end()) {
     error = "\"" + text + "\": " + wiring.pin + " is no " + (ptt ? "output" : "input") + " pin of " +
-            std::string(type->pinsOf) + ": use " + list({pins.begin(), pins.end()}) + " (! before it inverts)";
+            std::string(type->pinsOf) + ": use " + orList({pins.begin(), pins.end()}) + " (! before it inverts)";
     return std::nullopt;
   }
   return wiring;
