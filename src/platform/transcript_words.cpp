@@ -5,25 +5,16 @@ namespace qm {
 std::string quote(const std::string& text) {
   std::string out = "\"";
   for (char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        out += c;
-    }
+    const char* escape = c == '"'    ? "\\\""
+                         : c == '\\' ? "\\\\"
+                         : c == '\r' ? "\\r"
+                         : c == '\n' ? "\\n"
+                         : c == '\t' ? "\\t"
+                                     : nullptr;
+    if (escape != nullptr)
+      out += escape;
+    else
+      out += c;
   }
   return out + "\"";
 }

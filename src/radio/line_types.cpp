@@ -24,49 +24,18 @@ std::string kinds(LineUse use) {
 }  // namespace
 
 const std::vector<LineType>& lineTypes() {
+  using Pins = std::vector<std::string_view>;
+  static const Pins serialOut{"RTS", "DTR"}, serialIn{"DCD", "CTS", "DSR", "RI"};
+  static const Pins cm108Out{"GPIO1", "GPIO2", "GPIO3", "GPIO4"}, cm108In{"VOL_UP", "VOL_DN", "MUTE_PLAY", "MUTE_REC"};
+  // name, syntax, shape, PTT, squelch, output pins, input pins, whose pins, what --check says
   static const std::vector<LineType> types{
-      {.name = "none",
-       .syntax = "none",
-       .shape = Shape::Word,
-       .ptt = true,
-       .squelch = false,
-       .checkNote = "none (the radio keys itself on its audio)"},
-      {.name = "vox",
-       .syntax = "vox",
-       .shape = Shape::Word,
-       .ptt = false,
-       .squelch = true,
-       .checkNote = "carrier from the receive audio (vox)"},
-      {.name = "serial",
-       .syntax = "serial:DEVICE:PIN",
-       .shape = Shape::DevicePin,
-       .ptt = true,
-       .squelch = true,
-       .outputs = {"RTS", "DTR"},
-       .inputs = {"DCD", "CTS", "DSR", "RI"},
-       .pinsOf = "a serial port",
-       .checkNote = " is there"},
-      {.name = "cm108",
-       .syntax = "cm108:DEVICE:PIN",
-       .shape = Shape::DevicePin,
-       .ptt = true,
-       .squelch = true,
-       .outputs = {"GPIO1", "GPIO2", "GPIO3", "GPIO4"},
-       .inputs = {"VOL_UP", "VOL_DN", "MUTE_PLAY", "MUTE_REC"},
-       .pinsOf = "a CM108 sound interface",
-       .checkNote = " is there"},
-      {.name = "gpio",
-       .syntax = "gpio:CHIP:LINE",
-       .shape = Shape::ChipLine,
-       .ptt = true,
-       .squelch = true,
-       .checkNote = " is there"},
-      {.name = "pty",
-       .syntax = "pty:PATH",
-       .shape = Shape::Path,
-       .ptt = true,
-       .squelch = true,
-       .checkNote = " (made at start)"},
+      {"none", "none", Shape::Word, true, false, {}, {}, "", "none (the radio keys itself on its audio)"},
+      {"vox", "vox", Shape::Word, false, true, {}, {}, "", "carrier from the receive audio (vox)"},
+      {"serial", "serial:DEVICE:PIN", Shape::DevicePin, true, true, serialOut, serialIn, "a serial port", " is there"},
+      {"cm108", "cm108:DEVICE:PIN", Shape::DevicePin, true, true, cm108Out, cm108In, "a CM108 sound interface",
+       " is there"},
+      {"gpio", "gpio:CHIP:LINE", Shape::ChipLine, true, true, {}, {}, "", " is there"},
+      {"pty", "pty:PATH", Shape::Path, true, true, {}, {}, "", " (made at start)"},
   };
   return types;
 }
