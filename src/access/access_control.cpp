@@ -312,7 +312,7 @@ void AccessControl::callPlaced(const std::string& target) {
 void AccessControl::callDuration(const std::string& callId, long seconds) {
   if (!configured() || settings_.longestCallMinutes <= 0 || currentCallExempt_ || callId == endedCallId_) return;
   int minutes = settings_.longestCallMinutes;
-  if (seconds < minutes * 60L) return;
+  if (seconds < minutes * 60L) return warnBeforeEnd(callId, minutes * 60L - seconds);
   endedCallId_ = callId;
   // Not from inside call tracking: the hang-up's own echo is tracked too.
   std::weak_ptr<bool> alive = alive_;
@@ -324,6 +324,34 @@ void AccessControl::callDuration(const std::string& callId, long seconds) {
     log("Call ended -- " + currentTarget_ + " -- the longest call is " + std::to_string(minutes) +
         (minutes == 1 ? " minute" : " minutes"));
     announce(program_, phrase(program_, kLongestCallPhrase));
+  });
+}
+
+// Each mark once per call, the nearest one passed when reports were missed; a call that is over (a late answer to GET
+// CALL n DURATION, a hang-up before the warning's turn) is warned no more.
+void AccessControl::warnBeforeEnd(const std::string& callId, long secondsLeft) {
+  if (program_.main().callUp != callId) return;
+  if (callId != warnedCallId_) {
+    warnedCallId_ = callId;
+    lastWarning_ = 0;
+  }
+  long mark = 0;
+  for (long m : {10L, 20L, 30L}) {
+    if (secondsLeft <= m) {
+      mark = m;
+      break;
+    }
+  }
+  if (mark == 0 || (lastWarning_ != 0 && mark >= lastWarning_)) return;
+  lastWarning_ = mark;
+  // Not from inside call tracking, as the end.
+  std::weak_ptr<bool> alive = alive_;
+  program_.backends().scheduler.post([this, alive, callId, mark] {
+    if (alive.expired() || program_.main().callUp != callId) return;
+    const auto& toCall = program_.backends().speechToCall;
+    if (toCall) toCall(true);
+    announce(program_, std::to_string(mark) + " " + phrase(program_, kSecondsLeftPhrase));
+    if (toCall) toCall(false);
   });
 }
 

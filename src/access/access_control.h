@@ -22,7 +22,7 @@ class SwitchOnCodes;
 class AccessControl {
  public:
   // Phrase boxes of the announcement window spoken here.
-  static constexpr int kRefusedPhrase = 18, kLimitPhrase = 19, kLongestCallPhrase = 20;
+  static constexpr int kRefusedPhrase = 18, kLimitPhrase = 19, kLongestCallPhrase = 20, kSecondsLeftPhrase = 27;
 
   explicit AccessControl(Program& program);
   ~AccessControl();
@@ -46,7 +46,8 @@ class AccessControl {
   bool permitCallBox(const std::string& command);
   // A "CALL " command reached the telephone (whatever sent it): counted against the hourly limit unless exempt.
   void callPlaced(const std::string& target);
-  // Call tracking saw a duration report of call `callId`: past the longest call it is ended and that is announced.
+  // Call tracking saw a duration report of call `callId`: 30, 20 and 10 seconds before the longest call it is warned
+  // (on the air and on the phone), past it it is ended and that is announced.
   void callDuration(const std::string& callId, long seconds);
 
   // With one-time codes on: whether `digits` switches control on. `prefix` is the switch-on code; a string that is
@@ -63,6 +64,7 @@ class AccessControl {
   Verdict judge(const std::string& target, bool trusted);
   // What the telephone will dial for `target`: the form the rules judge.
   std::string dialled(const std::string& target) const;
+  void warnBeforeEnd(const std::string& callId, long secondsLeft);
   std::string named(const std::string& target) const;
   void refresh();
   void readyCodes();
@@ -94,6 +96,8 @@ class AccessControl {
   bool currentCallExempt_ = false;
   std::string currentTarget_;
   std::string endedCallId_;      // the call the longest-call limit has already ended
+  std::string warnedCallId_;     // the call the warnings before that limit follow
+  long lastWarning_ = 0;         // the seconds left told it last (30, 20, 10); 0: none yet
   std::shared_ptr<bool> alive_;  // posted messages check it: they may outlive this object
   bool stateRestored_ = false;
   bool stateSaveFailed_ = false;  // told once

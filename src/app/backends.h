@@ -48,6 +48,9 @@ struct Backends {
   // or keys anything: a real node opens and checks its lines and audio here, and ends the program when it cannot.
   // Unset: the node needs no start (the simulated node).
   std::function<void()> startNode = nullptr;
+  // While set true, what the voice speaks goes to the phone call as well as on the air (the radio node's call audio);
+  // unset: the far end hears the receiver only.
+  std::function<void(bool)> speechToCall = nullptr;
   // The telephone's dial plan, so that the dial rules judge the number it will dial; null when it rewrites nothing.
   const DialPlan* dialPlan = nullptr;
   // Where the usage report goes ("http://HOST[:PORT]/PATH"); empty for the built-in default.

@@ -11,6 +11,7 @@
 #include "echolink_net/echolink_net_settings.h"
 #include "echolink_net/echolink_settings_window.h"
 #include "echolink_net/network_link.h"
+#include "history/history_log.h"
 #include "launch/launch.h"
 #include "radio/jack_server_process.h"
 #include "radio/lines.h"
@@ -129,6 +130,10 @@ void installRadioNode(Session& session, AirRecording* air) {
   if (!node) return;
   node->echo = [&session](const std::string& line) { session.transcript.input(line); };
   node->onProblem = reportProblem;
+  session.backends.speechToCall = [node](bool on) { node->setSpeechToCall(on); };
+  node->onHistory = [&session](const std::string& line) {
+    if (session.started()) session.program().historyLog().append(line);
+  };
   node->onStopSignal = [] { noteStopRequested(); };
   node->air = air;
   session.addExtension(std::make_unique<RadioExtension>(session, *node));

@@ -30,6 +30,7 @@ void CallAudio::setLinked(bool linked) {
   linked_ = linked;
   if (!linked) {
     queue_.clear();
+    speech_.clear();
     // A VOX left on by the last call's words must not key the transmitter for the next.
     vox_ = Vox(sampleRate_, settings_.vox);
     rxLevel_ = txLevel_ = -120;
@@ -45,13 +46,23 @@ void CallAudio::trimToPreroll() {
   if (queue_.size() > preroll_) queue_.erase(queue_.begin(), queue_.end() - static_cast<long>(preroll_));
 }
 
+void CallAudio::speak(const std::vector<float>& audio) {
+  if (linked_) speech_.insert(speech_.end(), audio.begin(), audio.end());
+}
+
 void CallAudio::fromRadio(const float* in, float* out, std::size_t count, bool carrier) {
-  if (!linked_ || muted_ || !carrier) {
+  const bool passes = linked_ && !muted_ && carrier;
+  const std::size_t spoken = std::min(count, speech_.size());
+  if (!passes && spoken == 0) {
     std::fill_n(out, count, 0.0f);
     txLevel_ = -120;
     return;
   }
-  for (std::size_t i = 0; i < count; ++i) out[i] = std::clamp(in[i] * txGain_, -1.0f, 1.0f);
+  for (std::size_t i = 0; i < count; ++i) {
+    const float radio = passes ? in[i] * txGain_ : 0.0f;
+    out[i] = std::clamp(radio + (i < spoken ? speech_[i] : 0.0f), -1.0f, 1.0f);
+  }
+  speech_.erase(speech_.begin(), speech_.begin() + static_cast<long>(spoken));
   txLevel_ = levelDbfs(out, count);
 }
 

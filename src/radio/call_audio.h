@@ -4,6 +4,8 @@
 // blocks of samples.
 //   - radio -> call: the receive audio, DTMF already cut out, goes to the far end only while the carrier is present,
 //     a call is linked and the path is not muted (the program's "SET MUTE ON");
+//   - the program's speech that the far end must hear too (the warnings before the call's time limit) is mixed into
+//     what it hears, carrier or not, muted or not;
 //   - call -> radio: the far end's audio, at CallRxGain, is queued for radio_out; it keys the transmitter while a VOX
 //     on it is on, or for the whole call (CallPtt=call). Under the program's speech and Morse it is ducked by
 //     CallDuck, never mixed at full level. While the transmitter is released only the last few milliseconds are
@@ -12,6 +14,7 @@
 // called one station, not a worldwide network.
 #include <cstddef>
 #include <deque>
+#include <vector>
 
 #include "radio/tx_audio.h"
 #include "radio/vox.h"
@@ -38,6 +41,8 @@ class CallAudio {
 
   // The radio's receive audio -> what the far end hears, `count` samples into `out` (silence unless it may pass).
   void fromRadio(const float* in, float* out, std::size_t count, bool carrier);
+  // Speech at the node's rate for the far end as well as the air: mixed into what fromRadio gives next.
+  void speak(const std::vector<float>& audio);
   // The far end's audio: feeds the VOX and is queued for the air.
   void fromCall(const float* in, std::size_t count);
 
@@ -68,6 +73,7 @@ class CallAudio {
   std::size_t preroll_;
   bool linked_ = false, muted_ = false, keyed_ = false;
   std::deque<float> queue_;
+  std::deque<float> speech_;  // for the far end
   double rxLevel_ = -120, txLevel_ = -120;
 };
 

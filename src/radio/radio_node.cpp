@@ -22,6 +22,7 @@
 #include "platform/scheduler.h"
 #include "platform/transcript_words.h"
 #include "radio/call_audio.h"
+#include "radio/carrier_timeout.h"
 #include "radio/dtmf_collector.h"
 #include "radio/dtmf_decoder.h"
 #include "radio/dtmf_mute.h"
@@ -69,6 +70,7 @@ struct RadioNode::Loop : NetworkHost {
   explicit Loop(RadioNode& n)
       : node(n),
         collector(std::chrono::seconds(n.settings_.dtmfTimeoutSeconds)),
+        rxTimeout(std::chrono::seconds(n.settings_.rxLimitSeconds)),
         transmitter({milliseconds(n.settings_.txTailMs), std::chrono::seconds(n.settings_.txLimitSeconds)}) {}
 
   RadioNode& node;
@@ -81,9 +83,11 @@ struct RadioNode::Loop : NetworkHost {
   std::unique_ptr<DtmfMute> dtmfMute;  // the receive audio that goes on (call, network), DTMF cut out
   std::unique_ptr<CallAudio> call;     // the phone call's audio
   bool callMuted = false;              // the program's "SET MUTE ON"
+  bool speechToCall = false;           // the program's speech goes to the call too
   Clock::time_point programUntil{};    // when the program's audio queued at JACK has gone out
   std::vector<float> callScratch = std::vector<float>(4096);
   DtmfCollector collector;
+  CarrierTimeout rxTimeout;  // RxLimit: a carrier held too long no longer counts
   Transmitter transmitter;
   Async::Application* app = nullptr;
   Async::Timer* retry = nullptr;
@@ -245,13 +249,39 @@ struct RadioNode::Loop : NetworkHost {
   }
 
   void heardDigit(char digit) {
+    if (rxTimeout.cut()) return;  // a receiver that sticks sends no commands
     collector.digit(digit, Clock::now());
     node.toProgram([n = &node, digit] {
       if (n->onDigit) n->onDigit(digit);
     });
   }
 
-  void carrierFromRadio(bool on) {
+  // The carrier as the squelch line or the VOX sees it, on each change and at each turn of the loop; past RxLimit it
+  // counts as gone until it drops.
+  void carrierFromRadio(bool heard) {
+    switch (rxTimeout.update(heard, Clock::now())) {
+      case CarrierTimeout::Change::Cut:
+        tell("the receiver's carrier has been held for RxLimit (" + std::to_string(node.settings_.rxLimitSeconds) +
+             " s) and counts as gone: its audio no longer reaches the stations and the call until it drops");
+        break;
+      case CarrierTimeout::Change::Dropped:
+        tell("the receiver's carrier held past RxLimit has dropped; the receiver counts again");
+        break;
+      case CarrierTimeout::Change::None:
+        break;
+    }
+    passCarrier(rxTimeout.carrier());
+  }
+
+  // The problem line and the history log.
+  void tell(const std::string& text) {
+    problem(text);
+    node.toProgram([n = &node, text] {
+      if (n->onHistory) n->onHistory(text);
+    });
+  }
+
+  void passCarrier(bool on) {
     if (on == node.carrier_.load() && on == collector.carrierUp()) return;
     // The last tones may still wait in the ring: they belong to this carrier.
     if (!on && !vox) receive();
@@ -497,6 +527,7 @@ struct RadioNode::Loop : NetworkHost {
     receive();
     serviceNetwork();
     if (squelch && squelch->fd() < 0) readSquelch();
+    if (rxTimeout.carrier()) carrierFromRadio(true);  // RxLimit runs out while nothing changes
     if (auto digits = collector.poll(Clock::now())) raiseDigits(*digits);
     server.drain();
     serviceTransmitter();
@@ -791,11 +822,16 @@ void RadioNode::setCallMuted(bool muted) {
   });
 }
 
+void RadioNode::setSpeechToCall(bool on) {
+  command([this, on] { loop_->speechToCall = on; });
+}
+
 void RadioNode::transmitSpeech(const std::vector<std::int16_t>& samples, int sampleRate) {
   command([this, samples, sampleRate] {
     Loop& l = *loop_;
     if (!l.jack.isOpen()) return;
     auto audio = prepareSpeech(samples, sampleRate, l.jack.sampleRate(), settings_.speechLevelDbfs);
+    if (l.speechToCall && l.call) l.call->speak(audio);
     l.pending.insert(l.pending.end(), audio.begin(), audio.end());
     l.serviceTransmitter();
   });

@@ -64,6 +64,8 @@ class RadioNode : public InjectableNode {
   // Told on the program's thread. Set before start.
   std::function<void(const std::string& commandLine)> echo;  // each event raised, as the scenario input it equals
   std::function<void(const std::string& problem)> onProblem;
+  // A line for the history log (the receiver's time-out).
+  std::function<void(const std::string& line)> onHistory;
   std::function<void(char digit)> onDigit;  // each digit as it is decoded (the live view)
   AirRecording* air = nullptr;              // what goes out on radio_out is appended here
   // SIGTERM, SIGINT and SIGHUP are caught on the node's thread: the transmitter is released at once and Closing is
@@ -98,6 +100,8 @@ class RadioNode : public InjectableNode {
 
   // Speech for the transmitter, from the program's thread: queued at SpeechLevel and sent after TxDelay.
   void transmitSpeech(const std::vector<std::int16_t>& samples, int sampleRate);
+  // While on, that speech also goes to the phone call's far end (queued in order with the speech). Any thread.
+  void setSpeechToCall(bool on);
 
   // Live state, readable from any thread.
   double receiveLevelDbfs() const { return rxLevel_.load(); }

@@ -101,6 +101,13 @@ const BoundSettings<S>& bound() {
             .max = 3600,
             .unit = "seconds",
             .help = "the longest the node keeps the transmitter keyed in one go, whatever asks; 0: no limit"}},
+          {&S::rxLimitSeconds,
+           {.name = "RxLimit",
+            .kind = K::Whole,
+            .max = 3600,
+            .unit = "seconds",
+            .help = "a carrier held longer than this (a squelch stuck open, a radio left transmitting) counts as gone "
+                    "until it drops: its audio stops reaching the stations and the call; 0: no limit"}},
           {&S::txDelayMs,
            {.name = "TxDelay",
             .kind = K::Whole,

@@ -23,6 +23,7 @@ struct RadioSettings {
   std::string squelch = "vox";
   std::string ptt = "none";
   int txLimitSeconds = 300;
+  int rxLimitSeconds = 180;
   int txDelayMs = 150;
   int txTailMs = 100;
   double voxThresholdDbfs = -40;

@@ -13,8 +13,9 @@ constexpr TableSettingsWindow::Place kFields[] = {
     {"Squelch", "Squelch", "fraRadio", 1},
     {"Ptt", "PTT", "fraRadio", 2},
     {"TxLimit", "TX limit (s)", "fraRadio", 3},
-    {"TxDelay", "TX delay (ms)", "fraRadio", 4},
-    {"TxTail", "TX tail (ms)", "fraRadio", 5},
+    {"RxLimit", "RX limit (s)", "fraRadio", 4},
+    {"TxDelay", "TX delay (ms)", "fraRadio", 5},
+    {"TxTail", "TX tail (ms)", "fraRadio", 6},
     {"JackServer", "JACK server", "fraJack", 0},
     {"CapturePort", "From the radio", "fraJack", 1},
     {"PlaybackPort", "To the radio", "fraJack", 2},
@@ -53,7 +54,7 @@ RadioSettingsWindow::RadioSettingsWindow(Program& program)
     frame.setGeometry({left, top, kFrameWidth, 300 + rows * kRow + 60});
     top += 300 + rows * kRow + 60 + 120;
   };
-  place(fraRadio, 6, 120, leftTop);
+  place(fraRadio, 7, 120, leftTop);
   place(fraJack, 3, 120, leftTop);
   place(fraVox, 3, 120, leftTop);
   place(fraAir, 4, 120, leftTop);

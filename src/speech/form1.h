@@ -93,6 +93,9 @@ class Form1 : public Window {
   TextBox Text25{*this, "Text25"};
   Label Label26{*this, "Label26"};
   TextBox Text26{*this, "Text26"};
+  // Spoken before the longest-call limit ends a call, after the seconds left: "30 seconds left".
+  Label Label27{*this, "Label27"};
+  TextBox Text27{*this, "Text27"};
   CommandButton Command2{*this, "Command2", "Save Data"};
   CommandButton Command1{*this, "Command1", "Hide"};
 
@@ -108,8 +111,8 @@ class Form1 : public Window {
   EchoLinkApp& app();
 
   Program& program_;
-  std::array<TextBox*, 26> phrases_;
-  std::array<Label*, 26> labels_;
+  std::array<TextBox*, 27> phrases_;
+  std::array<Label*, 27> labels_;
   Voice* voice_ = nullptr;
   std::unique_ptr<EchoLinkApp> EchoLink;
 };

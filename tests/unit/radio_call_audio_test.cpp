@@ -72,6 +72,30 @@ TEST(CallAudio, RadioReachesTheCallOnlyWithCarrierLinkedAndUnmuted) {
   EXPECT_GT(peak(out), 0.1f) << "unmuted again";
 }
 
+TEST(CallAudio, SpeechForTheCallReachesItWithoutCarrierAndOnlyWhileLinked) {
+  CallAudio call(kRate, CallAudioSettings{});
+  auto in = tone(20);
+  std::vector<float> out(in.size(), 1.0f);
+  call.speak(tone(10, 0.3));
+  call.fromRadio(in.data(), out.data(), in.size(), false);
+  EXPECT_EQ(peak(out), 0.0f) << "no call linked: nothing kept for later";
+
+  call.setLinked(true);
+  call.setMuted(true);
+  call.speak(tone(10, 0.3));
+  call.fromRadio(in.data(), out.data(), in.size(), false);
+  EXPECT_NEAR(peak({out.begin(), out.begin() + kRate / 100}), 0.3f, 0.01f) << "the speech, with no carrier, muted";
+  EXPECT_EQ(peak({out.begin() + kRate / 100, out.end()}), 0.0f) << "and only the speech";
+  call.fromRadio(in.data(), out.data(), in.size(), false);
+  EXPECT_EQ(peak(out), 0.0f) << "said once";
+
+  call.speak(tone(10, 0.3));
+  call.setLinked(false);
+  call.setLinked(true);
+  call.fromRadio(in.data(), out.data(), in.size(), false);
+  EXPECT_EQ(peak(out), 0.0f) << "an ended call's speech is not heard by the next";
+}
+
 TEST(CallAudio, FarEndKeysWhileItTalksPlusTheHang) {
   CallAudio call(kRate, CallAudioSettings{false, {-45, 20, 300}, 0, 0, -20});
   call.setLinked(true);

@@ -1,6 +1,8 @@
-// The radio node's timing rules without hardware: how DTMF digits become strings, and when the transmitter is keyed.
+// The radio node's timing rules without hardware: how DTMF digits become strings, when the transmitter is keyed, and
+// when a carrier held too long stops counting.
 #include <gtest/gtest.h>
 
+#include "radio/carrier_timeout.h"
 #include "radio/dtmf_collector.h"
 #include "radio/transmitter.h"
 #include "radio/tx_audio.h"
@@ -114,6 +116,28 @@ TEST(Transmitter, ZeroLimitNeverReleases) {
   tx.update(true, false, t0);
   EXPECT_TRUE(tx.update(true, false, t0 + std::chrono::hours(10)).keyed);
   EXPECT_FALSE(tx.deadline());
+}
+
+TEST(CarrierTimeout, ACarrierHeldPastTheLimitCountsAsGoneUntilItDrops) {
+  CarrierTimeout t(seconds(180));
+  EXPECT_EQ(t.update(true, t0), CarrierTimeout::Change::None);
+  EXPECT_EQ(t.update(true, t0 + seconds(179)), CarrierTimeout::Change::None);
+  EXPECT_TRUE(t.carrier());
+  EXPECT_EQ(t.update(true, t0 + seconds(180)), CarrierTimeout::Change::Cut);
+  EXPECT_FALSE(t.carrier());
+  EXPECT_EQ(t.update(true, t0 + seconds(500)), CarrierTimeout::Change::None);  // told once
+  EXPECT_FALSE(t.carrier());
+  EXPECT_EQ(t.update(false, t0 + seconds(501)), CarrierTimeout::Change::Dropped);
+  // The next carrier counts again, with the whole limit of its own.
+  EXPECT_EQ(t.update(true, t0 + seconds(502)), CarrierTimeout::Change::None);
+  EXPECT_EQ(t.update(true, t0 + seconds(681)), CarrierTimeout::Change::None);
+  EXPECT_TRUE(t.carrier());
+  EXPECT_EQ(t.update(false, t0 + seconds(682)), CarrierTimeout::Change::None);
+  // Zero: no limit.
+  CarrierTimeout off(seconds(0));
+  off.update(true, t0);
+  EXPECT_EQ(off.update(true, t0 + std::chrono::hours(24)), CarrierTimeout::Change::None);
+  EXPECT_TRUE(off.carrier());
 }
 
 TEST(TransmitAudio, MorseKeepsTheGeneratorsTimingAtTheToneAndLevel) {
