@@ -1,6 +1,6 @@
 # The EchoLink side of the radio node's end-to-end tests, sourced after radio_rig.bash: the node on PTY lines as an
 # EchoLink node on 127.0.0.1 (ports $port_base and the next), and the stand-in directory on 127.0.0.1:5200.
-# Expects $quillmere and $eldir (the echolink_directory tool).
+# Expects $quillmere, $eldir (the echolink_directory tool) and, for the second station, $elpeer.
 port_base=5298
 
 # Waits up to $2 seconds for the extended regular expression $1 in file $3.
@@ -44,6 +44,19 @@ el_node_start() {
   exec {console}>"$work/console"
   rig_wait_node
   rig_peer_start "$work/out.wav"
+}
+
+# The second station, PE1ER on 127.0.0.2 (echolink_peer, $elpeer), logged in to the directory; its commands go to
+# descriptor $el, its answers to el_out.txt.
+el_station_start() {
+  mkfifo "$work/el_in"
+  "$elpeer" PE1ER 127.0.0.2 "$port_base" 127.0.0.1 peerpass <"$work/el_in" >"$work/el_out.txt" 2>"$work/el_err.txt" &
+  el_pid=$!
+  exec {el}>"$work/el_in"
+  trap 'kill $el_pid $dir_pid 2>/dev/null; rig_cleanup' EXIT
+  await '^ready' 10 "$work/el_out.txt"
+  echo login >&$el
+  await '^status ON' 10 "$work/el_out.txt"
 }
 
 # A radio user keys DTMF digits: the carrier up, the tones, the carrier down.

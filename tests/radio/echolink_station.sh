@@ -18,15 +18,7 @@ rig_start
 el_settings <<<"Location=Test hill"
 el_directory_start
 el_node_start
-mkfifo "$work/el_in"
-"$elpeer" PE1ER 127.0.0.2 "$port_base" 127.0.0.1 peerpass <"$work/el_in" >"$work/el_out.txt" 2>"$work/el_err.txt" &
-el_pid=$!
-exec {el}>"$work/el_in"
-trap 'kill $el_pid $dir_pid 2>/dev/null; rig_cleanup' EXIT
-
-await '^ready' 10 "$work/el_out.txt"
-echo login >&$el
-await '^status ON' 10 "$work/el_out.txt"
+el_station_start
 await 'Logged in to the EchoLink directory as N0QM-L' 10 "$work/stderr.txt"
 echo "connect 127.0.0.1" >&$el
 await '^connected' 15 "$work/el_out.txt"

@@ -17,14 +17,7 @@ el_settings </dev/null
 echo "RxLimit=2" >>"$work/home/quillmere_radio.ini"
 el_directory_start
 el_node_start
-mkfifo "$work/el_in"
-"$elpeer" PE1ER 127.0.0.2 "$port_base" 127.0.0.1 peerpass <"$work/el_in" >"$work/el_out.txt" 2>"$work/el_err.txt" &
-el_pid=$!
-exec {el}>"$work/el_in"
-trap 'kill $el_pid $dir_pid 2>/dev/null; rig_cleanup' EXIT
-await '^ready' 10 "$work/el_out.txt"
-echo login >&$el
-await '^status ON' 10 "$work/el_out.txt"
+el_station_start
 echo "connect 127.0.0.1" >&$el
 await '^connected' 15 "$work/el_out.txt"
 await '> connect PE1ER Peer 127\.0\.0\.2$' 10 "$work/transcript.txt"
