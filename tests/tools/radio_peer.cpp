@@ -1,7 +1,7 @@
 // radio_peer: a JACK client that stands in for the radio in tests and benchmarks. It plays into quillmere:radio_in
 // what it is told on standard input and records quillmere:radio_out into a WAV file.
 //
-//   radio_peer --record OUT.wav [--to PORT] [--from PORT] [--client NAME]
+//   radio_peer --record OUT.wav [--to PORT] [--from PORT] [--client NAME]   (--client quillmere-call: the call's far end)
 //
 // Commands, one a line on standard input; each answers one line on standard output once it is done:
 //   dtmf DIGITS [ON_MS OFF_MS [LEVEL_DBFS]]   DTMF tones (default 100 ms on, 100 ms off, -10 dBFS a tone) -> "played"
@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -149,7 +150,8 @@ void writeWav(const std::string& path, const std::vector<std::int16_t>& pcm, int
 
 bool connectWhenThere(const std::string& from, const std::string& to) {
   for (int i = 0; i < 200; ++i) {
-    if (jack_connect(client, from.c_str(), to.c_str()) == 0) return true;
+    // Already connected counts: the node links a client named as baresip's itself.
+    if (const int r = jack_connect(client, from.c_str(), to.c_str()); r == 0 || r == EEXIST) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   std::cerr << "radio_peer: cannot connect " << from << " to " << to << "\n";
