@@ -18,6 +18,9 @@ need() {
 rig_cleanup() {
   for pid in ${qm_pid:-} ${PEER_PID:-} ${cat_pid:-}; do kill "$pid" 2>/dev/null; done
   sleep 0.2
+  # The program's JACK client goes before the server (its network logs off within 3 s): a server stopped under a
+  # client may end without taking its name out of JACK's registry, and JACK keeps only a few names.
+  for _ in $(seq 60); do kill -0 "${qm_pid:-}" 2>/dev/null || break; sleep 0.1; done
   [ -n "${jack_pid:-}" ] && kill "$jack_pid" 2>/dev/null && wait "$jack_pid" 2>/dev/null
   if [ -n "${keep_work:-}" ]; then echo "the test's files are in $work" >&2; else rm -rf "$work"; fi
 }
