@@ -18,7 +18,6 @@ class CarrierTimeout {
   Change update(bool heard, Clock::time_point now);
   // The carrier that counts: the one heard, except once it has been held past the limit.
   bool carrier() const { return heard_ && !cut_; }
-  bool heard() const { return heard_; }
   bool cut() const { return cut_; }
 
  private:
