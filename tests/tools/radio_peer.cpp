@@ -1,7 +1,8 @@
 // radio_peer: a JACK client that stands in for the radio in tests and benchmarks. It plays into quillmere:radio_in
 // what it is told on standard input and records quillmere:radio_out into a WAV file.
 //
-//   radio_peer --record OUT.wav [--to PORT] [--from PORT] [--client NAME]   (--client quillmere-call: the call's far end)
+//   radio_peer --record OUT.wav [--to PORT] [--from PORT] [--client NAME]
+// (named quillmere-call, it is a phone call's far end: the node links it to call_in and call_out itself)
 //
 // Commands, one a line on standard input; each answers one line on standard output once it is done:
 //   dtmf DIGITS [ON_MS OFF_MS [LEVEL_DBFS]]   DTMF tones (default 100 ms on, 100 ms off, -10 dBFS a tone) -> "played"
@@ -17,8 +18,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
