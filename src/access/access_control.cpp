@@ -350,7 +350,9 @@ void AccessControl::warnBeforeEnd(const std::string& callId, long secondsLeft) {
     if (alive.expired() || program_.main().callUp != callId) return;
     const auto& toCall = program_.backends().speechToCall;
     if (toCall) toCall(true);
-    announce(program_, std::to_string(mark) + " " + phrase(program_, kSecondsLeftPhrase));
+    // In words: the speech says every digit 0 as "Zero", which would make "3 Zero seconds left" of 30.
+    const char* number = mark == 30 ? "Thirty" : mark == 20 ? "Twenty" : "Ten";
+    announce(program_, std::string(number) + " " + phrase(program_, kSecondsLeftPhrase));
     if (toCall) toCall(false);
   });
 }

@@ -93,7 +93,7 @@ class Form1 : public Window {
   TextBox Text25{*this, "Text25"};
   Label Label26{*this, "Label26"};
   TextBox Text26{*this, "Text26"};
-  // Spoken before the longest-call limit ends a call, after the seconds left: "30 seconds left".
+  // Spoken before the longest-call limit ends a call, after the seconds left in words: "Thirty seconds left".
   Label Label27{*this, "Label27"};
   TextBox Text27{*this, "Text27"};
   CommandButton Command2{*this, "Command2", "Save Data"};

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The warning before the longest call ends a call reaches the caller as well as the air: the radio node with the
 # simulated telephone, a JACK client standing in for baresip's (quillmere-call) recording what the far end hears. With
-# no carrier the far end hears nothing; "30 seconds left" is keyed on the air and heard by the far end.
+# no carrier the far end hears nothing; "Thirty seconds left" is keyed on the air and heard by the far end.
 #   call_warning.sh QUILLMERE RADIO_PEER TESTS_RADIO_DIR
 set -u
 quillmere=$1 peer=$2 here=$3
@@ -44,8 +44,8 @@ grep -q 'notify "CALL 1 STATUS INPROGRESS"' "$work/transcript.txt" || fail "the 
 sleep 1
 # Thirty seconds before the minute's end, told by the telephone as it tells each second.
 echo 'skype notify "CALL 1 DURATION 30"' >&$console
-for _ in $(seq 100); do grep -q 'say "3 Zero  seconds left"' "$work/transcript.txt" && break; sleep 0.1; done
-grep -q 'say "3 Zero  seconds left"' "$work/transcript.txt" || fail "no warning was spoken"
+for _ in $(seq 100); do grep -q 'say "Thirty seconds left"' "$work/transcript.txt" && break; sleep 0.1; done
+grep -q 'say "Thirty seconds left"' "$work/transcript.txt" || fail "no warning was spoken"
 for _ in $(seq 100); do sed -n '/seconds left/,$p' "$work/transcript.txt" | grep -q 'ptt off$' && break; sleep 0.1; done
 sleep 0.5
 keys=$(rig_ptt_log)
