@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian package into a throw-away Debian 12 root and tries it there: the dependencies resolve from the
-# Debian mirror, the package makes its user and folders, and quillmere --version, --screenshots and a headless start
-# as the user quillmere work; then the package is purged. Needs root (chroot) and apt's Debian mirror.
+# Debian mirror (without Recommends), the package makes its user and folders, and quillmere --version, --screenshots
+# and a headless start as the user quillmere work; the service's own command line, as its user, with the settings in
+# /etc/quillmere made as the README says, places a call through kamailio (digest authentication) to sipp, both on the
+# host's 127.0.0.1 (the root shares the network); then the package is purged. Needs root (chroot) and apt's Debian
+# mirror; the call needs kamailio and sipp on the host (without them it is skipped), and takes the lock
+# /tmp/quillmere-realtime.lock that tests with ports share (so do not run the script under it).
 #   scripts/package-root-test.sh [--files-only] [PACKAGE.deb]
 # The minimal root (debootstrap --variant=minbase bookworm) is built once and kept in $QUILLMERE_ROOT_CACHE
 # (default /var/tmp/quillmere-bookworm-base); each run works on a copy. With --files-only, or when no root can be
@@ -68,6 +72,89 @@ files_only_run() {
     check "apt knows the dependency $p" sh -c "apt-cache show '$p' >/dev/null 2>&1"
   done
   rm -rf "$dir"
+}
+
+# The service's command line (ExecStart of the packaged unit) as its user, with its environment, umask and folders, and
+# the settings in /etc/quillmere as an operator makes them: quillmere.ini chooses the backends (the simulated node, as
+# the root has no radio; the SIP telephone), quillmere_sip.ini holds the account. The call is asked for on the
+# headless console (standard input, which the unit leaves empty) as a radio user would: "*#" a number, then "A".
+call_through_kamailio() {
+  if ! command -v kamailio >/dev/null || ! command -v sipp >/dev/null; then
+    echo "skip the call through kamailio: kamailio or sipp is not installed here (scripts/install-deps.sh)"
+    return
+  fi
+  # shellcheck source=../tests/sip/kamailio.bash
+  . tests/sip/kamailio.bash
+  local registrar=5290 node=5291 far=5292 unit="$root/lib/systemd/system/quillmere.service"
+  local work="$root/tmp/call" command user env umask_value
+  mkdir -p "$work"
+  kamailio_config "$work/kamailio.cfg" "$registrar" "$far" || { echo "FAIL kamailio's modules not found"; failures=$((failures + 1)); return; }
+  command=$(sed -n 's/^ExecStart=//p' "$unit")
+  user=$(sed -n 's/^User=//p' "$unit")
+  env=$(sed -n 's/^Environment=//p' "$unit" | tr '\n' ' ')
+  umask_value=$(sed -n 's/^UMask=//p' "$unit")
+  echo "the service runs, as $user: $command"
+  # What systemd makes for the unit: its runtime and cache folders.
+  for dir in /run/quillmere /var/cache/quillmere; do
+    install -d -m 0750 "$root$dir"
+    chroot "$root" chown "$user:$user" "$dir"
+  done
+  in_root sh -c "cp /usr/share/doc/quillmere/examples/quillmere.ini /usr/share/doc/quillmere/examples/quillmere_sip.ini /etc/quillmere/"
+  sed -i 's/^Node=.*/Node=sim\r/; s/^Telephone=.*/Telephone=sip\r/' "$root/etc/quillmere/quillmere.ini"
+  grep -q '^Node=sim' "$root/etc/quillmere/quillmere.ini" || printf 'Node=sim\r\n' >>"$root/etc/quillmere/quillmere.ini"
+  grep -q '^Telephone=sip' "$root/etc/quillmere/quillmere.ini" || printf 'Telephone=sip\r\n' >>"$root/etc/quillmere/quillmere.ini"
+  printf '[SETTINGS]\r\nAccount=sip:alice@127.0.0.1:%s\r\nPassword=secret\r\nDialPattern=sip:{number}@127.0.0.1:%s\r\nAudioDriver=aubridge\r\nInputDevice=node\r\nOutputDevice=node\r\nListenAddress=127.0.0.1:%s\r\n' \
+    "$registrar" "$registrar" "$node" >"$root/etc/quillmere/quillmere_sip.ini"
+  chroot "$root" chown "$user:$user" /etc/quillmere/quillmere.ini /etc/quillmere/quillmere_sip.ini
+  chmod 600 "$root/etc/quillmere/quillmere_sip.ini"
+
+  exec 9>/tmp/quillmere-realtime.lock
+  flock 9
+  kamailio -f "$work/kamailio.cfg" -DD -E -Y "$work" -w "$work" >"$work/kamailio.log" 2>&1 &
+  local kamailio_pid=$!
+  (cd "$work" && exec sipp -i 127.0.0.1 -p "$far" -mp 9000 -cp 8292 -nostdin -timeout 60s -sn uas -m 1) \
+    >"$work/sipp.log" 2>&1 &
+  local sipp_pid=$!
+  mkfifo "$work/console"
+  chroot --userspec="$user:$user" "$root" sh -c "umask $umask_value; cd /var/lib/quillmere && exec env -i $env $command" \
+    <"$work/console" >"$work/transcript" 2>"$work/stderr" &
+  local node_pid=$!
+  exec 3>"$work/console"
+  local transcript="$work/transcript"
+  until_seen() {  # TEXT SECONDS
+    for ((i = 0; i < $2 * 10; i++)); do
+      grep -qF -- "$1" "$transcript" && return 0
+      kill -0 "$node_pid" 2>/dev/null || return 1
+      sleep 0.1
+    done
+    return 1
+  }
+  check "the service registers its SIP account with kamailio" until_seen "SIP account sip:alice@127.0.0.1:$registrar: registered" 15
+  # The start announcement has ended when the transmitter is released.
+  until_seen "ptt off" 20 || true
+  echo 'dtmf "*#5551234"' >&3
+  echo 'dtmf "A"' >&3
+  check "the call is answered through kamailio" until_seen 'notify "CALL 1 STATUS INPROGRESS"' 20
+  until_seen 'notify "CALL 1 DURATION 2"' 10 || true
+  echo 'dtmf "DD"' >&3
+  check "the call ends with the hang-up" until_seen 'notify "CALL 1 STATUS FINISHED"' 10
+  local sipp_status=0
+  for _ in $(seq 100); do kill -0 "$sipp_pid" 2>/dev/null || break; sleep 0.1; done
+  kill "$sipp_pid" 2>/dev/null || true
+  wait "$sipp_pid" || sipp_status=$?
+  check "sipp counts the call successful" test "$sipp_status" -eq 0
+  check "kamailio relayed the call once it carried the password" grep -q 'relaying a call from alice' "$work/kamailio.log"
+  check "the history log holds the call" grep -q '5551234' "$root/var/lib/quillmere/quillmere_history.log"
+  exec 3>&-
+  kill "$node_pid" "$kamailio_pid" 2>/dev/null || true
+  wait "$node_pid" "$kamailio_pid" 2>/dev/null || true
+  exec 9>&-
+  if [ "$failures" -ne 0 ]; then
+    echo "--- transcript"; tail -n 40 "$work/transcript"
+    echo "--- stderr"; tail -n 30 "$work/stderr"
+    echo "--- sipp"; tr -d '\033' <"$work/sipp.log" | tail -n 20
+    echo "--- kamailio"; tail -n 20 "$work/kamailio.log"
+  fi
 }
 
 finish() {
@@ -152,6 +239,7 @@ check "a headless start as quillmere announces and keys" sh -c "
     timeout -s KILL 5 quillmere --headless --node sim --no-report --voice estimate --home /etc/quillmere \
     --machine-dir /etc/quillmere </dev/null >'$root/tmp/transcript' 2>&1
   cat '$root/tmp/transcript'; grep -q ' ptt on$' '$root/tmp/transcript'"
+call_through_kamailio
 check "apt purges the package and its state" sh -c "
   chroot '$root' env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q quillmere >/dev/null &&
   [ ! -e '$root/var/lib/quillmere' ] && [ ! -e '$root/usr/bin/quillmere' ]"

@@ -173,6 +173,16 @@ const BoundSettings<S>& bound() {
             .kind = SettingKind::Choice,
             .choices = {"0", "1"},
             .help = "1 registers the account with the provider; 0 does not"}},
+          // A provider that restarts forgets its bindings and is not heard from until the next registration: this
+          // interval bounds that time (baresip renews at nine tenths of what the provider grants).
+          {&S::registerInterval,
+           {.name = "RegisterInterval",
+            .kind = SettingKind::Whole,
+            .min = 10,
+            .max = 86400,
+            .unit = "seconds",
+            .help = "how long a registration lasts before it is renewed; a provider that restarted and forgot it "
+                    "knows the node again within this time (the provider may grant a different one)"}},
           {&S::outbound,
            {.name = "Outbound",
             .help = "an outbound proxy, if the provider asks for one; empty: none",
@@ -323,7 +333,7 @@ std::string baresipAccountLine(const SipSettings& s) {
   if (!local && !s.password.empty()) a += ";auth_pass=" + s.password;
   if (!local && !s.outbound.empty()) a += ";outbound=\"" + s.outbound + "\"";
   a += ";answermode=manual";
-  a += ";regint=" + std::string(!local && s.registerAccount ? "3600" : "0");
+  a += ";regint=" + std::to_string(!local && s.registerAccount ? s.registerInterval : 0);
   if (!local) a += s.accountOptions;
   return a;
 }

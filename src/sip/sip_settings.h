@@ -22,6 +22,7 @@ struct SipSettings {
   std::string authUser;
   std::string password;
   bool registerAccount = true;
+  int registerInterval = 600;
   std::string outbound;
   std::string accountOptions;
   std::string dialPattern;

@@ -4,7 +4,8 @@
 #      at once as not registered and announced; the registrar starts: the registration is reported soon after;
 #   2. a fresh start: the registration is reported within 2 s;
 #   3. a wrong password: the refusal is reported within 5 s, naming the password;
-#   4. --check tries a real registration and says which of the three it is, in a few seconds.
+#   4. the registrar restarts and forgets the binding: the node registers again within its RegisterInterval;
+#   5. --check tries a real registration and says which of the three it is, in a few seconds.
 #
 #   registration.sh QUILLMERE
 # Exit status: 0 passed, 1 failed, 77 skipped (kamailio or baresip not installed).
@@ -13,8 +14,8 @@ quillmere=$1
 for tool in kamailio baresip; do
   command -v "$tool" >/dev/null 2>&1 || { echo "SKIPPED: $tool is not installed (scripts/install-deps.sh)"; exit 77; }
 done
-modules=$(dirname "$(find /usr/lib -name registrar.so -path '*kamailio*' 2>/dev/null | head -n 1)")
-[ -f "$modules/auth.so" ] || { echo "SKIPPED: kamailio's modules not found"; exit 77; }
+. "$(dirname "$0")/kamailio.bash"
+kamailio_modules >/dev/null || { echo "SKIPPED: kamailio's modules not found"; exit 77; }
 
 registrar=5090 sip=5091
 work=$(mktemp -d /tmp/quillmere-registration-XXXXXX)
@@ -55,7 +56,7 @@ seconds_within() {
   return 1
 }
 
-cat >"$work/kamailio.cfg" <<EOF
+kamailio_config "$work/kamailio.cfg" "$registrar"
 #!KAMAILIO
 debug=1
 log_stderror=yes
@@ -87,12 +88,13 @@ start_kamailio() {
   sleep 0.5
   kill -0 "$kamailio_pid" 2>/dev/null || fail "kamailio did not start"
 }
-start_quillmere() {  # PASSWORD
+start_quillmere() {  # PASSWORD [MORE SETTINGS LINES]
   rm -rf "$work/home"
   mkdir -p "$work/home"
   printf '[SETTINGS]\r\nCheck1=0\r\n' >"$work/home/quillmere.ini"
   printf '[SETTINGS]\r\nAccount=sip:alice@127.0.0.1:%s\r\nPassword=%s\r\nAudioDriver=aubridge\r\nInputDevice=q\r\nOutputDevice=q\r\nListenAddress=127.0.0.1:%s\r\n' \
     "$registrar" "$1" "$sip" >"$work/home/quillmere_sip.ini"
+  printf '%s' "${2:-}" >>"$work/home/quillmere_sip.ini"
   rm -f "$work/console"
   mkfifo "$work/console"
   "$quillmere" --headless --skype sip --voice estimate --no-report --home "$work/home" --machine-dir "$work/home" \
@@ -134,7 +136,23 @@ echo "wrong password reported after ${took} s"
 grep -qF "check the user name and the password" "$work/transcript" || fail "the refusal did not name the password"
 stop_quillmere
 
-# 4. --check, on the settings of each case.
+# 4. The registrar restarts, its bindings in memory gone: the renewal every RegisterInterval (10 s here) restores it.
+start_quillmere secret $'RegisterInterval=10\r\n'
+seconds_within "$work/transcript" "$account: registered" 2 >/dev/null || fail "registered not reported within 2 s"
+stop_kamailio
+before=$(grep -c "registered alice" "$work/kamailio.log")
+start_kamailio
+restarted=$(now)
+for ((i = 0; i < 300; i++)); do
+  [ "$(grep -c "registered alice" "$work/kamailio.log")" -gt "$before" ] && break
+  sleep 0.05
+done
+[ "$(grep -c "registered alice" "$work/kamailio.log")" -gt "$before" ] ||
+  fail "the node did not register again within 15 s of the registrar's restart"
+echo "registered again $(echo "$(now) - $restarted" | bc) s after the registrar restarted"
+stop_quillmere
+
+# 5. --check, on the settings of each case.
 check() {  # PASSWORD EXPECTED
   sed -i "s/^Password=.*\r\$/Password=$1\r/" "$work/home/quillmere_sip.ini"
   local start=$(now)

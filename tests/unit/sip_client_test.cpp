@@ -169,7 +169,7 @@ TEST_F(SipClient, BaresipStartsWithFilesOfItsOwnAndTheLinkAttachesOnceItIsReady)
   EXPECT_EQ(client_->agent().state(), BaresipAgent::State::Ready);
   EXPECT_EQ(io_->takeCommands(),
             std::vector<std::string>{
-                "uanew <sip:n0call@provider.example>;auth_pass=secret;answermode=manual;regint=3600 [register uanew]"});
+                "uanew <sip:n0call@provider.example>;auth_pass=secret;answermode=manual;regint=600 [register uanew]"});
   wait(1s);
   EXPECT_TRUE(panel().ends_with("<- SKYPE Control API Attach Success")) << panel();
   EXPECT_EQ(variable("SkypeApiHwnd"), std::to_string(client_->skype().apiWindow()));
@@ -532,7 +532,7 @@ TEST_F(SipClient, EveryChangeOfTheRegistrationIsReportedInWordsThatFitWhatHappen
       io_->takeCommands(),
       (std::vector<std::string>{
           "uadel sip:n0call@provider.example [register uadel]",
-          "uanew <sip:n0call@provider.example>;auth_pass=secret;answermode=manual;regint=3600 [register uanew]"}));
+          "uanew <sip:n0call@provider.example>;auth_pass=secret;answermode=manual;regint=600 [register uanew]"}));
   send("CALL 5551234");  // that attempt is on its way: no other
   EXPECT_TRUE(io_->takeCommands().empty());
   io_->deliver(registerEvent("REGISTER_OK", "200 OK"));

@@ -205,7 +205,8 @@ TEST(SipSettingsFile, AProviderAccountGoesIntoBaresipsFiles) {
       ProfileFile::parse("[SETTINGS]\r\nAccount=sip:4912345@sip.provider.example:5060\r\nAuthUser=4912345\r\n"
                          "Password=s3cr#t!\r\nOutbound=sip:proxy.provider.example;transport=tcp\r\n"
                          "AccountOptions=;transport=tcp\r\nAudioDriver=pulse\r\nInputDevice=radio_in\r\n"
-                         "OutputDevice=radio_out\r\nListenAddress=192.168.1.20:5060\r\nControlPort=4444\r\n"),
+                         "OutputDevice=radio_out\r\nListenAddress=192.168.1.20:5060\r\nControlPort=4444\r\n"
+                         "RegisterInterval=120\r\n"),
       "quillmere_sip.ini", problems);
   EXPECT_TRUE(problems.empty()) << problems.front();
   EXPECT_EQ(s.accountDomain(), "sip.provider.example");
@@ -214,7 +215,7 @@ TEST(SipSettingsFile, AProviderAccountGoesIntoBaresipsFiles) {
   EXPECT_EQ(baresipAccounts(s).find("4912345"), std::string::npos);
   EXPECT_EQ(baresipAccountLine(s),
             "<sip:4912345@sip.provider.example:5060>;auth_user=4912345;auth_pass=s3cr#t!"
-            ";outbound=\"sip:proxy.provider.example;transport=tcp\";answermode=manual;regint=3600;transport=tcp");
+            ";outbound=\"sip:proxy.provider.example;transport=tcp\";answermode=manual;regint=120;transport=tcp");
   std::string config = baresipConfig(s, 4444);
   for (const char* line :
        {"sip_listen      192.168.1.20:5060\n", "net_interface   192.168.1.20\n", "audio_player    pulse,radio_out\n",
