@@ -53,6 +53,7 @@ void SipClient::useJack(std::string client, std::function<int()> rate) {
 }
 
 void SipClient::programCreated(Program& program) {
+  skype_.open();
   program.addWindow("SipSettings", [this](Program& p) -> std::unique_ptr<Window> {
     auto window = std::make_unique<SipSettingsWindow>(p);
     window->Form_Load();

@@ -41,9 +41,14 @@ SipSkype::~SipSkype() {
   agent_.listener = {};
 }
 
+void SipSkype::open() {
+  if (!running()) openWindow("QuillmereSipClient");
+}
+
 void SipSkype::launch() {
-  if (running()) return;
-  openWindow("QuillmereSipClient");
+  if (launched_) return;
+  launched_ = true;
+  open();
   registration_.configure(agent_.settings());
   agent_.start();
 }

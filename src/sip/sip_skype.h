@@ -65,7 +65,11 @@ class SipSkype : public SkypeApiWindow {
 
   void setDialPlan(const DialPlan& plan) { dialPlan_ = plan; }
   const DialPlan& dialPlan() const { return dialPlan_; }
-  // The API window appears and the user agent starts.
+  // The API window appears, before the program's load: the load may run messages (a usage report's reply is read with
+  // the messages run meanwhile), and an attach asked for then must find the window. Until the user agent is ready
+  // it answers "not available", then success.
+  void open();
+  // The API window appears (when not yet open) and the user agent starts.
   void launch();
   // New settings: the dial plan applies at once; the user agent restarts when its files change (after the call).
   void applySettings(const SipSettings& settings);
@@ -140,6 +144,7 @@ class SipSkype : public SkypeApiWindow {
   HWND client_ = 0;                             // the window that discovered this client
   std::optional<LPARAM> toldClient_;            // the attach status it was last sent
   bool outageReported_ = false;                 // the operator has been told of the current outage
+  bool launched_ = false;                       // the user agent has been started once
   std::optional<SipSettings> pendingSettings_;  // waiting for the call to end
 
   std::vector<Call> calls_;
