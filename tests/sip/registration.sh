@@ -57,31 +57,6 @@ seconds_within() {
 }
 
 kamailio_config "$work/kamailio.cfg" "$registrar"
-#!KAMAILIO
-debug=1
-log_stderror=yes
-children=1
-listen=udp:127.0.0.1:$registrar
-mpath="$modules/"
-loadmodule "tm.so"
-loadmodule "sl.so"
-loadmodule "pv.so"
-loadmodule "auth.so"
-loadmodule "usrloc.so"
-loadmodule "registrar.so"
-loadmodule "textops.so"
-request_route {
-  if (is_method("REGISTER")) {
-    if (!pv_auth_check("\$fd", "secret", "0", "1")) {
-      auth_challenge("\$fd", "0");
-      exit;
-    }
-    save("location");
-    exit;
-  }
-  sl_send_reply("404", "Not here");
-}
-EOF
 start_kamailio() {
   kamailio -f "$work/kamailio.cfg" -DD -E -Y "$work" -w "$work" >>"$work/kamailio.log" 2>&1 &
   kamailio_pid=$!
