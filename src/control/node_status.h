@@ -19,7 +19,7 @@ struct NodeStatus {
 
   std::string callsign;
   bool ptt = false;
-  std::string pttBy;                // what keys it: "speech", "station", "node"; empty when released
+  std::string pttBy;                // what keys it: "speech", "morse", "station", "call", "node"; empty when released
   std::int64_t pttSinceMs = 0;      // when it was keyed (milliseconds since 1970); 0 when released
   std::int64_t transmitMsDone = 0;  // keyed time of the keyings that have ended
   bool carrier = false;
@@ -32,6 +32,13 @@ struct NodeStatus {
   std::string problem;    // the last problem the operator was told of
   std::map<std::string, std::uint64_t> callResults;  // calls that have ended, by result
   std::uint64_t dtmfStrings = 0;
+  // The four audio levels in whole dBFS (-120: silence), from a node that measures them.
+  struct Levels {
+    int radioIn = -120, radioOut = -120, callIn = -120, callOut = -120;
+    bool operator==(const Levels&) const = default;
+  };
+  std::optional<Levels> levels;
+  std::string registration;  // the SIP account's registration ("registered", "no answer" ...); empty without SIP
 
   bool operator==(const NodeStatus&) const = default;
 };

@@ -10,8 +10,8 @@
 namespace qm {
 
 const std::vector<std::string>& RemoteControl::commands() {
-  static const std::vector<std::string> names{"hangup",     "dtmf-control-on", "dtmf-control-off",
-                                              "inhibit-on", "inhibit-off",     "disconnect-all"};
+  static const std::vector<std::string> names{"hangup",      "dtmf-control-on", "dtmf-control-off", "inhibit-on",
+                                              "inhibit-off", "disconnect-all",  "disconnect",       "voice-test"};
   return names;
 }
 
@@ -24,11 +24,11 @@ void RemoteControl::log(const std::string& line) {
   program_.historyLog().append("Web: " + line);
 }
 
-bool RemoteControl::run(const std::string& command, const std::string& user) {
+bool RemoteControl::run(const std::string& command, const std::string& user, const std::string& station) {
   if (!known(command)) return false;
   frmMain& main = program_.main();
   // Logged first: a command that ends in an announcement is on record before the thread is held.
-  log(user + ": " + command);
+  log(user + ": " + command + (command == "disconnect" ? " " + station : ""));
   if (command == "hangup") {
     main.Command17.click();  // the main window's "Disconnect Call in Progress"
   } else if (command == "dtmf-control-on" || command == "dtmf-control-off") {
@@ -37,6 +37,10 @@ bool RemoteControl::run(const std::string& command, const std::string& user) {
     inhibit_.set(command == "inhibit-on");
   } else if (command == "disconnect-all") {
     if (disconnectAll) disconnectAll();
+  } else if (command == "disconnect") {
+    if (disconnectStation) disconnectStation(station);
+  } else if (command == "voice-test") {
+    main.Command1.click();  // the main window's "Voice Test"
   }
   return true;
 }

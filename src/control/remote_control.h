@@ -17,13 +17,15 @@ class RemoteControl {
   // The names of the commands, as the web page sends them.
   static const std::vector<std::string>& commands();
   static bool known(const std::string& command);
-  // Carries out `command` for `user`; false when the command is not known.
-  bool run(const std::string& command, const std::string& user);
+  // Carries out `command` for `user` (`station`: the one "disconnect" lets go); false when the command is not known.
+  bool run(const std::string& command, const std::string& user, const std::string& station = "");
   // Logs a line about the web page (a login, a refusal) in the history.
   void log(const std::string& line);
 
   // Lets every connected station go; set by whoever knows the node.
   std::function<void()> disconnectAll;
+  // Lets one connected station go.
+  std::function<void(const std::string& call)> disconnectStation;
 
  private:
   Program& program_;

@@ -72,7 +72,12 @@ void StatusPublisher::refresh() {
     s.pttSinceMs = 0;
   }
   // The program keys only to speak; the node keys by itself for a station talking, a call or its own Morse.
-  s.pttBy = !s.ptt ? "" : inhibit_.requested() ? "speech" : inhibit_.node().rx() ? "station" : "node";
+  const std::string nodeKeys = inhibit_.node().keyedBy();
+  s.pttBy = !s.ptt                 ? ""
+            : inhibit_.requested() ? "speech"
+            : !nodeKeys.empty()    ? nodeKeys
+            : inhibit_.node().rx() ? "station"
+                                   : "node";
   s.inhibit = inhibit_.on();
   s.dtmfControl = main.Check1.Value() == 1;
   s.timeoutCounter = main.Counter.Caption();
@@ -83,6 +88,8 @@ void StatusPublisher::refresh() {
     s.call = NodeStatus::Call{cut(calls.target(), 64), calls.state(), calls.seconds()};
   s.callResults = calls.results();
   if (directoryState) s.directory = cut(directoryState(), 100);
+  if (levels) s.levels = levels();
+  if (registration) s.registration = cut(registration(), 100);
   if (published_ && s == status_) return;
   status_ = std::move(s);
   published_ = true;

@@ -26,6 +26,9 @@ class StatusPublisher {
   void setProblem(const std::string& text);
   // The network's state (the directory), when the node has one.
   std::function<std::string()> directoryState;
+  // The four audio levels, when the node measures them; the SIP account's registration, when there is one.
+  std::function<NodeStatus::Levels()> levels;
+  std::function<std::string()> registration;
 
   const NodeStatus& last() const { return status_; }
 

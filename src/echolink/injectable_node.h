@@ -31,6 +31,10 @@ class InjectableNode : public EchoLinkNode {
   virtual void stationText(const std::string& text) = 0;
   virtual void closing() = 0;
 
+  // What keys the transmitter now, when the node knows: "morse", "station", "call", "speech"; empty when released or
+  // not known.
+  virtual std::string keyedBy() const { return ""; }
+
   // The transmitter inhibit (TransmitInhibit): while on, the node keys the transmitter for nothing of its own either.
   virtual void setTransmitInhibit(bool on) = 0;
 

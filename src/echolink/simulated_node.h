@@ -25,6 +25,7 @@ class SimulatedNode : public InjectableNode {
   void setCallsign(std::string c) override { callsign_ = std::move(c); }
   bool carrier() const override { return carrier_; }
   bool rx() const override { return rx_; }
+  std::string keyedBy() const override { return !pttState() ? "" : keyed_ ? "speech" : "station"; }
   bool keyed() const { return keyed_; }
   bool pttState() const override { return !inhibit_ && (keyed_ || rx_); }
   bool busyA() const override { return busyA_; }

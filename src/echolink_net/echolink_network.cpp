@@ -684,6 +684,15 @@ void EchoLinkNetwork::disconnectAll() {
   for (Station* s : v) s->qso->disconnect();
 }
 
+bool EchoLinkNetwork::disconnectStation(const std::string& call) {
+  for (Station* s : impl_->live()) {
+    if (s->state.call != call) continue;
+    s->qso->disconnect();
+    return true;
+  }
+  return false;
+}
+
 bool EchoLinkNetwork::reconnect() {
   auto& i = *impl_;
   if (!i.lastGone) {

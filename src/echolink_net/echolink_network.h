@@ -93,6 +93,8 @@ class EchoLinkNetwork {
   bool connectNode(int nodeNumber);
   void disconnectLast();
   void disconnectAll();
+  // The station of that callsign, as the node lists it; false when none is connected.
+  bool disconnectStation(const std::string& call);
   bool reconnect();      // the last station that left
   std::string status();  // "N0CALL-L connected, ..." or "No stations connected", and the directory's status
 

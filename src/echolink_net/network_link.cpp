@@ -26,6 +26,7 @@ class NetworkLink : public radio::NetworkPort, public NetworkListener {
   bool busyA() const override { return network_.BusyStateA(); }
   bool busyB() const override { return network_.BusyStateB(); }
   void disconnectAll() override { network_.disconnectAll(); }
+  void disconnectStation(const std::string& call) override { network_.disconnectStation(call); }
   void shutdown(std::function<void()> done) override { network_.shutdown(std::move(done)); }
 
   // --- the network's events ---

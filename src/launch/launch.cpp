@@ -2,6 +2,8 @@
 
 #include "oath/oath_backend.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <mutex>
@@ -9,6 +11,7 @@
 
 #include "app/node_configuration.h"
 #include "curl/curl_http_client.h"
+#include "echolink_net/echolink_net_settings.h"
 #include "espeak/espeak_voice.h"
 #include "launch/radio_launch.h"
 #include "launch/session_builder.h"
@@ -16,6 +19,7 @@
 #include "realtime/signal_watch.h"
 #include "scenario/session.h"
 #include "sip/sip_client.h"
+#include "sip/sip_settings.h"
 #include "sip_process/qt_agent_io.h"
 #include "web/web_backend.h"
 
@@ -86,6 +90,23 @@ void installSip(Session& session) {
   }
 }
 
+// The account's registration as the web page shows it.
+static std::string registrationText(const SipRegistration& r) {
+  switch (r.state()) {
+    case SipRegistration::State::Off:
+      return "off";
+    case SipRegistration::State::Registering:
+      return "registering";
+    case SipRegistration::State::Registered:
+      return "registered";
+    case SipRegistration::State::Refused:
+      return r.reason().empty() ? "refused" : "refused: " + r.reason();
+    case SipRegistration::State::NoAnswer:
+      return "no answer";
+  }
+  return "";
+}
+
 // The espeak-ng voice, or none (the estimate voice stays) when espeak-ng cannot start.
 std::unique_ptr<EspeakVoice> makeEspeak(Scheduler& scheduler, AirRecording* air, bool playAloud, Session* session) {
   EspeakVoice::Settings settings{playAloud, "default", {}};
@@ -130,13 +151,32 @@ std::shared_ptr<void> equipSession(const Options& o, Session& session, Scheduler
   }
   session.backends.reportUrl = o.reportUrl.value_or("");
   installTelephone(o.skype, session);
+  SipClient* sip = session.extension<SipClient>();
   if (!screenshots) {
     web::NodeHooks web;
+    // As the settings windows' saves do: the SIP account reloaded, the EchoLink network made anew.
+    if (sip)
+      web.applySettings[kSipSettingsFile] = [sip] {
+        sip->reload();
+        return true;
+      };
     web.reportProblem = reportProblem;
     web.watchProblems = watchProblems;
+    if (sip) web.registration = [sip] { return registrationText(sip->skype().registration()); };
     if (radio::RadioNode* node = radioNodeOf(session)) {
       web.disconnectAll = [node] { node->disconnectAllStations(); };
+      web.disconnectStation = [node](const std::string& call) { node->disconnectStation(call); };
+      web.levels = [node] {
+        auto dB = [](double level) { return static_cast<int>(std::lround(std::max(-120.0, level))); };
+        return NodeStatus::Levels{dB(node->receiveLevelDbfs()), dB(node->transmitLevelDbfs()),
+                                  dB(node->callReceiveLevelDbfs()), dB(node->callTransmitLevelDbfs())};
+      };
       web.directoryState = [node] { return node->networkStatus(); };
+      web.applySettings[echolink_net::kEchoLinkSettingsFile] = [node] {
+        if (!node->makeNetwork) return false;  // no network at start: one is made at the next
+        node->rebuildNetwork();
+        return true;
+      };
     }
     web::installWebServer(session, std::move(web));
   }

@@ -27,7 +27,7 @@ std::string kindProblem(const SettingKey& key, const std::string& value) {
       double parsed = 0;
       if (!parseNumber(value, whole, parsed) || parsed < key.min || parsed > key.max)
         return std::string("is not ") + (whole ? "a whole number" : "a number") + " from " + settingNumber(key.min) +
-               " to " + settingNumber(key.max) + " (" + key.unit + ")";
+               " to " + settingNumber(key.max) + (key.unit.empty() ? "" : " (" + key.unit + ")");
       return "";
     }
     case SettingKind::Choice: {
@@ -137,13 +137,20 @@ std::string SettingsTable::read(const ProfileFile& file, const std::string& file
                                 std::vector<std::string>& problems) const {
   const auto stored = file.get("SETTINGS", key.name);
   if (!stored) return key.fallback;
-  if (const std::string why = problem(key.name, *stored); !why.empty()) {
-    const std::string shown = key.secret ? std::string("(hidden)") : "\"" + *stored + "\"";
-    problems.push_back(fileName + ": the value " + shown + " of " + key.name + " " + why + "; using \"" + key.fallback +
-                       "\" instead.");
+  if (const std::string why = valueProblem(fileName, key.name, *stored); !why.empty()) {
+    problems.push_back(why + "; using \"" + key.fallback + "\" instead.");
     return key.fallback;
   }
   return *stored;
+}
+
+std::string SettingsTable::valueProblem(const std::string& fileName, const std::string& name,
+                                        const std::string& value) const {
+  const std::string why = problem(name, value);
+  if (why.empty()) return why;
+  const SettingKey* key = find(name);
+  const std::string shown = key->secret ? std::string("(hidden)") : "\"" + value + "\"";
+  return fileName + ": the value " + shown + " of " + name + " " + why;
 }
 
 std::string SettingsTable::exampleFile() const {

@@ -44,6 +44,9 @@ class SettingsTable {
 
   // Why `value` cannot be used for the key, or empty when it can (and for a key the table does not know).
   std::string problem(const std::string& name, const std::string& value) const;
+  // The same as a sentence naming the file, the key and the value (hidden for a secret): "FILE: the value "V" of KEY
+  // WHY"; empty when the value can be used.
+  std::string valueProblem(const std::string& fileName, const std::string& name, const std::string& value) const;
   // The key's value in section SETTINGS of `file`, or its default when absent or unusable; an unusable one is named
   // in `problems`: "FILE: the value "V" of KEY WHY; using "DEFAULT" instead."
   std::string read(const ProfileFile& file, const std::string& fileName, const SettingKey& key,

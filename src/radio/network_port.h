@@ -42,6 +42,8 @@ class NetworkPort {
   virtual bool busyB() const = 0;
   // Every connected station is let go.
   virtual void disconnectAll() = 0;
+  // The station of that callsign is let go (nothing when none is connected).
+  virtual void disconnectStation(const std::string& call) = 0;
   // Logs off, then calls `done` (within a few seconds).
   virtual void shutdown(std::function<void()> done) = 0;
 };

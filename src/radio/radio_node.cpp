@@ -110,6 +110,7 @@ struct RadioNode::Loop : NetworkHost {
   // The network of stations, when there is one.
   std::unique_ptr<NetworkPort> network;
   bool netRx = false;                          // a station talks: the transmitter is keyed for it
+  bool morseQueued = false;                    // Morse was queued since the transmitter was last released
   bool radioBusy = false;                      // last told to the network
   std::unique_ptr<NetworkAudio> fromStations;  // a station's audio, mixed under the program's
   std::size_t pendingLead = 0;                 // samples at the front of `pending` that are TxDelay's silence
@@ -408,7 +409,28 @@ struct RadioNode::Loop : NetworkHost {
         airPending.insert(airPending.end(), kAirGap.count() * jack.sampleRate() / 1000, 0.0f);
     }
     if (step.keyed) feedTransmit();
+    publishKeyedBy(step.keyed, callWants);
   }
+
+  // What keys the line, for those watching: the program's request (speech), a call's far end, a station, or else
+  // the audio left over (Morse queued, or the tail of what keyed it last).
+  void publishKeyedBy(bool keyed, bool callWants) {
+    KeyedBy by = KeyedBy::None;
+    if (keyed) {
+      by = requested                      ? KeyedBy::Speech
+           : callWants                    ? KeyedBy::Call
+           : netRx                        ? KeyedBy::Station
+           : morseQueued                  ? KeyedBy::Morse
+           : lastKeyedBy != KeyedBy::None ? lastKeyedBy
+                                          : KeyedBy::Morse;
+      lastKeyedBy = by;
+    } else {
+      morseQueued = false;
+      lastKeyedBy = KeyedBy::None;
+    }
+    node.keyedBy_.store(by);
+  }
+  KeyedBy lastKeyedBy = KeyedBy::None;
 
   void feedTransmit() {
     std::size_t callQueued = call ? call->queued() : 0;
@@ -579,6 +601,7 @@ class RadioNode::Instance : public EchoLinkApp {
       const RadioSettings& s = n.settings_;
       auto audio = renderCw(text, l.jack.sampleRate(), s.cwToneHz, s.cwSpeedWpm, s.cwLevelDbfs);
       l.pending.insert(l.pending.end(), audio.begin(), audio.end());
+      l.morseQueued = true;
       l.serviceTransmitter();
     });
   }
@@ -811,6 +834,28 @@ void RadioNode::setTransmitInhibit(bool on) {
 void RadioNode::disconnectAllStations() {
   command([this] {
     if (loop_->network) loop_->network->disconnectAll();
+  });
+}
+
+std::string RadioNode::keyedBy() const {
+  switch (keyedBy_.load()) {
+    case KeyedBy::Speech:
+      return "speech";
+    case KeyedBy::Morse:
+      return "morse";
+    case KeyedBy::Station:
+      return "station";
+    case KeyedBy::Call:
+      return "call";
+    case KeyedBy::None:
+      break;
+  }
+  return requested_ ? "speech" : "";
+}
+
+void RadioNode::disconnectStation(const std::string& call) {
+  command([this, call] {
+    if (loop_->network) loop_->network->disconnectStation(call);
   });
 }
 

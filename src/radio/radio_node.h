@@ -128,6 +128,7 @@ class RadioNode : public InjectableNode {
   bool carrier() const override { return carrier_.load(); }
   bool rx() const override { return false; }
   bool pttState() const override { return requested_ || keyed_.load(); }
+  std::string keyedBy() const override;
   bool busyA() const override { return busyA_ || netBusyA_.load(); }
   bool busyB() const override { return busyB_ || netBusyB_.load(); }
 
@@ -144,6 +145,8 @@ class RadioNode : public InjectableNode {
   void setTransmitInhibit(bool on) override;
   // Every station connected over the network is let go (from the program's thread).
   void disconnectAllStations();
+  // One station of the network let go, by its callsign. Any thread.
+  void disconnectStation(const std::string& call);
   void setFailPTT(bool on) override { failPTT_ = on; }
   void setDeaf(bool on) override { deaf_ = on; }
 
@@ -180,6 +183,8 @@ class RadioNode : public InjectableNode {
   // Published by the node's thread.
   std::atomic<bool> carrier_{false}, keyed_{false};
   std::atomic<int> jackRate_{0};
+  enum class KeyedBy { None, Speech, Morse, Station, Call };
+  std::atomic<KeyedBy> keyedBy_{KeyedBy::None};  // published by the node's thread at each turn of the transmitter
   std::atomic<double> rxLevel_{-120}, txLevel_{-120}, callRxLevel_{-120}, callTxLevel_{-120};
   std::atomic<bool> realTime_{false};
   std::atomic<bool> netBusyA_{false}, netBusyB_{false};

@@ -93,6 +93,13 @@ class Session {
   // False when another backend plays the Skype client: the simulated one is then never launched.
   bool simulatedSkype = true;
   void addExtension(std::unique_ptr<SessionExtension> extension) { extensions_.push_back(std::move(extension)); }
+  // The first extension of type T, or null.
+  template <class T>
+  T* extension() {
+    for (auto& e : extensions_)
+      if (auto* t = dynamic_cast<T*>(e.get())) return t;
+    return nullptr;
+  }
   // The program has ended: the node, the simulated Skype client and every extension fall silent.
   void programEnded();
 

@@ -65,6 +65,13 @@ std::string statusMembers(const NodeStatus& s, std::int64_t nowMs) {
   j += ",\"directory\":" + jsonQuote(s.directory);
   j += ",\"problem\":" + jsonQuote(s.problem);
   j += ",\"transmitSeconds\":" + number(transmitSeconds(s, nowMs));
+  if (s.levels)
+    j += ",\"levels\":{\"radioIn\":" + std::to_string(s.levels->radioIn) +
+         ",\"radioOut\":" + std::to_string(s.levels->radioOut) + ",\"callIn\":" + std::to_string(s.levels->callIn) +
+         ",\"callOut\":" + std::to_string(s.levels->callOut) + "}";
+  else
+    j += ",\"levels\":null";
+  j += ",\"registration\":" + jsonQuote(s.registration);
   return j;
 }
 
@@ -96,6 +103,10 @@ std::string metricsText(const NodeStatus& s, std::int64_t nowMs) {
   m += "quillmere_dtmf_strings_total " + std::to_string(s.dtmfStrings) + "\n";
   metric("quillmere_stations", "gauge", "Stations connected.");
   m += "quillmere_stations " + std::to_string(s.stations.size()) + "\n";
+  if (!s.registration.empty()) {
+    metric("quillmere_sip_registered", "gauge", "1 while the SIP account is registered with its provider.");
+    m += "quillmere_sip_registered " + std::string(s.registration == "registered" ? "1" : "0") + "\n";
+  }
   metric("quillmere_problem", "gauge", "1 while a problem is shown to the operator.");
   m += "quillmere_problem " + std::string(s.problem.empty() ? "0" : "1") + "\n";
   metric("quillmere_info", "gauge", "The node's callsign.");

@@ -6,10 +6,12 @@
 #include <mutex>
 
 #include "control/remote_control.h"
+#include "control/remote_settings.h"
 #include "control/status_publisher.h"
 #include "history/history_log_file.h"
 #include "platform/scheduler.h"
 #include "scenario/session.h"
+#include "web/settings_json.h"
 #include "web/web_server.h"
 #include "web/web_settings.h"
 
@@ -28,9 +30,15 @@ class WebExtension : public SessionExtension, public StatusSink {
   void programCreated(Program& program) override {
     publisher_ = std::make_unique<StatusPublisher>(program, session_.transmitInhibit, *this);
     publisher_->directoryState = hooks_.directoryState;
+    publisher_->levels = hooks_.levels;
+    publisher_->registration = hooks_.registration;
     remote_ = std::make_unique<RemoteControl>(program, session_.transmitInhibit);
+    settingsEditor_ = std::make_unique<RemoteSettings>(program, hooks_.applySettings);
     remote_->disconnectAll = hooks_.disconnectAll ? hooks_.disconnectAll : [this] {
       for (const std::string& call : publisher_->last().stations) session_.node.disconnect(call);
+    };
+    remote_->disconnectStation = hooks_.disconnectStation ? hooks_.disconnectStation : [this](const std::string& call) {
+      session_.node.disconnect(call);
     };
   }
 
@@ -73,13 +81,25 @@ class WebExtension : public SessionExtension, public StatusSink {
       return status_;
     };
     hooks.command = [this, alive, scheduler](const std::string& user, const std::string& command,
-                                             std::function<void()> done) {
-      scheduler->post([this, alive, user, command, done] {
+                                             const std::string& station, std::function<void()> done) {
+      scheduler->post([this, alive, user, command, station, done] {
         if (!*alive) return;
-        runUntilEnded([&] { remote_->run(command, user); });
+        runUntilEnded([&] { remote_->run(command, user, station); });
         if (!*alive) return;
         publisher_->refresh();
         done();
+      });
+    };
+    hooks.settings = [this, alive, scheduler](const std::string& user, std::optional<SettingChange> change,
+                                              std::function<void(int, std::string)> done) {
+      scheduler->post([this, alive, user, change, done] {
+        if (!*alive) return;
+        if (!change) return done(200, settingsJson(settingsEditor_->list()));
+        RemoteSettings::Outcome outcome;
+        runUntilEnded([&] { outcome = settingsEditor_->change(change->file, change->key, change->value, user); });
+        if (!*alive) return;
+        publisher_->refresh();
+        done(outcome.saved ? 200 : 400, settingChangeJson(outcome));
       });
     };
     hooks.log = [this, alive, scheduler](const std::string& line) {
@@ -133,6 +153,7 @@ class WebExtension : public SessionExtension, public StatusSink {
   NodeHooks hooks_;
   std::unique_ptr<StatusPublisher> publisher_;
   std::unique_ptr<RemoteControl> remote_;
+  std::unique_ptr<RemoteSettings> settingsEditor_;
   std::unique_ptr<QThread> thread_;
   WebServer* server_ = nullptr;  // on the web thread; deleted there
   std::mutex mutex_;

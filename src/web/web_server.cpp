@@ -107,6 +107,7 @@ struct StaticFile {
 constexpr StaticFile kStaticFiles[] = {
     {"/", ":/web/index.html", "text/html; charset=utf-8"},
     {"/app.js", ":/web/app.js", "text/javascript; charset=utf-8"},
+    {"/settings.js", ":/web/settings.js", "text/javascript; charset=utf-8"},
     {"/style.css", ":/web/style.css", "text/css; charset=utf-8"},
 };
 
@@ -430,8 +431,10 @@ WebServer::Response WebServer::handle(const HttpRequest& request, const std::str
     if (!sessionOf(request)) return error(401, "log in first");
     return statistics();
   }
+  if (path == "/api/settings" && request.method == "GET") return settings(request, socket, deferred);
   if (request.method != "POST") {
     if (path == "/api/login" || path == "/api/logout" || path == "/api/command") return error(405, "POST only");
+    if (path == "/api/settings") return error(405, "GET or POST only");
     return error(404, "not found");
   }
   // JSON only: a form on another site cannot send it without asking first, and nobody here answers that question.
@@ -446,6 +449,7 @@ WebServer::Response WebServer::handle(const HttpRequest& request, const std::str
     return {200, "application/json", "{}", {std::string("Set-Cookie: ") + kCookie + "=; Path=/; Max-Age=0"}};
   }
   if (path == "/api/command") return command(request, socket, deferred);
+  if (path == "/api/settings") return settings(request, socket, deferred);
   return error(404, "not found");
 }
 
@@ -483,16 +487,58 @@ WebServer::Response WebServer::command(const HttpRequest& request, QTcpSocket* s
     hooks_.log(session->user + " (viewer) was refused " + name);
     return error(403, "a viewer cannot give commands");
   }
+  // Only a station the node lists can be named: nothing else from the request reaches the node or the log.
+  std::string station;
+  if (name == "disconnect") {
+    const std::vector<std::string> listed = hooks_.status().stations;
+    station = json->text("station");
+    if (std::find(listed.begin(), listed.end(), station) == listed.end())
+      return error(400, "no such station is connected");
+  }
   // Answered once the program has carried it out (it may be speaking: the answer then waits for the end).
   deferred = true;
+  hooks_.command(session->user, name, station, [answer = answerLater(socket)] {
+    answer({200, "application/json", "{\"done\":true}", {}});
+  });
+  return {};
+}
+
+std::function<void(WebServer::Response)> WebServer::answerLater(QTcpSocket* socket) {
   QPointer<QTcpSocket> target(socket);
-  hooks_.command(session->user, name, [this, target] {
+  return [this, target](Response response) {
     QMetaObject::invokeMethod(
         this,
-        [this, target] {
-          if (target) send(target, {200, "application/json", "{\"done\":true}", {}});
+        [this, target, response] {
+          if (target) send(target, response);
         },
         Qt::QueuedConnection);
+  };
+}
+
+WebServer::Response WebServer::settings(const HttpRequest& request, QTcpSocket* socket, bool& deferred) {
+  auto session = sessionOf(request);
+  if (!session) return error(401, "log in first");
+  const bool change = request.method == "POST";
+  if (change && !WebSessions::csrfMatches(*session, request.header("x-csrf-token")))
+    return error(403, "wrong CSRF token");
+  if (session->role != Role::Admin) {
+    if (change)
+      hooks_.log(session->user + " (" + UserStore::roleName(session->role) + ") was refused a settings change");
+    return error(403, "only an admin sees and changes the settings");
+  }
+  if (!hooks_.settings) return error(503, "the settings cannot be reached");
+  std::optional<SettingChange> asked;
+  if (change) {
+    auto json = JsonObject::parse(request.body);
+    const JsonValue* value = json ? json->find("value") : nullptr;
+    if (!json || json->text("file").empty() || json->text("key").empty() || !value ||
+        value->kind != JsonValue::Kind::String)
+      return error(400, "send {\"file\": FILE, \"key\": KEY, \"value\": TEXT}");
+    asked = SettingChange{json->text("file"), json->text("key"), value->text};
+  }
+  deferred = true;
+  hooks_.settings(session->user, asked, [answer = answerLater(socket)](int status, std::string body) {
+    answer({status, "application/json", std::move(body), {}});
   });
   return {};
 }

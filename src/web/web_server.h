@@ -7,20 +7,23 @@
 // limit is ours (head, headers, body, a deadline for slow clients, connections in all and per address), and the
 // WebSocket upgrade is handed to Qt WebSockets with the handshake still unread.
 //
-//   GET  /, /app.js, /style.css         the page (embedded; no path from a request reaches the file system)
+//   GET  /, /app.js, /settings.js, /style.css  the page (embedded; no path from a request reaches the file system)
 //   GET  /metrics                       Authorization: Bearer TOKEN; Prometheus text
 //   POST /api/login                     {"user", "password"} -> {"csrfToken", "user", "role"} and the session cookie
 //   POST /api/logout                    X-CSRF-Token
 //   GET  /api/session                   the session's user, role and CSRF token; 401 without one
 //   GET  /api/status                    the status (session, or none with PublicStatus=1)
 //   GET  /api/history?q=TEXT            the history log, newest first (session)
-//   POST /api/command                   {"command"} with X-CSRF-Token; operator or admin
+//   POST /api/command                   {"command"[, "station"]} with X-CSRF-Token; operator or admin
+//   GET  /api/settings                  every settings file's keys, values (never a secret's), defaults, help; admin
+//   POST /api/settings                  {"file", "key", "value"} with X-CSRF-Token; admin
 //   GET  /ws                            WebSocket: {"type":"status", ...} on every change
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <QObject>
@@ -39,13 +42,26 @@ class QWebSocketServer;
 
 namespace qm::web {
 
+// A change of one settings key, asked for on the Settings tab.
+struct SettingChange {
+  std::string file, key, value;
+};
+
 // What the server asks of the program. `status` and `log` may be called from the web thread; `command` is carried
 // out on the program's thread and `done` is then called there.
 struct WebHooks {
   std::function<NodeStatus()> status;
-  std::function<void(const std::string& user, const std::string& command, std::function<void()> done)> command;
+  // `station`: the callsign "disconnect" names (one of the status's stations).
+  std::function<void(const std::string& user, const std::string& command, const std::string& station,
+                     std::function<void()> done)>
+      command;
   std::function<void(const std::string& line)> log;
   std::function<void()> refresh;  // asks the program for a fresh status (changes that raise no event)
+  // The settings: listed (no change) or one key changed, on the program's thread; `done` gets the answer's status and
+  // JSON body there.
+  std::function<void(const std::string& user, std::optional<SettingChange> change,
+                     std::function<void(int status, std::string body)> done)>
+      settings;
 };
 
 class WebServer : public QObject {
@@ -84,6 +100,9 @@ class WebServer : public QObject {
   Response handle(const HttpRequest& request, const std::string& address, QTcpSocket* socket, bool& deferred);
   Response login(const HttpRequest& request, const std::string& address);
   Response command(const HttpRequest& request, QTcpSocket* socket, bool& deferred);
+  Response settings(const HttpRequest& request, QTcpSocket* socket, bool& deferred);
+  // Sends the answer given later (on any thread) to `socket`, on the web thread, if it is still there.
+  std::function<void(Response)> answerLater(QTcpSocket* socket);
   Response history(const HttpRequest& request);
   Response statistics();
   void send(QTcpSocket* socket, const Response& response, bool headOnly = false);

@@ -7,6 +7,7 @@ import json
 import os
 import shutil
 import socket
+import subprocess
 import sys
 import time
 import urllib.error
@@ -41,7 +42,8 @@ def check(condition, what):
         failures.append(what)
 
 
-node = WebNode(BIN, "MetricsToken=scrape-me\r\n", (("op", "operator", "op pass"), ("view", "viewer", "view pass")))
+node = WebNode(BIN, "MetricsToken=scrape-me\r\n",
+               (("op", "operator", "op pass"), ("view", "viewer", "view pass"), ("adm", "admin", "adm pass")))
 base, port, transcript, type_line = node.base, node.port, node.transcript, node.type_line
 check(all(node.added), "--add-user with each role")
 check(oct(os.stat(os.path.join(node.machine, "quillmere_web_users")).st_mode & 0o777) == "0o600", "the users file is 0600")
@@ -217,6 +219,69 @@ try:
     check(status == 200 and s.get("inhibit") is True and s.get("ptt") is False, "the inhibit keeps PTT released")
     type_line("rx off")
     request("POST", "/api/command", {"command": "inhibit-off"}, {"X-CSRF-Token": csrf}, cookie)
+
+    # Settings: only an admin sees and changes them; a bad value gets --check's words and is not saved; a good one is
+    # saved into the file through its symbolic link, its comment and mode kept; a secret is never sent.
+    sip_target = os.path.join(node.work, "sip-real.ini")
+    with open(sip_target, "w") as f:
+        f.write("; the provider's account\r\n[SETTINGS]\r\nPassword=hunter2-secret\r\n")
+    os.chmod(sip_target, 0o640)
+    os.symlink(sip_target, os.path.join(node.home, "quillmere_sip.ini"))
+    change = {"file": "quillmere_sip.ini", "key": "DialPattern", "value": "sip:{number}@pbx.example"}
+    check(request("GET", "/api/settings", cookie=vcookie)[0] == 403 and
+          request("POST", "/api/settings", change, {"X-CSRF-Token": csrf}, cookie)[0] == 403,
+          "a viewer cannot see the settings, an operator cannot change them (403)")
+    astatus, acookie, acsrf, _ = login("adm", "adm pass")
+    status, body, _ = request("GET", "/api/settings", cookie=acookie)
+    files = {f["file"]: f for f in json.loads(body)["files"]} if status == 200 else {}
+    password = [k for k in files.get("quillmere_sip.ini", {"keys": []})["keys"] if k["name"] == "Password"]
+    check(set(files) == {"quillmere.ini", "quillmere_radio.ini", "quillmere_sip.ini", "quillmere_echolink.ini"} and
+          password and password[0]["set"] and "value" not in password[0] and "hunter2" not in body,
+          "an admin sees every settings file; a password only as set")
+    bad = dict(change, value="sip:no-number@pbx.example")
+    status, body, _ = request("POST", "/api/settings", bad, {"X-CSRF-Token": acsrf}, acookie)
+    message = json.loads(body).get("error", "")
+    check_home = os.path.join(node.work, "check-home")
+    os.makedirs(check_home)
+    with open(os.path.join(check_home, "quillmere_sip.ini"), "w") as f:
+        f.write("[SETTINGS]\r\nDialPattern=sip:no-number@pbx.example\r\n")
+    said = subprocess.run([BIN, "--check", "--home", check_home, "--machine-dir", node.machine], capture_output=True,
+                          text=True, env=node.env).stdout.replace(check_home, node.home)
+    check(status == 400 and message.endswith("; nothing was saved.") and
+          message[:-len("; nothing was saved.")] in said, "a bad value is refused with --check's words (%r)" % message)
+    status, body, _ = request("POST", "/api/settings", change, {"X-CSRF-Token": acsrf}, acookie)
+    with open(sip_target) as f:
+        saved = f.read()
+    check(status == 200 and json.loads(body).get("nextStart") is True and
+          os.path.islink(os.path.join(node.home, "quillmere_sip.ini")) and saved.startswith("; the provider's account") and
+          "DialPattern=sip:{number}@pbx.example" in saved and "Password=hunter2-secret" in saved and
+          oct(os.stat(sip_target).st_mode & 0o777) == "0o640", "an admin's change is saved: link, comment, mode kept")
+    # In the browser: a key the main window holds takes effect at once, and lands in the log with the user's name.
+    browser.find_element(By.ID, "logout").click()
+    WebDriverWait(browser, 10).until(lambda b: b.find_element(By.NAME, "user").is_displayed())
+    browser.find_element(By.NAME, "user").send_keys("adm")
+    browser.find_element(By.NAME, "password").send_keys("adm pass")
+    browser.find_element(By.CSS_SELECTOR, "#login-form button").click()
+    WebDriverWait(browser, 10).until(lambda b: b.find_element(By.ID, "settings-tab").is_displayed())
+    browser.find_element(By.ID, "settings-tab").click()
+    row = WebDriverWait(browser, 10).until(
+        lambda b: b.find_element(By.CSS_SELECTOR, '.setting[data-file="quillmere.ini"][data-key="VOICESPEED"]'))
+    browser.execute_script("arguments[0].open = true", browser.find_element(By.CSS_SELECTOR, ".settings-file"))
+    box = row.find_element(By.NAME, "VOICESPEED")
+    box.clear()
+    box.send_keys("9")
+    row.find_element(By.TAG_NAME, "button").click()
+    WebDriverWait(browser, 10).until(lambda b: "from -5 to 5" in row.find_element(By.CLASS_NAME, "message").text)
+    box.clear()
+    box.send_keys("3")
+    row.find_element(By.TAG_NAME, "button").click()
+    WebDriverWait(browser, 10).until(lambda b: "in effect now" in row.find_element(By.CLASS_NAME, "message").text)
+    shoot("settings")
+    with open(os.path.join(node.home, "quillmere.ini")) as f:
+        main_ini = f.read()
+    check("VOICESPEED=3" in main_ini and wait_until(lambda: "Web: adm: quillmere.ini VOICESPEED" in
+                                                    request("GET", "/api/history", cookie=acookie)[1], 5),
+          "the admin's change in the browser is saved and logged with the user's name")
 
     # Five wrong passwords in a row lock the login.
     codes = [login("op", "wrong")[0] for _ in range(5)]

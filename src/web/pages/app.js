@@ -26,6 +26,7 @@ function openPage(name) {
   for (const tab of document.querySelectorAll('.tab')) tab.classList.toggle('current', tab.dataset.page === name);
   if (name === 'history') loadHistory();
   if (name === 'statistics') loadStatistics();
+  if (name === 'settings') loadSettings();
 }
 
 function signedIn(session) {
@@ -36,6 +37,7 @@ function signedIn(session) {
   show('nav', true);
   show('logout', !!state.user);
   show('control-tab', state.role === 'operator' || state.role === 'admin');
+  show('settings-tab', state.role === 'admin');
   $('who').textContent = state.user ? state.user + ' (' + state.role + ')' : '';
   openPage('status');
   connect();
@@ -73,7 +75,7 @@ function render(s) {
   state.status = s;
   $('callsign').textContent = s.callsign || 'Quillmere';
   document.title = (s.callsign || 'Quillmere') + (s.ptt ? ' — TX' : '');
-  $('ptt').textContent = s.ptt ? 'keyed' + (s.pttBy ? ' (' + s.pttBy + ')' : '') : 'released';
+  $('ptt').textContent = s.ptt ? 'keyed' + (s.pttBy ? ' (' + (KEYED_BY[s.pttBy] || s.pttBy) + ')' : '') : 'released';
   state.pttStart = s.ptt ? Date.now() - (s.pttSeconds || 0) * 1000 : 0;
   tick();
   setTile('tile-ptt', !!s.ptt);
@@ -92,9 +94,47 @@ function render(s) {
   }
   $('station-count').textContent = '(' + (s.stations || []).length + ')';
   $('directory').textContent = s.directory || '';
+  renderLevels(s.levels);
+  $('registration').textContent = s.registration || '';
+  show('tile-sip', !!s.registration);
+  setTile('tile-sip', !!s.registration && s.registration !== 'registered' && s.registration !== 'off');
+  renderStationControls(s.stations || []);
   show('inhibit-banner', !!s.inhibit);
   $('problem').textContent = s.problem || '';
   show('problem', !!s.problem);
+}
+
+const KEYED_BY = { speech: 'speech', morse: 'Morse', station: 'a station', call: 'the call', node: 'the node' };
+
+function renderLevels(levels) {
+  show('tile-levels', !!levels);
+  if (!levels) return;
+  for (const name of ['radioIn', 'radioOut', 'callIn', 'callOut']) {
+    const meter = $('level-' + name);
+    meter.value = Math.max(-60, levels[name]);
+    meter.nextElementSibling.textContent = levels[name] <= -120 ? '—' : levels[name] + ' dBFS';
+  }
+}
+
+// One "Disconnect" button a station, on the control page.
+function renderStationControls(stations) {
+  const list = $('control-stations');
+  const shown = [...list.children].map((item) => item.dataset.station);
+  if (shown.length === stations.length && shown.every((call, i) => call === stations[i])) return;
+  list.replaceChildren();
+  for (const station of stations) {
+    const item = document.createElement('li');
+    item.dataset.station = station;
+    const name = document.createElement('span');
+    name.textContent = station;
+    const button = document.createElement('button');
+    button.type = 'button';
+    button.textContent = 'Disconnect';
+    button.addEventListener('click', () => command('disconnect', { station }));
+    item.append(name, button);
+    list.appendChild(item);
+  }
+  if (!stations.length) list.textContent = 'none connected';
 }
 
 function tick() {
@@ -178,10 +218,11 @@ async function loadStatistics() {
   statisticsTable($('stat-days'), data.days || [], 'Day');
 }
 
-async function command(name) {
+async function command(name, extra = {}) {
   $('command-message').textContent = '…';
-  const { status, data } = await api('/api/command', { body: { command: name } });
-  $('command-message').textContent = status === 200 ? 'Done: ' + name : (data.error || ('refused (' + status + ')'));
+  const { status, data } = await api('/api/command', { body: { command: name, ...extra } });
+  $('command-message').textContent = status === 200 ? 'Done: ' + name + (extra.station ? ' ' + extra.station : '')
+      : (data.error || ('refused (' + status + ')'));
 }
 
 document.addEventListener('DOMContentLoaded', async () => {
