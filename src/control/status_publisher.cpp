@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 #include "app/frm_main.h"
 #include "app/program.h"
@@ -68,8 +69,13 @@ void StatusPublisher::refresh() {
           .count();
   if (s.ptt && !status_.ptt) s.pttSinceMs = nowMs;
   if (!s.ptt && status_.ptt) {
-    s.transmitMsDone += std::max<std::int64_t>(0, nowMs - status_.pttSinceMs);
+    const std::int64_t keyedMs = std::max<std::int64_t>(0, nowMs - status_.pttSinceMs);
+    s.transmitMsDone += keyedMs;
     s.pttSinceMs = 0;
+    // The log keeps each keying, for the transmit time by hour and day.
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", static_cast<double>(keyedMs) / 1000.0);
+    program_.historyLog().append(std::string("TX -- ") + seconds + " s -- " + status_.pttBy);
   }
   // The program keys only to speak; the node keys by itself for a station talking, a call or its own Morse.
   const std::string nodeKeys = inhibit_.node().keyedBy();

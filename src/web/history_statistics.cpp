@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <utility>
 
@@ -95,6 +96,22 @@ HistoryStatistics countHistory(std::string_view log, std::string_view now) {
         if (seconds < kKerchunkSeconds) ++b.kerchunks;
       });
       carrierSince.reset();
+    } else if (startsWith(event, "TX -- ")) {
+      // Counted in the hour it was keyed; a keying longer than a day is no keying the node makes.
+      const std::size_t unit = event.find(" s -- ");
+      if (unit == std::string_view::npos || unit < 7 || unit > 20) continue;
+      const std::string text(event.substr(6, unit - 6));
+      char* end = nullptr;
+      const double seconds = std::strtod(text.c_str(), &end);
+      if (end != text.c_str() + text.size() || !(seconds >= 0 && seconds <= 86400)) continue;
+      Stamp keyed = *stamp;
+      keyed.second -= static_cast<std::int64_t>(seconds);
+      keyed.day = keyed.second / 86400;
+      keyed.hour = static_cast<int>(keyed.second / 3600 % 24);
+      each(keyed, [&](StatisticsBucket& b) {
+        ++b.transmissions;
+        b.transmitSeconds += seconds;
+      });
     } else if (startsWith(event, "DTMF -- ")) {
       each(*stamp, [](StatisticsBucket& b) { ++b.dtmfStrings; });
     } else if (startsWith(event, "Call to ")) {
@@ -123,7 +140,10 @@ std::string statisticsJson(const HistoryStatistics& statistics) {
     std::string text = "[";
     for (const StatisticsBucket& b : list) {
       if (text.size() > 1) text += ",";
+      char transmit[32];
+      std::snprintf(transmit, sizeof transmit, "%.1f", b.transmitSeconds);
       text += "{\"start\":\"" + b.start + "\",\"carrierSeconds\":" + std::to_string(b.carrierSeconds) +
+              ",\"transmitSeconds\":" + transmit + ",\"transmissions\":" + std::to_string(b.transmissions) +
               ",\"carriers\":" + std::to_string(b.carriers) + ",\"kerchunks\":" + std::to_string(b.kerchunks) +
               ",\"connects\":" + std::to_string(b.connects) + ",\"dtmfStrings\":" + std::to_string(b.dtmfStrings) +
               ",\"stations\":[";

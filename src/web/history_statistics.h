@@ -5,6 +5,7 @@
 //   "CALL Connected - ..."                      a station connected
 //   "DTMF -- DIGITS -- ..."                     a DTMF string
 //   "Call to X -- RESULT[ -- N s]"              a phone call and its result
+//   "TX -- N s -- BY"                           a keying of the transmitter that has ended, N seconds long
 // Times are the log's own local times; lines that fit none of these, or that are older or malformed, are skipped.
 #include <cstdint>
 #include <map>
@@ -18,6 +19,8 @@ namespace qm::web {
 struct StatisticsBucket {
   std::string start;  // "YYYY-MM-DD HH:00" or "YYYY-MM-DD"
   std::int64_t carrierSeconds = 0;
+  double transmitSeconds = 0;
+  std::uint64_t transmissions = 0;
   std::uint64_t carriers = 0, kerchunks = 0, connects = 0, dtmfStrings = 0;
   std::set<std::string> stations;              // at most kMaxStations callsigns
   std::map<std::string, std::uint64_t> calls;  // by result

@@ -72,7 +72,8 @@ class WebServer : public QObject {
     std::filesystem::path historyFile;
     HttpLimits limits;
     std::chrono::milliseconds requestDeadline{10'000};
-    int maxConnections = 64, maxPerAddress = 8, maxWebSockets = 32;
+    // A club's pages and a wall display or two; every page costs a copy of each status.
+    int maxConnections = 64, maxPerAddress = 8, maxWebSockets = 64;
   };
 
   WebServer(Config config, WebHooks hooks);

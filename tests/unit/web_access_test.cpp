@@ -154,6 +154,9 @@ TEST(WebAccess, StatisticsCountTheLogByHourAndDay) {
       "2026-12-08 23:59:59 Call to echo123 -- busy\n"
       "2026-11-01 12:00:00 DTMF -- 9 -- too old\n"
       "2026-12-09 25:00:00 DTMF -- 9 -- a bad hour\n"
+      "2026-12-09 09:00:10 TX -- 12.5 s -- speech\n"  // keyed in the hour before
+      "2026-12-09 09:30:00 TX -- 2.0 s -- morse\n"
+      "2026-12-09 09:31:00 TX -- nan s -- station\n"
       "garbage\n";
   const HistoryStatistics st = countHistory(log, "2026-12-09 10:05:00");
   ASSERT_EQ(st.hours.size(), 24u);
@@ -167,6 +170,10 @@ TEST(WebAccess, StatisticsCountTheLogByHourAndDay) {
   EXPECT_EQ(nine.stations, std::set<std::string>{"W1AW"});
   EXPECT_EQ(nine.dtmfStrings, 1u);
   EXPECT_EQ(nine.calls, (std::map<std::string, std::uint64_t>{{"answered", 1}}));
+  EXPECT_EQ(nine.transmissions, 1u);
+  EXPECT_DOUBLE_EQ(nine.transmitSeconds, 2.0);
+  EXPECT_DOUBLE_EQ(st.hours[21].transmitSeconds, 12.5);
+  EXPECT_DOUBLE_EQ(st.days[13].transmitSeconds, 14.5);
   EXPECT_EQ(st.hours[12].start, "2026-12-08 23:00");
   EXPECT_EQ(st.hours[12].calls.count("busy"), 1u);
   EXPECT_EQ(st.days[13].start, "2026-12-09");

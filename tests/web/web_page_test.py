@@ -220,6 +220,20 @@ try:
     type_line("rx off")
     request("POST", "/api/command", {"command": "inhibit-off"}, {"X-CSRF-Token": csrf}, cookie)
 
+    # One station let go from the control page; one that is not connected cannot be named; the voice test speaks.
+    browser.find_element(By.CSS_SELECTOR, "[data-page=control]").click()
+    WebDriverWait(browser, 10).until(lambda b: b.find_element(By.CSS_SELECTOR, '#control-stations [data-station="W1AW-L"]'))
+    browser.find_element(By.CSS_SELECTOR, '#control-stations [data-station="W1AW-L"] button').click()
+    gone = wait_until(lambda: json.loads(request("GET", "/api/status", cookie=cookie)[1]).get("stations") == ["K1ABC-R"], 10)
+    status, _, _ = request("POST", "/api/command", {"command": "disconnect", "station": "W1AW-L"}, {"X-CSRF-Token": csrf},
+                           cookie)
+    said = len(transcript)
+    voice = request("POST", "/api/command", {"command": "voice-test"}, {"X-CSRF-Token": csrf}, cookie)[0]
+    history = request("GET", "/api/history", cookie=cookie)[1]
+    check(gone and status == 400 and voice == 200 and "Web: op: disconnect W1AW-L" in history and
+          "Web: op: voice-test" in history and any("ptt" in l and "on" in l for l in transcript[said:]),
+          "a single station is disconnected and the voice test keys the transmitter, each logged with the user's name")
+
     # Settings: only an admin sees and changes them; a bad value gets --check's words and is not saved; a good one is
     # saved into the file through its symbolic link, its comment and mode kept; a secret is never sent.
     sip_target = os.path.join(node.work, "sip-real.ini")

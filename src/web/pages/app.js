@@ -175,13 +175,14 @@ function cell(row, text, tag = 'td') {
 function statisticsTable(table, buckets, label) {
   table.replaceChildren();
   const head = table.createTHead().insertRow();
-  for (const h of [label, 'Carrier time', 'Carriers', 'Kerchunks', 'Connects', 'Stations', 'DTMF', 'Calls'])
+  for (const h of [label, 'Transmit time', 'Carrier time', 'Carriers', 'Kerchunks', 'Connects', 'Stations', 'DTMF', 'Calls'])
     cell(head, h, 'th');
   const most = Math.max(1, ...buckets.map((b) => b.carrierSeconds));
   const body = table.createTBody();
   for (const b of buckets.slice().reverse()) {
     const row = body.insertRow();
     cell(row, label === 'Hour' ? b.start.slice(5) : b.start);
+    cell(row, b.transmitSeconds ? duration(Math.round(b.transmitSeconds)) + ' (' + b.transmissions + '×)' : '');
     const time = cell(row, b.carrierSeconds ? duration(b.carrierSeconds) : '');
     const bar = document.createElement('span');
     bar.className = 'bar';
@@ -202,7 +203,8 @@ async function loadStatistics() {
   for (const b of hours) for (const [result, n] of Object.entries(b.calls)) calls[result] = (calls[result] || 0) + n;
   const totals = $('stat-totals');
   totals.replaceChildren();
-  for (const [title, value] of [['Carrier time, 24 h', duration(sum('carrierSeconds'))], ['Carriers', sum('carriers')],
+  for (const [title, value] of [['Transmit time, 24 h', duration(Math.round(sum('transmitSeconds')))],
+    ['Carrier time, 24 h', duration(sum('carrierSeconds'))], ['Carriers', sum('carriers')],
     ['Kerchunks', sum('kerchunks')], ['Stations', stations.size + ' (' + sum('connects') + ' connects)'],
     ['DTMF strings', sum('dtmfStrings')], ['Calls', callsText(calls) || 'none']]) {
     const tile = document.createElement('div');
