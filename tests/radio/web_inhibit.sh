@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The transmitter inhibit from the web page on the radio node: while it is on, an announcement never keys the PTT line;
-# once lifted, the next one does. The status shows the inhibit.
+# once lifted, the next one does. The status shows the inhibit, the radio's audio levels, and Morse as what keys.
 #   web_inhibit.sh QUILLMERE RADIO_PEER TESTS_RADIO_DIR
 set -u
 quillmere=$1 peer=$2 here=$3
@@ -45,4 +45,13 @@ for _ in $(seq 100); do
   sleep 0.05
 done
 grep -q T "$work/ptt.log" || fail "the PTT line was not keyed once the inhibit was lifted"
-echo "ok: the inhibit held the radio's transmitter released and let it key once lifted"
+curl -s -b "$work/cookies" "$base/api/status" | grep -q '"levels":{"radioIn":' || fail "the status has no audio levels"
+for _ in $(seq 100); do grep -q '"ptt":false' <(curl -s -b "$work/cookies" "$base/api/status") && break; sleep 0.1; done
+echo 'click Form21.SendCW' >&$console
+morse=
+for _ in $(seq 100); do
+  curl -s -b "$work/cookies" "$base/api/status" | grep -q '"pttBy":"morse"' && morse=1 && break
+  sleep 0.1
+done
+[ -n "$morse" ] || fail "the status never showed the transmitter keyed by Morse"
+echo "ok: the inhibit held the radio's transmitter released and let it key once lifted; levels and Morse shown"
