@@ -8,6 +8,7 @@
 #include "platform/prompter.h"
 #include "platform/scheduler.h"
 #include "platform/vb_text.h"
+#include "skype/incoming_calls.h"
 
 namespace qm {
 
@@ -66,6 +67,8 @@ void frmMain::EchoLink_DTMFString(const std::string& sDigits) {
   const std::string digits = sDigits;
   program_.backends().scheduler.processPending();
   Text111.setText(digits);
+  // The answer code while a call from the telephone rings, control on: that call goes on the air.
+  if (program_.incoming().radioDigits(digits)) return;
   AccessControl& access = program_.access();
   if (access.oneTimeCodes()) {
     if (access.switchOn(digits, Enable_DTMF.Text())) Check1.setValue(1);

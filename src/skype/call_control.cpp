@@ -6,6 +6,7 @@
 #include "app/frm_main.h"
 #include "app/program.h"
 #include "platform/vb_text.h"
+#include "skype/incoming_calls.h"
 
 namespace qm {
 
@@ -35,6 +36,9 @@ void followCallStatus(frmMain& main, const std::string& line) {
   std::string id = rest.substr(0, blank);
   if (!isCallId(id) || rest.compare(blank, 8, " STATUS ") != 0) return;
   std::string status = rest.substr(blank + 8);
+  // A call from the telephone is up only once it is taken (incoming_calls.h): one refused must not hide the call that
+  // is up.
+  if (status == "RINGING" && main.program().incoming().presenting(id)) return;
   if (isEndStatus(status)) {
     if (main.callUp == id) main.callUp.clear();
   } else {
@@ -46,6 +50,8 @@ void followCallStatus(frmMain& main, const std::string& line) {
 
 void wireCallControl(frmMain& main) {
   main.Command17.Click = [&main] { main.HangUp(); };
+  main.cmdAnswer.Click = [&main] { main.program().incoming().answer("the operator"); };
+  main.cmdReject.Click = [&main] { main.program().incoming().reject("the operator"); };
   main.Command3.Click = [&main] {
     main.txtSend.setText("SET MUTE ON");
     main.Dial_Phone();
