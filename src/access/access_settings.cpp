@@ -80,7 +80,8 @@ AccessSettings parseAccessSettings(std::string_view text, const std::string& fil
         s.incoming.push_back(*rule);
       else
         s.problems.push_back(fileName + " line " + std::to_string(number) + ": \"" + std::string(content) +
-                             "\" is no incoming rule (" + why + "); it is left out, and a caller it would have let "
+                             "\" is no incoming rule (" + why +
+                             "); it is left out, and a caller it would have let "
                              "in is refused.");
       continue;
     }

@@ -122,7 +122,10 @@ const IncomingRule* matchIncoming(const std::vector<IncomingRule>& rules, std::s
 }
 
 std::string describeIncomingRule(const IncomingRule& r) {
-  std::string text = "line " + std::to_string(r.line) + ": " + (!r.allow ? "deny" : r.trusted ? "trusted" : "allow") +
+  std::string text = "line " + std::to_string(r.line) + ": " +
+                     (!r.allow    ? "deny"
+                      : r.trusted ? "trusted"
+                                  : "allow") +
                      " " + r.pattern;
   if (!r.allow) return text;
   text += std::string(" ") + modeName(r.mode);

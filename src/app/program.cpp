@@ -4,7 +4,6 @@
 #include <exception>
 
 #include "access/access_control.h"
-#include "skype/incoming_calls.h"
 #include "app/frm_main.h"
 #include "app/version.h"
 #include "courtesy/form21.h"
@@ -14,6 +13,7 @@
 #include "history/history_log.h"
 #include "platform/program_exit.h"
 #include "platform/prompter.h"
+#include "skype/incoming_calls.h"
 #include "speech/form1.h"
 
 namespace qm {

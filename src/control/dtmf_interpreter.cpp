@@ -32,6 +32,7 @@ bool frmMain::isDtmfCode(const std::string& digits) {
   if (digits.empty()) return false;
   if (startsWith(digits, kRequest) || digits == kConfirm || digits == kHangUp) return true;
   if (digits == Enable_DTMF.Text() || digits == Disable_DTMF.Text()) return true;
+  if (program_.incoming().isAnswerCode(digits)) return true;
   // With one-time codes the switch-on code is followed by the code of the moment: an attempt, never a node number.
   const std::string& on = Enable_DTMF.Text();
   if (!on.empty() && startsWith(digits, on) && program_.access().oneTimeCodes()) return true;

@@ -11,9 +11,9 @@ namespace qm {
 
 struct NodeStatus {
   struct Call {
-    std::string number;  // the number or name called
-    std::string state;   // the telephone's last status ("ROUTING", "RINGING", "INPROGRESS", ...)
-    int duration = 0;    // seconds up
+    std::string number;     // the number or name called
+    std::string state;      // the telephone's last status ("ROUTING", "RINGING", "INPROGRESS", ...)
+    int duration = 0;       // seconds up
     bool incoming = false;  // a call from the telephone (state RINGING until answered, PIN while its PIN is keyed)
     bool operator==(const Call&) const = default;
   };

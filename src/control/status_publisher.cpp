@@ -5,10 +5,10 @@
 
 #include "app/frm_main.h"
 #include "app/program.h"
-#include "skype/incoming_calls.h"
 #include "echolink/transmit_inhibit.h"
 #include "history/history_log.h"
 #include "platform/scheduler.h"
+#include "skype/incoming_calls.h"
 
 namespace qm {
 

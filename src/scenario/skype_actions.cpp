@@ -26,7 +26,8 @@ std::intptr_t number(const std::string& word, const char* what) {
 
 bool skypeAction(Session& session, const std::vector<std::string>& w) {
   if (w[0] != "skype") return false;
-  if (w.size() < 2) throw ScriptError("'skype' takes an action: answer, hangup, busy, incoming, keys, notify or attach");
+  if (w.size() < 2)
+    throw ScriptError("'skype' takes an action: answer, hangup, busy, incoming, keys, notify or attach");
   const std::string& action = w[1];
   if (!session.simulatedSkype)
     throw ScriptError("'skype " + action + "' drives the simulated Skype client, which this run does not use");

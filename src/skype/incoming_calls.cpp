@@ -22,7 +22,8 @@ namespace {
 constexpr std::size_t kLongestCaller = 64;
 
 bool isCallId(const std::string& id) {
-  return !id.empty() && id.size() <= 18 && std::all_of(id.begin(), id.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return !id.empty() && id.size() <= 18 &&
+         std::all_of(id.begin(), id.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 bool isEndStatus(const std::string& status) {
@@ -344,7 +345,8 @@ std::vector<std::string> IncomingCalls::codeProblems() {
   else if (!main.Enable_DTMF.Text().empty() && startsWith(code, main.Enable_DTMF.Text()) && access.oneTimeCodes())
     clash("the switch-on code followed by a one-time code");
   for (int i = 0; i < Buddy::kEntries; ++i)
-    if (program_.buddy().entry(i).Dtmf.Text() == code) clash("the directory code of buddy entry " + std::to_string(i + 1));
+    if (program_.buddy().entry(i).Dtmf.Text() == code)
+      clash("the directory code of buddy entry " + std::to_string(i + 1));
   return problems;
 }
 

@@ -56,7 +56,7 @@ class IncomingCalls {
   bool presenting(const std::string& id) const { return !id.empty() && id == presentedId_; }
   Stage stage() const { return stage_; }
   const std::string& caller() const { return caller_; }  // safe to show: bounded, plain characters
-  int seconds() const { return seconds_; }                 // how long the call has been on the air
+  int seconds() const { return seconds_; }               // how long the call has been on the air
   // Incoming calls that have ended, by result ("answered", "denied", ...), since the program started.
   const std::map<std::string, std::uint64_t>& results() const { return results_; }
   // Told of every change of stage (the desktop's ringing display, the status page).

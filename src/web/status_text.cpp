@@ -56,8 +56,7 @@ std::string statusMembers(const NodeStatus& s, std::int64_t nowMs) {
   j += ",\"timeoutCounter\":" + jsonQuote(s.timeoutCounter);
   if (s.call)
     j += ",\"call\":{\"number\":" + jsonQuote(s.call->number) + ",\"state\":" + jsonQuote(s.call->state) +
-         ",\"duration\":" + std::to_string(s.call->duration) +
-         ",\"incoming\":" + boolean(s.call->incoming) + "}";
+         ",\"duration\":" + std::to_string(s.call->duration) + ",\"incoming\":" + boolean(s.call->incoming) + "}";
   else
     j += ",\"call\":null";
   j += ",\"stations\":[";
