@@ -127,7 +127,7 @@ void SipSkype::command(HWND from, const std::string& text) {
 }
 
 void SipSkype::placeCall(HWND from, const std::string& target) {
-  Call call{nextCall_++, from, "", "", Stage::Routing, "", {}, 0, false};
+  Call call{nextCall_++, from, "", "", Stage::Routing, "", {}, 0, false, false, "", false};
   std::string prefix = "CALL " + std::to_string(call.id) + " STATUS ";
   if (Call* up = active()) {
     note("call " + std::to_string(call.id) + " to \"" + target + "\" refused: call " + std::to_string(up->id) +
@@ -194,7 +194,7 @@ void SipSkype::alterCall(HWND from, const std::vector<std::string>& words) {
     if (call->hangupRequested) return;
     call->hangupRequested = true;
     bool forbidden = words[4] == "FORBIDDEN";
-    note("call " + n + " from outside refused (" + (forbidden ? "not allowed, 403" : "busy, 486") + ")");
+    note("call " + n + " from " + call->caller + " refused (" + (forbidden ? "not allowed, 403" : "busy, 486") + ")");
     if (call->stage == Stage::Ringing) agent_.setRefusal(forbidden ? 403 : 486);
     if (!agent_.send("hangup", "", "hangup " + n)) return finish(call->id, "refused");
     hangupLimit_.setEnabled(true);
@@ -227,8 +227,7 @@ void SipSkype::incomingCall(const BaresipEvent& e) {
     note("a call from " + caller + " arrived while one is up; baresip refuses it");
     return;
   }
-  Call call{nextCall_++, client_, "", e.callId, Stage::Ringing, "", {}, 0, false};
-  call.incoming = true;
+  Call call{nextCall_++, client_, "", e.callId, Stage::Ringing, "", {}, 0, false, true, caller, false};
   calls_.push_back(call);
   pruneFinished();
   hold(true);  // the ring tone and anything else of the caller stay off the air until the program answers

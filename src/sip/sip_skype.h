@@ -104,6 +104,7 @@ class SipSkype : public SkypeApiWindow {
     int reportedSeconds = 0;
     bool hangupRequested = false;
     bool incoming = false;    // called from outside
+    std::string caller;       // its caller, made safe
     bool answerHeld = false;  // answered to be held off the air (a PIN first)
   };
   class TimerHost : public Window {

@@ -309,7 +309,7 @@ void IncomingCalls::ended() {
   if (stage_ == Stage::OnAir)
     finish("answered", std::to_string(seconds_) + " s");
   else if (!ending_)
-    finish("abandoned", "hung up before it was answered");
+    finish("abandoned", "ended before it was answered");
   id_.clear();
   ending_ = false;
   setStage(Stage::Idle);
