@@ -21,17 +21,6 @@ namespace {
 
 constexpr std::size_t kLongestCaller = 64;
 
-bool isCallId(const std::string& id) {
-  return !id.empty() && id.size() <= 18 &&
-         std::all_of(id.begin(), id.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-bool isEndStatus(const std::string& status) {
-  for (const char* s : {"FINISHED", "BUSY", "REFUSED", "FAILED", "CANCELLED", "MISSED", "UNPLACED"})
-    if (status == s) return true;
-  return false;
-}
-
 // Compares without stopping at the first difference, so the time taken tells nothing of the PIN.
 bool sameDigits(const std::string& a, const std::string& b) {
   if (b.empty()) return false;
@@ -96,7 +85,7 @@ bool IncomingCalls::inhibited() {
 
 void IncomingCalls::heard(const std::string& text) {
   std::vector<std::string> w = splitApiWords(text);
-  if (w.size() < 4 || apiUpper(w[0]) != "CALL" || !isCallId(w[1])) return;
+  if (w.size() < 4 || apiUpper(w[0]) != "CALL" || !isApiCallId(w[1])) return;
   const std::string& id = w[1];
   const std::string what = apiUpper(w[2]);
   if (what == "TYPE" && w.size() == 4) {
@@ -130,11 +119,11 @@ void IncomingCalls::heard(const std::string& text) {
     program_.backends().scheduler.post([this, alive = std::weak_ptr<bool>(alive_), id, caller] {
       if (!alive.expired()) program_.trap("IncomingCalls", [&] { decide(id, caller); });
     });
-  } else if (isEndStatus(status) && id == presentedId_) {
+  } else if (isCallEndStatus(status) && id == presentedId_) {
     presentedId_.clear();
     log("Incoming call from " + presentedCaller_ + " -- abandoned -- hung up before it was answered");
     ++results_["abandoned"];
-  } else if (isEndStatus(status) && id == id_) {
+  } else if (isCallEndStatus(status) && id == id_) {
     ended();
   }
 }
