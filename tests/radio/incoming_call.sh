@@ -2,7 +2,7 @@
 # Calls from the telephone to the air, end to end: sipp calls baresip (run by the program, its audio on the radio
 # node's JACK server). A denied caller is refused (403) and nothing is keyed; a `ring` caller is announced on the air
 # (PTT keyed, speech at radio_out), answered by the answer code played into radio_in, and its talking then keys the
-# transmitter; a `pin` caller is held off the air (its talking keys nothing) and its wrong RFC 4733 PINs lock it out,
+# transmitter until DD hangs up; a `pin` caller is held off the air (its talking keys nothing) and its wrong RFC 4733 PINs lock it out,
 # the node hanging up.
 #   incoming_call.sh QUILLMERE RADIO_PEER TESTS_RADIO_DIR
 set -u
@@ -14,7 +14,7 @@ rig_start
 trap call_cleanup EXIT
 call_settings 5470
 sip_port=5471
-python3 "$here/make_far_pcap.py" "$work/talk.pcap" silence:300 tone:2500 silence:200 ||
+python3 "$here/make_far_pcap.py" "$work/talk.pcap" silence:1200 tone:2000 silence:200 ||
   fail "the caller's recording could not be made"
 
 "$quillmere" --scenario "$here/incoming_call.scn" --real-time --node radio --skype sip --voice espeak --no-report \
@@ -60,9 +60,18 @@ printf Z >"$work/squelch"
 for _ in $(seq 100); do grep -q 'ALTER CALL [0-9]* ANSWER' "$work/transcript.txt" && break; sleep 0.1; done
 grep -q 'ALTER CALL [0-9]* ANSWER' "$work/transcript.txt" || fail "the answer code did not answer the call"
 answered=$(now)
+for _ in $(seq 60); do [[ "$(call_ptt_since "$answered")" == *T* ]] && break; sleep 0.1; done
+[[ "$(call_ptt_since "$answered")" == *T* ]] || fail "the caller's talking did not key the transmitter"
+# "DD" from the radio hangs up, as for a call placed from the radio.
+sleep 2.5
+printf O >"$work/squelch"
+sleep 0.3
+rig_peer "dtmf DD" >/dev/null
+sleep 0.3
+printf Z >"$work/squelch"
 wait "$sipp_pid" || fail "sipp's ringing call failed: $(tail -5 "$work/sipp-5551234.log")"
 sipp_pid=
-[[ "$(call_ptt_since "$answered")" == *T* ]] || fail "the caller's talking did not key the transmitter"
+grep -q 'sent "SET CALL [0-9]* STATUS FINISHED"' "$work/transcript.txt" || fail "DD did not hang up the call"
 
 # PIN: held off the air; two wrong PINs lock the caller out and the node hangs up.
 sleep 1
