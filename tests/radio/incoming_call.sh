@@ -37,7 +37,7 @@ caller() {
 
 # Denied: refused at once, nothing on the air.
 start=$(now)
-caller 5550001 1 1 1 1 1 1 1 1
+caller 5550001 1 2 3 4 5 6 7 8
 wait "$sipp_pid" || fail "sipp's denied call failed: $(tail -5 "$work/sipp-5550001.log")"
 sipp_pid=
 grep -q "SIP/2.0 403" "$work/sipp-5550001.msg" || fail "the denied caller did not get 403: $(grep '^SIP/2.0' "$work/sipp-5550001.msg")"
@@ -47,7 +47,7 @@ grep -q 'call [0-9]* from 5550001 refused (not allowed, 403)' "$work/stderr.txt"
 
 # Ring: announced with the transmitter keyed, answered from the radio, the caller's talking then on the air.
 start=$(now)
-caller 5551234 1 1 1 1 1 1 1 1
+caller 5551234 1 2 3 4 5 6 7 8
 for _ in $(seq 100); do grep -q 'say "Incoming call from 5 5 5 1 2 3 4"' "$work/transcript.txt" && break; sleep 0.1; done
 grep -q 'say "Incoming call from 5 5 5 1 2 3 4"' "$work/transcript.txt" || fail "the ringing call was not announced"
 [[ "$(call_ptt_since "$start")" == T* ]] || fail "the announcement did not key the transmitter"
@@ -76,11 +76,11 @@ grep -q 'sent "SET CALL [0-9]* STATUS FINISHED"' "$work/transcript.txt" || fail 
 # PIN: held off the air; two wrong PINs lock the caller out and the node hangs up.
 sleep 1
 start=$(now)
-caller 5552222 1 2 3 4 9 9 9 9
+caller 5552222 1 2 3 4 5 6 7 8
 wait "$sipp_pid" || fail "sipp's PIN call failed: $(tail -5 "$work/sipp-5552222.log")"
 sipp_pid=
 [ -z "$(call_ptt_since "$start")" ] || fail "a caller keying its PIN keyed the transmitter"
-caller 5552222 4 7 1 1 1 1 1 1
+caller 5552222 1 2 3 4 5 6 7 8
 wait "$sipp_pid" || fail "sipp's locked-out call failed"
 sipp_pid=
 grep -q "SIP/2.0 403\|SIP/2.0 486" "$work/sipp-5552222.msg" || fail "the locked-out caller was not refused"
