@@ -357,6 +357,33 @@ void AccessControl::warnBeforeEnd(const std::string& callId, long secondsLeft) {
   });
 }
 
+std::optional<std::string> AccessControl::incomingLimit() {
+  if (!configured() || limits_.mayPlace(now())) return std::nullopt;
+  return std::to_string(limits_.callsInLastHour(now())) + " calls in the last hour, the limit is " +
+         std::to_string(limits_.callsPerHour());
+}
+
+void AccessControl::incomingAnswered(const std::string& caller) {
+  currentCallExempt_ = false;
+  currentTarget_ = "call from " + caller;
+  if (!configured()) return;
+  limits_.placed(now());
+  saveState();
+}
+
+bool AccessControl::incomingCode(const std::string& code) {
+  if (!codes_) {
+    log("One-time code of a caller refused -- " +
+        (codesUnavailable_.empty() ? std::string("one-time codes are off") : codesUnavailable_));
+    return false;
+  }
+  SwitchOnCodes::Result r = codes_->attempt(code, now());
+  saveState();
+  if (r.outcome != SwitchOnCodes::Outcome::Accepted) return false;
+  saveLastStep();
+  return true;
+}
+
 bool AccessControl::switchOn(const std::string& digits, const std::string& prefix) {
   if (!startsWith(digits, prefix)) return false;
   std::string code = digits.substr(prefix.size());

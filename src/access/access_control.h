@@ -50,6 +50,18 @@ class AccessControl {
   // (on the air and on the phone), past it it is ended and that is announced.
   void callDuration(const std::string& callId, long seconds);
 
+  // The settings as they stand (the file re-read when it changed).
+  const AccessSettings& current() {
+    refresh();
+    return settings_;
+  }
+  // Why one more incoming call may not be taken now (the hourly limit), or nothing.
+  std::optional<std::string> incomingLimit();
+  // An incoming call from `caller` was answered: counted against the hourly limit, and timed like a call placed.
+  void incomingAnswered(const std::string& caller);
+  // A caller's one-time code (after the PIN): checked, counted and logged as a switch-on code attempt is.
+  bool incomingCode(const std::string& code);
+
   // With one-time codes on: whether `digits` switches control on. `prefix` is the switch-on code; a string that is
   // the prefix followed by anything is an attempt, judged, counted and logged. Returns false for everything else.
   bool switchOn(const std::string& digits, const std::string& prefix);

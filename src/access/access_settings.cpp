@@ -39,9 +39,18 @@ AccessSettings parseAccessSettings(std::string_view text, const std::string& fil
   readNumber(file, fileName, "WrongCodesAllowed", 1, 1000, s.wrongCodesAllowed, s.problems);
   readNumber(file, fileName, "LockoutMinutes", 1, 24 * 60, s.lockoutMinutes, s.problems);
   readNumber(file, fileName, "CodeWindow", 0, 10, s.codeWindow, s.problems);
+  readNumber(file, fileName, "RingSeconds", 10, 300, s.ringSeconds, s.problems);
+  if (auto code = file.get("SETTINGS", "AnswerCode")) {
+    std::string c(trimBlanks(*code));
+    if (!c.empty() && c.size() <= 8 && c.find_first_not_of("0123456789ABCD*#") == std::string::npos)
+      s.answerCode = c;
+    else
+      s.problems.push_back(fileName + ": the AnswerCode \"" + *code +
+                           "\" is no DTMF code (0-9, A-D, * and #, up to 8); using " + s.answerCode + " instead.");
+  }
 
   // The rules, line by line: the profile reader knows keys, not ordered lines.
-  bool inRules = false, rulesSection = false;
+  bool inRules = false, rulesSection = false, inIncoming = false;
   int number = 0;
   std::size_t at = 0;
   if (text.substr(0, 3) == "\xEF\xBB\xBF") at = 3;
@@ -58,12 +67,25 @@ AccessSettings parseAccessSettings(std::string_view text, const std::string& fil
     if (content.empty() || content[0] == ';') continue;
     if (content[0] == '[') {
       std::size_t close = content.find(']');
-      inRules = close != std::string_view::npos && equalsIgnoreCase(trimBlanks(content.substr(1, close - 1)), "RULES");
+      std::string_view name = close == std::string_view::npos ? "" : trimBlanks(content.substr(1, close - 1));
+      inRules = equalsIgnoreCase(name, "RULES");
+      inIncoming = equalsIgnoreCase(name, "INCOMING");
       rulesSection = rulesSection || inRules;
+      s.incomingOn = s.incomingOn || inIncoming;
+      continue;
+    }
+    std::string why;
+    if (inIncoming) {
+      if (auto rule = parseIncomingRule(content, number, why))
+        s.incoming.push_back(*rule);
+      else
+        s.problems.push_back(fileName + " line " + std::to_string(number) + ": \"" + std::string(content) +
+                             "\" is no incoming rule (" + why +
+                             "); it is left out, and a caller it would have let "
+                             "in is refused.");
       continue;
     }
     if (!inRules) continue;
-    std::string why;
     if (auto rule = DialRules::parseRule(content, number, why)) {
       s.rules.add(*rule);
     } else {

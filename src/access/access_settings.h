@@ -1,13 +1,15 @@
 #pragma once
 // quillmere_dialrules.ini in the program folder: section [SETTINGS] holds the default, the call limits and the
 // one-time code settings; section [RULES] holds the dial rules, one a line, in the order they are tried. Without the
-// file nothing is restricted; a file that exists but cannot be read closes the station to dialling.
+// file nothing is restricted; a file that exists but cannot be read closes the station to dialling. Section
+// [INCOMING] holds the rules for calls from the telephone (incoming_rules.h); without it none is taken.
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "access/dial_rules.h"
+#include "access/incoming_rules.h"
 
 namespace qm {
 
@@ -22,6 +24,11 @@ struct AccessSettings {
   int wrongCodesAllowed = 3;   // wrong codes in a row before the lock-out
   int lockoutMinutes = 15;
   int codeWindow = 1;  // time steps of 30 s accepted either side of now, for clocks that drift
+  // Calls from the telephone: taken only with an [INCOMING] section (even an empty one, which refuses every caller).
+  bool incomingOn = false;
+  std::vector<IncomingRule> incoming;
+  std::string answerCode = "*0";  // what a radio user keys to answer a ringing call
+  int ringSeconds = 30;           // how long a call rings on the air before the caller hears busy
   // Each names the file and the line or key, what is wrong, and what is done instead.
   std::vector<std::string> problems;
 };

@@ -113,6 +113,11 @@ class frmMain : public Window {
   Label Label3{*this, "Label3", "Send  DTMF  *#  and the number you want"};
   Label Label1{*this, "Label1", "Example DTMF *#0015551234567 to call phone"};
   Label Label6{*this, "Label6", "Send  DTMF  \"DD\" to end a call"};
+  // Shown in place of the three help lines above while a call from the telephone rings or waits for its PIN.
+  Frame fraIncoming{*this, "fraIncoming", "Incoming Call"};
+  Label lblIncoming{*this, "lblIncoming"};
+  CommandButton cmdAnswer{*this, "cmdAnswer", "&Answer"};
+  CommandButton cmdReject{*this, "cmdReject", "&Reject"};
   Frame Frame3{*this, "Frame3", "Last Number Called"};
   TextBox Text111{*this, "Text111"};
   CommandButton Command17{*this, "Command17", "Disconnect Call in Progress"};

@@ -58,6 +58,10 @@ void frmMain::layOut() {
       {Label3, "", {4560, 3690, 4335, 255}},
       {Label1, "", {4560, 3945, 4335, 255}},
       {Label6, "", {4560, 4200, 4335, 255}},
+      {fraIncoming, "", {4560, 3630, 4335, 840}},
+      {lblIncoming, "fraIncoming", {120, 330, 2295, 255}},
+      {cmdAnswer, "fraIncoming", {2520, 240, 795, 375}},
+      {cmdReject, "fraIncoming", {3420, 240, 795, 375}},
       {Frame3, "", {4560, 4485, 2055, 615}},
       {Text111, "Frame3", {120, 240, 1815, 285}},
       {Command17, "", {6720, 4560, 1215, 495}},
@@ -86,6 +90,7 @@ void frmMain::layOut() {
       {ID, "", {4560, 7800, 2055, 285}},
       {TempCallHold, "", {6720, 7800, 2055, 285}},
   });
+  fraIncoming.setVisible(false);
   for (TextBox* status : {&PTT1, &RFUser, &PTT}) status->setBackColor(kButtonFace);
   for (TextBox* shown : {&PTT1, &RFUser, &PTT, &Text1, &txtData, &Text111}) shown->locked = true;
 }

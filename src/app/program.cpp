@@ -13,6 +13,7 @@
 #include "history/history_log.h"
 #include "platform/program_exit.h"
 #include "platform/prompter.h"
+#include "skype/incoming_calls.h"
 #include "speech/form1.h"
 
 namespace qm {
@@ -21,6 +22,7 @@ Program::Program(Backends& backends) : backends_(backends) {
   historyLog_ = std::make_unique<HistoryLog>(backends);
   main_ = std::make_unique<frmMain>(*this);
   access_ = std::make_unique<AccessControl>(*this);
+  incoming_ = std::make_unique<IncomingCalls>(*this);
   registry_.setLoader("frmMain", [this]() -> Window* { return main_.get(); });
   registry_.setLoader("Buddy", [this]() -> Window* { return &buddy(); });
   registry_.setLoader("Form1", [this]() -> Window* { return &form1(); });
@@ -35,6 +37,8 @@ void Program::start() {
   main_->Form_Load();
   historyLog_->open();  // a history that cannot be kept is told at start, not at the first event
   access_->started();
+  for (const std::string& problem : incoming_->codeProblems())
+    backends_.prompter.show(problem, "", BoxIcon::Warning, BoxButtons::Ok);
   registry_.loaded(*main_);
   main_->Show();
 }

@@ -20,6 +20,7 @@ class FormHistory;
 class EchoLinkApp;
 class HistoryLog;
 class AccessControl;
+class IncomingCalls;
 
 class Program {
  public:
@@ -42,6 +43,7 @@ class Program {
   // The history log file: every history line and phone call, kept across runs (src/history/history_log.h).
   HistoryLog& historyLog() { return *historyLog_; }
   AccessControl& access() { return *access_; }
+  IncomingCalls& incoming() { return *incoming_; }
   bool buddyLoaded() const { return buddy_ != nullptr; }
   bool historyLoaded() const { return history_ != nullptr; }
   // Closing with the close box discards these two windows; the next touch loads them afresh.
@@ -80,6 +82,7 @@ class Program {
   std::unique_ptr<FormHistory> history_;
   std::unique_ptr<HistoryLog> historyLog_;
   std::unique_ptr<AccessControl> access_;
+  std::unique_ptr<IncomingCalls> incoming_;
   std::map<std::string, std::unique_ptr<EchoLinkApp>> keptSubscriptions_;
   std::map<std::string, std::unique_ptr<Window>> addedWindows_;
 };

@@ -8,6 +8,7 @@
 #include "platform/prompter.h"
 #include "platform/scheduler.h"
 #include "platform/vb_text.h"
+#include "skype/incoming_calls.h"
 
 namespace qm {
 
@@ -31,6 +32,7 @@ bool frmMain::isDtmfCode(const std::string& digits) {
   if (digits.empty()) return false;
   if (startsWith(digits, kRequest) || digits == kConfirm || digits == kHangUp) return true;
   if (digits == Enable_DTMF.Text() || digits == Disable_DTMF.Text()) return true;
+  if (program_.incoming().isAnswerCode(digits)) return true;
   // With one-time codes the switch-on code is followed by the code of the moment: an attempt, never a node number.
   const std::string& on = Enable_DTMF.Text();
   if (!on.empty() && startsWith(digits, on) && program_.access().oneTimeCodes()) return true;
@@ -66,6 +68,8 @@ void frmMain::EchoLink_DTMFString(const std::string& sDigits) {
   const std::string digits = sDigits;
   program_.backends().scheduler.processPending();
   Text111.setText(digits);
+  // The answer code while a call from the telephone rings, control on: that call goes on the air.
+  if (program_.incoming().radioDigits(digits)) return;
   AccessControl& access = program_.access();
   if (access.oneTimeCodes()) {
     if (access.switchOn(digits, Enable_DTMF.Text())) Check1.setValue(1);

@@ -11,9 +11,10 @@ namespace qm {
 
 struct NodeStatus {
   struct Call {
-    std::string number;  // the number or name called
-    std::string state;   // the telephone's last status ("ROUTING", "RINGING", "INPROGRESS", ...)
-    int duration = 0;    // seconds up
+    std::string number;     // the number or name called
+    std::string state;      // the telephone's last status ("ROUTING", "RINGING", "INPROGRESS", ...)
+    int duration = 0;       // seconds up
+    bool incoming = false;  // a call from the telephone (state RINGING until answered, PIN while its PIN is keyed)
     bool operator==(const Call&) const = default;
   };
 
@@ -30,7 +31,8 @@ struct NodeStatus {
   std::vector<std::string> stations;
   std::string directory;  // the network's state ("directory: online"); empty without a network
   std::string problem;    // the last problem the operator was told of
-  std::map<std::string, std::uint64_t> callResults;  // calls that have ended, by result
+  std::map<std::string, std::uint64_t> callResults;      // calls that have ended, by result
+  std::map<std::string, std::uint64_t> incomingResults;  // calls from the telephone that have ended, by result
   std::uint64_t dtmfStrings = 0;
   // The four audio levels in whole dBFS (-120: silence), from a node that measures them.
   struct Levels {

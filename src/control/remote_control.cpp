@@ -6,12 +6,14 @@
 #include "app/program.h"
 #include "echolink/transmit_inhibit.h"
 #include "history/history_log.h"
+#include "skype/incoming_calls.h"
 
 namespace qm {
 
 const std::vector<std::string>& RemoteControl::commands() {
   static const std::vector<std::string> names{"hangup",      "dtmf-control-on", "dtmf-control-off", "inhibit-on",
-                                              "inhibit-off", "disconnect-all",  "disconnect",       "voice-test"};
+                                              "inhibit-off", "disconnect-all",  "disconnect",       "voice-test",
+                                              "answer",      "reject"};
   return names;
 }
 
@@ -35,6 +37,10 @@ bool RemoteControl::run(const std::string& command, const std::string& user, con
     main.Check1.setValue(command == "dtmf-control-on" ? 1 : 0);  // as the check box or the switch codes do
   } else if (command == "inhibit-on" || command == "inhibit-off") {
     inhibit_.set(command == "inhibit-on");
+  } else if (command == "answer") {
+    program_.incoming().answer("web user " + user);
+  } else if (command == "reject") {
+    program_.incoming().reject("web user " + user);
   } else if (command == "disconnect-all") {
     if (disconnectAll) disconnectAll();
   } else if (command == "disconnect") {

@@ -9,6 +9,7 @@
 #include "echolink/transmit_inhibit.h"
 #include "history/history_log.h"
 #include "platform/scheduler.h"
+#include "skype/incoming_calls.h"
 
 namespace qm {
 
@@ -20,6 +21,16 @@ constexpr std::size_t kMaxProblem = 300;
 
 std::string cut(const std::string& text, std::size_t limit) {
   return text.size() <= limit ? text : text.substr(0, limit);
+}
+const char* incomingState(IncomingCalls::Stage stage) {
+  switch (stage) {
+    case IncomingCalls::Stage::Ringing:
+      return "RINGING";
+    case IncomingCalls::Stage::Pin:
+      return "PIN";
+    default:
+      return "INPROGRESS";
+  }
 }
 }  // namespace
 
@@ -43,10 +54,12 @@ StatusPublisher::StatusPublisher(Program& program, TransmitInhibit& inhibit, Sta
     refresh();
   };
   inhibit_.onRequest = [this](bool) { refresh(); };
+  program_.incoming().onChange = [this] { refresh(); };
 }
 
 StatusPublisher::~StatusPublisher() {
   inhibit_.onRequest = nullptr;
+  program_.incoming().onChange = nullptr;
 }
 
 void StatusPublisher::setProblem(const std::string& text) {
@@ -88,11 +101,15 @@ void StatusPublisher::refresh() {
   s.dtmfControl = main.Check1.Value() == 1;
   s.timeoutCounter = main.Counter.Caption();
   const CallRecords& calls = program_.historyLog().calls();
-  if (calls.target().empty())
-    s.call.reset();
-  else
+  const IncomingCalls& incoming = program_.incoming();
+  if (!calls.target().empty())
     s.call = NodeStatus::Call{cut(calls.target(), 64), calls.state(), calls.seconds()};
+  else if (incoming.stage() != IncomingCalls::Stage::Idle)
+    s.call = NodeStatus::Call{incoming.caller(), incomingState(incoming.stage()), incoming.seconds(), true};
+  else
+    s.call.reset();
   s.callResults = calls.results();
+  s.incomingResults = incoming.results();
   if (directoryState) s.directory = cut(directoryState(), 100);
   if (levels) s.levels = levels();
   if (registration) s.registration = cut(registration(), 100);

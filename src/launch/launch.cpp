@@ -87,6 +87,7 @@ void installSip(Session& session) {
   if (radio::RadioNode* node = radioNodeOf(session)) {
     sip.useJack(node->callPeer, [node] { return node->jackSampleRate(); });
     sip.skype().onMute = [node](bool muted) { node->setCallMuted(muted); };
+    sip.skype().onHold = [node](bool held) { node->setCallHeld(held); };
   }
 }
 

@@ -37,6 +37,13 @@ void CallAudio::setLinked(bool linked) {
   }
 }
 
+void CallAudio::setHeld(bool held) {
+  held_ = held;
+  if (!held_) return;
+  queue_.clear();
+  vox_ = Vox(sampleRate_, settings_.vox);
+}
+
 void CallAudio::setKeyed(bool keyed) {
   keyed_ = keyed;
   if (!keyed_) trimToPreroll();
@@ -51,7 +58,7 @@ void CallAudio::speak(const std::vector<float>& audio) {
 }
 
 void CallAudio::fromRadio(const float* in, float* out, std::size_t count, bool carrier) {
-  const bool passes = linked_ && !muted_ && carrier;
+  const bool passes = linked_ && !muted_ && !held_ && carrier;
   const std::size_t spoken = std::min(count, speech_.size());
   if (!passes && spoken == 0) {
     std::fill_n(out, count, 0.0f);
@@ -67,7 +74,7 @@ void CallAudio::fromRadio(const float* in, float* out, std::size_t count, bool c
 }
 
 void CallAudio::fromCall(const float* in, std::size_t count) {
-  if (!linked_) return;
+  if (!linked_ || held_) return;
   vox_.feed(in, count);
   rxLevel_ = levelDbfs(in, count);
   for (std::size_t i = 0; i < count; ++i) queue_.push_back(in[i] * rxGain_);

@@ -37,6 +37,10 @@ class CallAudio {
   void setLinked(bool linked);
   bool linked() const { return linked_; }
   void setMuted(bool muted) { muted_ = muted; }
+  // A call from the telephone that is not on the air yet (ringing, its caller keying a PIN): neither way passes, and
+  // the far end keys nothing (a ring tone or a caller's keys never reach the transmitter).
+  void setHeld(bool held);
+  bool held() const { return held_; }
   bool muted() const { return muted_; }
 
   // The radio's receive audio -> what the far end hears, `count` samples into `out` (silence unless it may pass).
@@ -47,7 +51,7 @@ class CallAudio {
   void fromCall(const float* in, std::size_t count);
 
   // The far end asks for the transmitter: a call is linked and it talks (or the whole call keys it).
-  bool wantsTransmitter() const { return linked_ && (settings_.keyForWholeCall || vox_.on()); }
+  bool wantsTransmitter() const { return linked_ && !held_ && (settings_.keyForWholeCall || vox_.on()); }
   // The transmitter's state, from the node: while released only the pre-roll is kept.
   void setKeyed(bool keyed);
   // Silence before the queued call audio (the transmitter settling after keying).
@@ -71,7 +75,7 @@ class CallAudio {
   float rxGain_, txGain_;
   Duck duck_;
   std::size_t preroll_;
-  bool linked_ = false, muted_ = false, keyed_ = false;
+  bool linked_ = false, muted_ = false, keyed_ = false, held_ = false;
   std::deque<float> queue_;
   std::deque<float> speech_;  // for the far end
   double rxLevel_ = -120, txLevel_ = -120;

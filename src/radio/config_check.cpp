@@ -7,6 +7,7 @@
 #include <regex>
 #include <sstream>
 
+#include "access/access_settings.h"
 #include "app/node_configuration.h"
 #include "echolink_net/echolink_net_settings.h"
 #include "platform/clock_format.h"
@@ -184,6 +185,28 @@ void checkLine(const char* key, const std::string& value, LineUse use, const Dev
 
 }  // namespace
 
+// The [INCOMING] rules of the dial rules file, and an answer code the node's own functions would take first.
+void checkIncoming(const Folders& folders, const echolink_net::EchoLinkNetSettings& network, CheckReport& report) {
+  const AccessSettings s = readAccessSettings(folders.inProgramFolder("quillmere_dialrules.ini"));
+  if (!s.present || !s.incomingOn) {
+    report.incoming.push_back("off: every call from the telephone is refused (no [INCOMING] section)");
+    return;
+  }
+  report.incoming.push_back("answer code " + s.answerCode + ", a call rings for " + std::to_string(s.ringSeconds) +
+                            " s; wrong PINs: " + std::to_string(s.wrongCodesAllowed) + " lock the caller out for " +
+                            std::to_string(s.lockoutMinutes) + " min");
+  for (const IncomingRule& rule : s.incoming) report.incoming.push_back(describeIncomingRule(rule));
+  report.incoming.push_back("any other caller: refused");
+  if (network.nodeCommands) {
+    const auto& c = network.codes;
+    for (const std::string& code : {c.disconnectLast, c.disconnectAll, c.reconnect, c.status})
+      if (code == s.answerCode)
+        report.problems.push_back("quillmere_dialrules.ini: the AnswerCode " + s.answerCode +
+                                  " is also a code of the node's own functions (quillmere_echolink.ini); choose "
+                                  "another.");
+  }
+}
+
 CheckReport checkConfiguration(const Folders& folders, const DeviceInventory& inventory) {
   CheckReport report;
   report.problems = startProblems(folders);
@@ -197,9 +220,12 @@ CheckReport checkConfiguration(const Folders& folders, const DeviceInventory& in
     readSipSettings(folders.inProgramFolder(kSipSettingsFile), sip);
   report.problems.insert(report.problems.end(), sip.begin(), sip.end());
   std::vector<std::string> echolink;
+  echolink_net::EchoLinkNetSettings network;
   if (fs::exists(folders.inProgramFolder(echolink_net::kEchoLinkSettingsFile)))
-    echolink_net::readEchoLinkSettings(folders.inProgramFolder(echolink_net::kEchoLinkSettingsFile), echolink);
+    network =
+        echolink_net::readEchoLinkSettings(folders.inProgramFolder(echolink_net::kEchoLinkSettingsFile), echolink);
   report.problems.insert(report.problems.end(), echolink.begin(), echolink.end());
+  checkIncoming(folders, network, report);
   std::vector<std::string> radio;
   const fs::path radioPath = folders.inProgramFolder(kRadioSettingsFile);
   const ProfileFile radioFile = ProfileFile::load(radioPath, radio);
@@ -233,6 +259,8 @@ int runConfigCheck(const Folders& folders, std::ostream& out, const std::vector<
   for (const std::string& line : report.problems) out << "  " << line << "\n";
   out << "Backends (without --node and --skype, as the service starts):\n";
   for (const std::string& line : report.node) out << "  " << line << "\n";
+  out << "Incoming calls:\n";
+  for (const std::string& line : report.incoming) out << "  " << line << "\n";
   out << "Radio node:\n";
   for (const std::string& line : report.radio) out << "  " << line << "\n";
   for (const std::string& line : report.blockers) out << "  cannot go on the air: " << line << "\n";

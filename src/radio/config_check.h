@@ -18,6 +18,7 @@ struct CheckReport {
   std::vector<std::string> radio;     // what the radio node would do with its lines and JACK
   std::vector<std::string> blockers;  // why the radio node could not go on the air
   std::vector<std::string> devices;   // the inventory, one kind a line
+  std::vector<std::string> incoming;  // who may call the node from the telephone, and how
 };
 
 CheckReport checkConfiguration(const Folders& folders, const DeviceInventory& inventory);

@@ -84,6 +84,7 @@ struct RadioNode::Loop : NetworkHost {
   std::unique_ptr<CallAudio> call;     // the phone call's audio
   bool callMuted = false;              // the program's "SET MUTE ON"
   bool speechToCall = false;           // the program's speech goes to the call too
+  bool callHeld = false;               // a call from the telephone not on the air yet
   Clock::time_point programUntil{};    // when the program's audio queued at JACK has gone out
   std::vector<float> callScratch = std::vector<float>(4096);
   DtmfCollector collector;
@@ -186,6 +187,7 @@ struct RadioNode::Loop : NetworkHost {
         CallAudioSettings{s.callPtt == "call", VoxSettings{s.callVoxThresholdDbfs, s.callVoxAttackMs, s.callVoxHangMs},
                           s.callRxGainDb, s.callTxGainDb, s.callDuckDb});
     call->setMuted(callMuted);
+    call->setHeld(callHeld);
     followCall();
     std::string error;
     if (!jack.connectRadio(s.capturePort, s.playbackPort, error)) problem(error);
@@ -869,6 +871,15 @@ void RadioNode::setCallMuted(bool muted) {
 
 void RadioNode::setSpeechToCall(bool on) {
   command([this, on] { loop_->speechToCall = on; });
+}
+
+void RadioNode::setCallHeld(bool held) {
+  command([this, held] {
+    Loop& l = *loop_;
+    l.callHeld = held;
+    if (l.call) l.call->setHeld(held);
+    l.serviceTransmitter();
+  });
 }
 
 void RadioNode::transmitSpeech(const std::vector<std::int16_t>& samples, int sampleRate) {

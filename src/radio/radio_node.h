@@ -97,6 +97,8 @@ class RadioNode : public InjectableNode {
   std::string callPeer = "quillmere-call";
   // The program's "SET MUTE ON|OFF": the radio-to-call path stops and restarts. Any thread.
   void setCallMuted(bool muted);
+  // A call from the telephone is held off the air (call_audio.h) or put on it. Any thread.
+  void setCallHeld(bool held);
 
   // Speech for the transmitter, from the program's thread: queued at SpeechLevel and sent after TxDelay.
   void transmitSpeech(const std::vector<std::int16_t>& samples, int sampleRate);

@@ -26,7 +26,8 @@ std::intptr_t number(const std::string& word, const char* what) {
 
 bool skypeAction(Session& session, const std::vector<std::string>& w) {
   if (w[0] != "skype") return false;
-  if (w.size() < 2) throw ScriptError("'skype' takes an action: answer, hangup, busy, notify or attach");
+  if (w.size() < 2)
+    throw ScriptError("'skype' takes an action: answer, hangup, busy, incoming, keys, notify or attach");
   const std::string& action = w[1];
   if (!session.simulatedSkype)
     throw ScriptError("'skype " + action + "' drives the simulated Skype client, which this run does not use");
@@ -45,6 +46,19 @@ bool skypeAction(Session& session, const std::vector<std::string>& w) {
       throw ScriptError(action == "hangup" ? "there is no call to hang up" : "there is no ringing call to " + action);
     return true;
   }
+  if (action == "incoming") {
+    if (w.size() != 3 || w[2].empty()) throw ScriptError("'skype incoming' takes the caller's number or name");
+    HWND to = session.program().main().skypeLink().mainWindowHandle();
+    runUntilEnded([&] { skype.incoming(to, w[2]); });
+    return true;
+  }
+  if (action == "keys") {
+    if (w.size() != 3 || w[2].empty()) throw ScriptError("'skype keys' takes the keys the caller presses");
+    bool done = false;
+    runUntilEnded([&] { done = skype.keys(w[2]); });
+    if (!done) throw ScriptError("there is no answered call from the telephone to key into");
+    return true;
+  }
   if (action == "notify") {
     if (w.size() != 3) throw ScriptError("'skype notify' takes one text");
     HWND to = session.program().main().skypeLink().mainWindowHandle();
@@ -59,7 +73,7 @@ bool skypeAction(Session& session, const std::vector<std::string>& w) {
     runUntilEnded([&] { skype.sendAttach(to, status, hwnd); });
     return true;
   }
-  throw ScriptError("unknown skype action '" + action + "' (answer, hangup, busy, notify, attach)");
+  throw ScriptError("unknown skype action '" + action + "' (answer, hangup, busy, incoming, keys, notify, attach)");
 }
 
 }  // namespace qm

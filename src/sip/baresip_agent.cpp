@@ -301,3 +301,12 @@ void BaresipAgent::goDown(const std::string& why) {
 }
 
 }  // namespace qm
+
+namespace qm {
+
+bool BaresipAgent::setRefusal(int status) {
+  std::string problem;
+  return writePrivateFile(folder_ / "refusal", std::to_string(status), problem);
+}
+
+}  // namespace qm

@@ -49,6 +49,9 @@ class BaresipAgent {
   void setSettings(const SipSettings& settings) { settings_ = settings; }
   const SipSettings& settings() const { return settings_; }
   const std::filesystem::path& folder() const { return folder_; }
+  // The SIP status (403 or 486) the next refusal of a ringing call is to give; baresip's own hang-up gives 486, and
+  // the library loaded into it (src/sip_guard/refusal_status.cpp) reads this. False when it cannot be written.
+  bool setRefusal(int status);
 
   void start();
   // Starts afresh with the current settings: at once when down, after the running agent has stopped otherwise.

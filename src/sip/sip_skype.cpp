@@ -5,12 +5,13 @@
 
 #include "platform/vb_text.h"
 #include "skype/api_text.h"
+#include "skype/incoming_calls.h"
 
 namespace qm {
 namespace {
 
 const char* stageName(int stage) {
-  static const char* names[] = {"ROUTING", "RINGING", "INPROGRESS", "FINISHED"};
+  static const char* names[] = {"ROUTING", "RINGING", "INPROGRESS", "ONHOLD", "FINISHED"};
   return names[stage];
 }
 
@@ -115,6 +116,8 @@ void SipSkype::command(HWND from, const std::string& text) {
     placeCall(from, apiCallTarget(text).value_or(""));
   } else if ((verb == "SET" || verb == "GET") && words.size() >= 2 && words[1] == "CALL") {
     callCommand(from, words);
+  } else if (verb == "ALTER" && words.size() >= 4 && words[1] == "CALL") {
+    alterCall(from, words);
   } else if (verb == "SET" && words.size() == 3 && words[1] == "MUTE" && (words[2] == "ON" || words[2] == "OFF")) {
     setMute(from, words[2] == "ON");
   } else if (verb == "GET" && words.size() == 2 && words[1] == "MUTE") {
@@ -129,7 +132,7 @@ void SipSkype::command(HWND from, const std::string& text) {
 }
 
 void SipSkype::placeCall(HWND from, const std::string& target) {
-  Call call{nextCall_++, from, "", "", Stage::Routing, "", {}, 0, false};
+  Call call{nextCall_++, from, "", "", Stage::Routing, "", {}, 0, false, false, "", false};
   std::string prefix = "CALL " + std::to_string(call.id) + " STATUS ";
   if (Call* up = active()) {
     note("call " + std::to_string(call.id) + " to \"" + target + "\" refused: call " + std::to_string(up->id) +
@@ -177,6 +180,67 @@ void SipSkype::callCommand(HWND from, const std::vector<std::string>& words) {
   int callId = call->id;
   if (!agent_.send("hangup", "", "hangup " + std::to_string(callId))) return finish(callId, "hung up");
   hangupLimit_.setEnabled(true);
+}
+
+void SipSkype::hold(bool held) {
+  if (onHold) onHold(held);
+}
+
+void SipSkype::alterCall(HWND from, const std::vector<std::string>& words) {
+  std::int64_t id = parseInteger(words[2]).value_or(0);
+  const std::string& action = words[3];
+  bool known = (words.size() == 4 && (action == "ANSWER" || action == "HOLD" || action == "RESUME")) ||
+               (words.size() == 5 && action == "END" && (words[4] == "FORBIDDEN" || words[4] == "BUSY"));
+  if (!known) return notify(from, "ERROR 2 Unknown command");
+  Call* call = id > 0 && id < nextCall_ ? find(static_cast<int>(id)) : nullptr;
+  if (!call || !call->incoming || call->stage == Stage::Finished) return notify(from, "ERROR 11 Invalid call id");
+  const std::string n = std::to_string(call->id);
+  if (action == "END") {
+    if (call->hangupRequested) return;
+    call->hangupRequested = true;
+    bool forbidden = words[4] == "FORBIDDEN";
+    note("call " + n + " from " + call->caller + " refused (" + (forbidden ? "not allowed, 403" : "busy, 486") + ")");
+    if (call->stage == Stage::Ringing) agent_.setRefusal(forbidden ? 403 : 486);
+    if (!agent_.send("hangup", "", "hangup " + n)) return finish(call->id, "refused");
+    hangupLimit_.setEnabled(true);
+    return;
+  }
+  if (action == "RESUME") {
+    if (call->stage != Stage::OnHold) return notify(from, "ERROR 11 Invalid call id");
+    call->stage = Stage::InProgress;
+    call->establishedAt = scheduler_.now();
+    call->reportedSeconds = 0;
+    hold(false);
+    durations_.setEnabled(true);
+    notify(call->owner, "CALL " + n + " STATUS INPROGRESS");
+    return syncMute();
+  }
+  if (call->stage != Stage::Ringing) return notify(from, "ERROR 11 Invalid call id");
+  call->answerHeld = action == "HOLD";
+  if (!call->answerHeld) hold(false);
+  if (!agent_.send("accept", "", "accept " + n)) finish(call->id, "the SIP user agent is not running");
+}
+
+void SipSkype::incomingCall(const BaresipEvent& e) {
+  // The user part of sip:5551234@host, or the host when there is none; hostile text, made safe before anyone sees it.
+  std::string uri = e.peerUri;
+  for (const char* scheme : {"sip:", "sips:", "tel:"})
+    if (uri.rfind(scheme, 0) == 0) uri = uri.substr(std::string(scheme).size());
+  std::string caller = safeCaller(uri.substr(0, uri.find_first_of("@;>")));
+  if (active()) {
+    // Not expected (baresip takes one call at a time); the call that is up is kept.
+    note("a call from " + caller + " arrived while one is up; baresip refuses it");
+    return;
+  }
+  Call call{nextCall_++, client_, "", e.callId, Stage::Ringing, "", {}, 0, false, true, caller, false};
+  calls_.push_back(call);
+  pruneFinished();
+  hold(true);  // the ring tone and anything else of the caller stay off the air until the program answers
+  note("call " + std::to_string(call.id) + " from " + caller + " rings");
+  std::string prefix = "CALL " + std::to_string(call.id) + " ";
+  notify(client_, prefix + "TYPE INCOMING_PSTN");
+  notify(client_, prefix + "PARTNER_HANDLE " + caller);
+  notify(client_, prefix + "STATUS RINGING");
 }
 
 void SipSkype::setMute(HWND from, bool on) {
@@ -260,10 +324,7 @@ void SipSkype::agentEvent(const BaresipEvent& e) {
     }
   }
   if (!call) {
-    if (e.type == "CALL_INCOMING") {
-      note("refusing an incoming call from " + e.peerUri);
-      if (!active()) agent_.send("hangup", "", "refuse");
-    }
+    if (e.type == "CALL_INCOMING") incomingCall(e);
     return;
   }
   if (call->stage == Stage::Finished) return;
@@ -273,6 +334,16 @@ void SipSkype::agentEvent(const BaresipEvent& e) {
     if (call->stage != Stage::Routing) return;
     call->stage = Stage::Ringing;
     notify(call->owner, prefix + "RINGING");
+  } else if (e.type == "CALL_ESTABLISHED" && call->incoming && call->answerHeld) {
+    if (call->stage != Stage::Ringing) return;
+    call->stage = Stage::OnHold;
+    notify(call->owner, prefix + "ONHOLD");
+  } else if (e.type == "CALL_DTMF_START") {
+    // One key of the caller's, RFC 4733 (or SIP INFO) as baresip decodes it.
+    const std::string& key = e.param;
+    if (key.size() == 1 && std::string_view("0123456789*#ABCD").find(key[0]) != std::string_view::npos &&
+        (call->stage == Stage::OnHold || call->stage == Stage::InProgress))
+      notify(call->owner, "CALL " + std::to_string(id) + " DTMF " + key);
   } else if (e.type == "CALL_ESTABLISHED") {
     if (call->stage == Stage::InProgress) return;
     call->stage = Stage::InProgress;
@@ -312,6 +383,9 @@ void SipSkype::agentResponse(const BaresipResponse& r) {
   if (what == "dial") {
     note("baresip could not dial " + call->uri + ": " + r.data);
     finish(call->id, r.data);
+  } else if (what == "accept") {
+    note("baresip could not answer call " + std::to_string(call->id) + ": " + r.data);
+    finish(call->id, r.data);
   } else if (what == "hangup") {
     note("baresip could not hang up call " + std::to_string(call->id) + ": " + r.data);
     finish(call->id, r.data);
@@ -336,7 +410,8 @@ void SipSkype::finish(int id, const std::string& reason, int failureReason) {
   call->stage = Stage::Finished;
   call->finalStatus = "FINISHED";
   std::string first;
-  if (was != Stage::InProgress && !hungUp) {
+  if (call->incoming) hold(false);  // the next call starts on the air as ever
+  if (was != Stage::InProgress && !hungUp && !call->incoming) {
     int code = sipStatusOf(reason);
     first = code == 486 || code == 600                  ? "BUSY"
             : code == 603                               ? "REFUSED"

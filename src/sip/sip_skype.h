@@ -23,16 +23,23 @@
 //   SET CALL n STATUS FINISHED     hangs up; CALL n STATUS FINISHED follows once the call is over
 //   GET CALL n STATUS | DURATION   CALL n STATUS s | CALL n DURATION s
 //   SET MUTE ON|OFF, GET MUTE      MUTE ON|OFF (the microphone of the current and later calls)
+//   ALTER CALL n ANSWER | HOLD | RESUME | END FORBIDDEN | END BUSY
+//                                  for a call from the telephone (incoming_calls.h): answered on the air, answered
+//                                  and held off it (ONHOLD), put on it, refused: a ringing call with 403 (FORBIDDEN)
+//                                  or 486 (BUSY), an answered one hung up.
 //   PING                           PONG
 //   PROTOCOL v                     PROTOCOL v
 //   an unknown call id             ERROR 11 Invalid call id
 //   CALL with no target            ERROR 34 Invalid user handle
 //   anything else                  ERROR 2 Unknown command
 // Immediate replies are sent from inside the command's SendMessage, as Skype does; the rest as the user agent
-// reports. Incoming SIP calls are refused. Every command that reaches the client is recorded as `sent "TEXT"`,
-// every text it sends as `notify "TEXT"`, every change of the account's registration as `sip "TEXT"`. The operator is
-// told in a warning box when the user agent cannot be started or stops, and when the provider refuses the
-// registration.
+// reports. A SIP call from outside, while none is up, is presented as CALL n TYPE INCOMING_PSTN,
+// CALL n PARTNER_HANDLE caller (the user part of its address, made safe) and CALL n STATUS RINGING; the caller's
+// RFC 4733 keys come as CALL n DTMF d. It is off the air (onHold) until the program answers or resumes it; baresip
+// itself refuses a second call while one is up (call_max_calls 1). Every command that reaches the client is recorded as
+// `sent "TEXT"`, every text it sends as `notify "TEXT"`, every change of the account's registration as `sip "TEXT"`.
+// The operator is told in a warning box when the user agent cannot be started or stops, and when the provider refuses
+// the registration.
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -78,6 +85,8 @@ class SipSkype : public SkypeApiWindow {
   std::function<void(const std::string&)> remark;
   // "SET MUTE ON|OFF" as the program asks it (the radio node stops the radio-to-call path at once).
   std::function<void(bool muted)> onMute;
+  // A call from the telephone is kept off the air (true) or put on it (false); false again when it ends.
+  std::function<void(bool held)> onHold;
   // Every change of the account's registration, as the transcript shows it.
   std::function<void(const std::string& text)> onRegistration;
 
@@ -87,7 +96,7 @@ class SipSkype : public SkypeApiWindow {
   int activeCallId() const;
 
  private:
-  enum class Stage { Routing, Ringing, InProgress, Finished };
+  enum class Stage { Routing, Ringing, InProgress, OnHold, Finished };
   struct Call {
     int id;
     HWND owner;
@@ -98,6 +107,9 @@ class SipSkype : public SkypeApiWindow {
     Scheduler::TimePoint establishedAt{};
     int reportedSeconds = 0;
     bool hangupRequested = false;
+    bool incoming = false;    // called from outside
+    std::string caller;       // its caller, made safe
+    bool answerHeld = false;  // answered to be held off the air (a PIN first)
   };
   class TimerHost : public Window {
    public:
@@ -115,6 +127,9 @@ class SipSkype : public SkypeApiWindow {
   void placeCall(HWND from, const std::string& target);
   void callCommand(HWND from, const std::vector<std::string>& words);
   void setMute(HWND from, bool on);
+  void alterCall(HWND from, const std::vector<std::string>& words);
+  void incomingCall(const BaresipEvent& e);
+  void hold(bool held);
   void syncMute();
 
   void agentReady();

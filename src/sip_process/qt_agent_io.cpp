@@ -92,6 +92,10 @@ void QtAgentIo::startProcess(const std::string& program, const std::vector<std::
   env.insert("LD_PRELOAD", preload);
   env.insert("QUILLMERE_CONTROL_PORT", QString::number(controlPort));
   env.insert("QUILLMERE_CONTROL_OWNER", QString::number(QCoreApplication::applicationPid()));
+  // Where the agent writes the status of its next refusal (refusal_status.cpp): in baresip's own folder ("-f DIR").
+  for (std::size_t i = 0; i + 1 < arguments.size(); ++i)
+    if (arguments[i] == "-f")
+      env.insert("QUILLMERE_REFUSAL_FILE", QString::fromStdString(arguments[i + 1] + "/refusal"));
   p->setProcessEnvironment(env);
   p->setProcessChannelMode(QProcess::MergedChannels);
   p->setStandardInputFile(QProcess::nullDevice());

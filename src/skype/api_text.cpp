@@ -79,4 +79,17 @@ std::string apiUpper(std::string word) {
   return word;
 }
 
+bool isApiCallId(const std::string& id) {
+  if (id.empty() || id.size() > 18) return false;
+  for (char c : id)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+bool isCallEndStatus(const std::string& status) {
+  for (const char* s : {"FINISHED", "BUSY", "REFUSED", "FAILED", "CANCELLED", "MISSED", "UNPLACED"})
+    if (status == s) return true;
+  return false;
+}
+
 }  // namespace qm

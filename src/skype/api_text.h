@@ -34,6 +34,10 @@ std::string apiUpper(std::string word);
 // The target of a "CALL target" command (the keyword in any case, blanks around it), as written; nothing when the
 // text is no CALL command. Everything that places, judges or counts a call reads the target this one way.
 std::optional<std::string> apiCallTarget(const std::string& text);
+// A Skype call id: digits, and no more than a counter holds.
+bool isApiCallId(const std::string& id);
+// The statuses after which a call is over (Skype's; BUSY and REFUSED come just before FINISHED).
+bool isCallEndStatus(const std::string& status);
 
 // Valid UTF-8 with every malformed sequence replaced by U+FFFD.
 std::string toValidUtf8(const std::string& bytes);

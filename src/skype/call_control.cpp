@@ -6,25 +6,12 @@
 #include "app/frm_main.h"
 #include "app/program.h"
 #include "platform/vb_text.h"
+#include "skype/api_text.h"
+#include "skype/incoming_calls.h"
 
 namespace qm {
 
 namespace {
-
-// A Skype call id: digits, and no more than a counter holds.
-bool isCallId(const std::string& id) {
-  if (id.empty() || id.size() > 18) return false;
-  for (char c : id)
-    if (c < '0' || c > '9') return false;
-  return true;
-}
-
-// The statuses after which a call is over (Skype's; BUSY and REFUSED come just before FINISHED).
-bool isEndStatus(const std::string& status) {
-  for (const char* s : {"FINISHED", "BUSY", "REFUSED", "FAILED", "CANCELLED", "MISSED", "UNPLACED"})
-    if (status == s) return true;
-  return false;
-}
 
 // "<- CALL 12 STATUS RINGING": which call is up, whether or not it ever reports a duration.
 void followCallStatus(frmMain& main, const std::string& line) {
@@ -33,9 +20,12 @@ void followCallStatus(frmMain& main, const std::string& line) {
   std::size_t blank = rest.find(' ');
   if (blank == std::string::npos) return;
   std::string id = rest.substr(0, blank);
-  if (!isCallId(id) || rest.compare(blank, 8, " STATUS ") != 0) return;
+  if (!isApiCallId(id) || rest.compare(blank, 8, " STATUS ") != 0) return;
   std::string status = rest.substr(blank + 8);
-  if (isEndStatus(status)) {
+  // A call from the telephone is up only once it is taken (incoming_calls.h): one refused must not hide the call that
+  // is up.
+  if (status == "RINGING" && main.program().incoming().presenting(id)) return;
+  if (isCallEndStatus(status)) {
     if (main.callUp == id) main.callUp.clear();
   } else {
     main.callUp = id;
@@ -46,6 +36,8 @@ void followCallStatus(frmMain& main, const std::string& line) {
 
 void wireCallControl(frmMain& main) {
   main.Command17.Click = [&main] { main.HangUp(); };
+  main.cmdAnswer.Click = [&main] { main.program().incoming().answer("the operator"); };
+  main.cmdReject.Click = [&main] { main.program().incoming().reject("the operator"); };
   main.Command3.Click = [&main] {
     main.txtSend.setText("SET MUTE ON");
     main.Dial_Phone();

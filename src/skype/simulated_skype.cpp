@@ -10,8 +10,9 @@
 namespace qm {
 namespace {
 
-const char* stateName(bool inProgress) {
-  return inProgress ? "INPROGRESS" : "RINGING";
+const char* stateName(int state) {
+  static const char* names[] = {"RINGING", "INPROGRESS", "ONHOLD"};
+  return names[state];
 }
 
 }  // namespace
@@ -79,6 +80,8 @@ void SimulatedSkype::command(HWND from, const std::string& text) {
     scheduleAnswer();
   } else if ((verb == "SET" || verb == "GET") && words.size() >= 2 && words[1] == "CALL") {
     callCommand(from, words);
+  } else if (verb == "ALTER" && words.size() >= 4 && words[1] == "CALL") {
+    alterCall(from, words);
   } else if (verb == "SET" && words.size() == 3 && words[1] == "MUTE" && (words[2] == "ON" || words[2] == "OFF")) {
     muted_ = words[2] == "ON";
     notify(from, "MUTE " + words[2]);
@@ -104,8 +107,50 @@ void SimulatedSkype::callCommand(HWND from, const std::vector<std::string>& word
   if (!call) return notify(from, "ERROR 11 Invalid call id");
   std::string prefix = "CALL " + std::to_string(call->id) + " ";
   if (set) return finish(call->id);
-  if (words[3] == "STATUS") return notify(from, prefix + "STATUS " + stateName(call->state == CallState::InProgress));
+  if (words[3] == "STATUS") return notify(from, prefix + "STATUS " + stateName(static_cast<int>(call->state)));
   notify(from, prefix + "DURATION " + std::to_string(call->seconds));
+}
+
+void SimulatedSkype::alterCall(HWND from, const std::vector<std::string>& words) {
+  auto id = parseInteger(words[2]);
+  Call* call = id ? find(static_cast<int>(*id)) : nullptr;
+  const std::string& action = words[3];
+  bool known = (words.size() == 4 && (action == "ANSWER" || action == "HOLD" || action == "RESUME")) ||
+               (words.size() == 5 && action == "END" && (words[4] == "FORBIDDEN" || words[4] == "BUSY"));
+  if (!known) return notify(from, "ERROR 2 Unknown command");
+  if (!call || !call->incoming) return notify(from, "ERROR 11 Invalid call id");
+  if (action == "END") return finish(call->id);
+  if ((action == "RESUME") != (call->state == CallState::OnHold) ||
+      (action != "RESUME" && call->state != CallState::Ringing))
+    return notify(from, "ERROR 11 Invalid call id");
+  if (action == "HOLD") {
+    call->state = CallState::OnHold;
+    return notify(call->owner, "CALL " + std::to_string(call->id) + " STATUS ONHOLD");
+  }
+  start(*call);
+}
+
+bool SimulatedSkype::incoming(HWND to, const std::string& caller) {
+  if (!running() || caller.empty()) return false;
+  Call call{nextCall_++, to, CallState::Ringing, 0, scheduler_.now(), true};
+  calls_.push_back(call);
+  std::string prefix = "CALL " + std::to_string(call.id) + " ";
+  notify(to, prefix + "TYPE INCOMING_PSTN");
+  notify(to, prefix + "PARTNER_HANDLE " + caller);
+  notify(to, prefix + "STATUS RINGING");
+  return true;
+}
+
+bool SimulatedSkype::keys(const std::string& digits) {
+  for (auto it = calls_.rbegin(); it != calls_.rend(); ++it) {
+    if (!it->incoming || it->state == CallState::Ringing) continue;
+    int id = it->id;
+    HWND owner = it->owner;
+    for (char d : digits)
+      if (find(id)) notify(owner, "CALL " + std::to_string(id) + " DTMF " + std::string(1, d));
+    return true;
+  }
+  return false;
 }
 
 SimulatedSkype::Call* SimulatedSkype::find(int id) {
@@ -115,7 +160,7 @@ SimulatedSkype::Call* SimulatedSkype::find(int id) {
 
 SimulatedSkype::Call* SimulatedSkype::latest(bool ringingOnly) {
   for (auto it = calls_.rbegin(); it != calls_.rend(); ++it)
-    if (!ringingOnly || it->state == CallState::Ringing) return &*it;
+    if (!ringingOnly || (it->state == CallState::Ringing && !it->incoming)) return &*it;
   return nullptr;
 }
 
@@ -183,7 +228,7 @@ void SimulatedSkype::scheduleAnswer() {
   if (!answerDelay_) return;
   std::optional<Scheduler::TimePoint> next;
   for (const Call& c : calls_)
-    if (c.state == CallState::Ringing && (!next || c.ringingSince < *next)) next = c.ringingSince;
+    if (c.state == CallState::Ringing && !c.incoming && (!next || c.ringingSince < *next)) next = c.ringingSince;
   if (!next) return;
   auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(*next + *answerDelay_ - scheduler_.now());
   answering_.setInterval(static_cast<int>(std::clamp<long long>(wait.count(), 1, 65535)));
@@ -195,7 +240,8 @@ void SimulatedSkype::answerDue() {
   if (!answerDelay_) return;
   std::vector<int> due;
   for (const Call& c : calls_)
-    if (c.state == CallState::Ringing && c.ringingSince + *answerDelay_ <= scheduler_.now()) due.push_back(c.id);
+    if (c.state == CallState::Ringing && !c.incoming && c.ringingSince + *answerDelay_ <= scheduler_.now())
+      due.push_back(c.id);
   for (int id : due)
     if (Call* call = find(id); call && call->state == CallState::Ringing) start(*call);
   scheduleAnswer();

@@ -27,6 +27,14 @@
 // CALL n STATUS BUSY and at once CALL n STATUS FINISHED, the call being over. Unless auto-answer is off, a ringing
 // call is answered by itself after a few seconds.
 //
+// A call from the telephone (`incoming`) is presented to the attached program as CALL n TYPE INCOMING_PSTN,
+// CALL n PARTNER_HANDLE caller and CALL n STATUS RINGING, and rings until the program answers it:
+//   ALTER CALL n ANSWER            CALL n STATUS INPROGRESS, then the durations
+//   ALTER CALL n HOLD              CALL n STATUS ONHOLD (answered, off the air)
+//   ALTER CALL n RESUME            CALL n STATUS INPROGRESS (a held call)
+//   ALTER CALL n END FORBIDDEN|BUSY   CALL n STATUS FINISHED
+// The caller's keys (`keys`) reach the program as CALL n DTMF d, one a key, while the call is answered or held.
+//
 // Every command that reaches the client is recorded as `sent "TEXT"`, every text it sends as `notify "TEXT"`.
 #include <chrono>
 #include <optional>
@@ -64,15 +72,20 @@ class SimulatedSkype : public SkypeApiWindow {
   bool answer();
   bool hangup();
   bool busy();
+  // A call from `caller` to the attached program `to`; false when Skype is not running or `caller` is empty.
+  bool incoming(HWND to, const std::string& caller);
+  // The caller of the latest answered or held incoming call presses `digits`; false when there is none.
+  bool keys(const std::string& digits);
 
  private:
-  enum class CallState { Ringing, InProgress };
+  enum class CallState { Ringing, InProgress, OnHold };
   struct Call {
     int id;
     HWND owner;
     CallState state;
     int seconds = 0;
     Scheduler::TimePoint ringingSince{};
+    bool incoming = false;
   };
   class TimerHost : public Window {
    public:
@@ -83,6 +96,7 @@ class SimulatedSkype : public SkypeApiWindow {
   void discovered(HWND client) override;
   void command(HWND from, const std::string& text) override;
   void callCommand(HWND from, const std::vector<std::string>& words);
+  void alterCall(HWND from, const std::vector<std::string>& words);
   Call* find(int id);
   Call* latest(bool ringingOnly);
   void start(Call& call);

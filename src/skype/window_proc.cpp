@@ -5,6 +5,7 @@
 #include "control/announce.h"
 #include "platform/scheduler.h"
 #include "skype/api_text.h"
+#include "skype/incoming_calls.h"
 #include "skype/mod_main.h"
 
 namespace qm {
@@ -80,6 +81,7 @@ void modMain::ProcessSkypeMsg(LPARAM lParam) {
     std::string text = decodeApiText(lParam);
     if (text.empty()) return;
     main_.AddText("<- " + text);
+    program().incoming().heard(text);
     // A call that ended unanswered is announced on the air once this message has been handled (the client may be
     // waiting in its SendMessage).
     if (int box = callResults_.heard(text)) {

@@ -1,5 +1,5 @@
 // The announcement window itself: its layout, the language file (quillmere_language.ini in the program folder,
-// section SETTINGS, keys TEXT1 to TEXT27) and the close box.
+// section SETTINGS, keys TEXT1 to TEXT28) and the close box.
 #include "speech/form1.h"
 
 #include "app/frm_main.h"
@@ -23,7 +23,7 @@ struct Phrase {
   const char* text;   // used when the file has no such key
 };
 
-constexpr Phrase kPhrases[27] = {
+constexpr Phrase kPhrases[28] = {
     {"TEXT1", "Call", "Call"},
     {"TEXT2", "Enter A to Accept", "Enter A to Accept"},
     {"TEXT3", "Sorry Request Timed Out", "Sorry Request Timed Out"},
@@ -51,6 +51,7 @@ constexpr Phrase kPhrases[27] = {
     {"TEXT25", "Sorry the call failed", "Sorry the call failed"},
     {"TEXT26", "Sorry the phone line is not registered", "Sorry the phone line is not registered"},
     {"TEXT27", "(30, 20, 10) seconds left", "seconds left"},
+    {"TEXT28", "Incoming call from", "Incoming call from"},
 };
 // The phrases from here on came later: written once they differ from their default or the file holds them, so that a
 // language file saved by an earlier version stays as it was.
@@ -68,10 +69,10 @@ Form1::Form1(Program& program)
       program_(program),
       phrases_{&Text1,  &Text2,  &Text3,  &Text4,  &Text5,  &Text6,  &Text7,  &Text8,  &Text9,
                &Text10, &Text11, &Text12, &Text13, &Text14, &Text15, &Text16, &Text17, &Text18,
-               &Text19, &Text20, &Text21, &Text22, &Text23, &Text24, &Text25, &Text26, &Text27},
+               &Text19, &Text20, &Text21, &Text22, &Text23, &Text24, &Text25, &Text26, &Text27, &Text28},
       labels_{&Label1,  &Label2,  &Label3,  &Label4,  &Label5,  &Label6,  &Label7,  &Label8,  &Label9,
               &Label10, &Label11, &Label12, &Label13, &Label14, &Label15, &Label16, &Label17, &Label18,
-              &Label19, &Label20, &Label21, &Label22, &Label23, &Label24, &Label25, &Label26, &Label27} {
+              &Label19, &Label20, &Label21, &Label22, &Label23, &Label24, &Label25, &Label26, &Label27, &Label28} {
   layOut();
   addVariable("SayTheText", {[this] { return SayTheText; }, [this](const std::string& v) { SayTheText = v; }});
   addVariable("TempCall", {[this] { return TempCall; }, [this](const std::string& v) { TempCall = v; }});

@@ -96,6 +96,9 @@ class Form1 : public Window {
   // Spoken before the longest-call limit ends a call, after the seconds left in words: "Thirty seconds left".
   Label Label27{*this, "Label27"};
   TextBox Text27{*this, "Text27"};
+  // Announced with the caller when a call from the telephone rings: "Incoming call from Mary".
+  Label Label28{*this, "Label28"};
+  TextBox Text28{*this, "Text28"};
   CommandButton Command2{*this, "Command2", "Save Data"};
   CommandButton Command1{*this, "Command1", "Hide"};
 
@@ -111,8 +114,8 @@ class Form1 : public Window {
   EchoLinkApp& app();
 
   Program& program_;
-  std::array<TextBox*, 27> phrases_;
-  std::array<Label*, 27> labels_;
+  std::array<TextBox*, 28> phrases_;
+  std::array<Label*, 28> labels_;
   Voice* voice_ = nullptr;
   std::unique_ptr<EchoLinkApp> EchoLink;
 };

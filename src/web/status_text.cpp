@@ -56,7 +56,7 @@ std::string statusMembers(const NodeStatus& s, std::int64_t nowMs) {
   j += ",\"timeoutCounter\":" + jsonQuote(s.timeoutCounter);
   if (s.call)
     j += ",\"call\":{\"number\":" + jsonQuote(s.call->number) + ",\"state\":" + jsonQuote(s.call->state) +
-         ",\"duration\":" + std::to_string(s.call->duration) + "}";
+         ",\"duration\":" + std::to_string(s.call->duration) + ",\"incoming\":" + boolean(s.call->incoming) + "}";
   else
     j += ",\"call\":null";
   j += ",\"stations\":[";
@@ -97,6 +97,9 @@ std::string metricsText(const NodeStatus& s, std::int64_t nowMs) {
   metric("quillmere_calls_total", "counter", "Phone calls that have ended, by result.");
   for (const auto& [result, count] : s.callResults)
     m += "quillmere_calls_total{result=\"" + labelValue(result) + "\"} " + std::to_string(count) + "\n";
+  metric("quillmere_incoming_calls_total", "counter", "Calls from the telephone that have ended, by result.");
+  for (const auto& [result, count] : s.incomingResults)
+    m += "quillmere_incoming_calls_total{result=\"" + labelValue(result) + "\"} " + std::to_string(count) + "\n";
   metric("quillmere_call_active", "gauge", "1 while a phone call is in progress.");
   m += "quillmere_call_active " + std::string(s.call ? "1" : "0") + "\n";
   metric("quillmere_dtmf_strings_total", "counter", "DTMF strings heard since the start.");

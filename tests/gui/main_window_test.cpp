@@ -12,12 +12,14 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <fstream>
 
 #include "box_answerer.h"
 #include "directory/buddy.h"
 #include "gui/colours.h"
 #include "gui/message_box_prompter.h"
 #include "gui_session.h"
+#include "skype/mod_main.h"
 #include "speech/form1.h"
 
 using namespace qm;
@@ -183,6 +185,29 @@ class MainWindowTest : public QObject {
     m.Label10.setCaption("W1AW");
     g.scheduler.runFor(std::chrono::seconds(1));
     QVERIFY(!widget<QGroupBox>(g, "Frame11")->isHidden());
+  }
+
+  // A call from the telephone that rings shows its caller with Answer and Reject in place of the help lines; Answer
+  // puts it on the air, and the display goes when it is no longer waiting.
+  void aRingingCallShowsAnswerAndReject() {
+    GuiSession g;
+    frmMain& m = g.main();
+    std::ofstream(g.scratch.path() / "home" / "quillmere_dialrules.ini") << "[INCOMING]\nallow 555* ring\n";
+    m.Check1.setValue(1);
+    g.scheduler.runFor(std::chrono::seconds(3));  // attached to the simulated Skype
+    auto* answer = widget<QPushButton>(g, "cmdAnswer");
+    QVERIFY(answer->isHidden() || !answer->isVisibleTo(g.view("frmMain")));
+    QVERIFY(widget<QLabel>(g, "Label3")->isVisibleTo(g.view("frmMain")));
+    QVERIFY(g.session.skype.incoming(m.skypeLink().mainWindowHandle(), "5551234"));
+    g.scheduler.runFor(std::chrono::milliseconds(100));
+    QVERIFY(answer->isVisibleTo(g.view("frmMain")));
+    QVERIFY(widget<QPushButton>(g, "cmdReject")->isVisibleTo(g.view("frmMain")));
+    QCOMPARE(widget<QLabel>(g, "lblIncoming")->text().simplified(), QStringLiteral("From 5551234"));
+    QVERIFY(!widget<QLabel>(g, "Label3")->isVisibleTo(g.view("frmMain")));
+    answer->click();
+    QVERIFY(m.txtData.Text().find("-> ALTER CALL 1 ANSWER") != std::string::npos);
+    QVERIFY(!answer->isVisibleTo(g.view("frmMain")));
+    QVERIFY(widget<QLabel>(g, "Label3")->isVisibleTo(g.view("frmMain")));
   }
 
   void theDataPanelShowsItsNewestLineInAFixedPitchFont() {

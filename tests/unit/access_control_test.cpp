@@ -96,6 +96,36 @@ TEST(DialRules, FirstMatchWinsThenTheDefault) {
   EXPECT_TRUE(parseAccessSettings("[SETTINGS]\nCallsPerHour=3\n", "f.ini").rules.decide("6").allowed);
 }
 
+// The [INCOMING] rules: first match wins, auto only on a trusted line, a bad line named and left out (its caller
+// refused), the rules of [RULES] untouched by it.
+TEST(IncomingRules, FirstMatchWinsAutoOnlyTrustedBadLinesLeftOut) {
+  AccessSettings s = parseAccessSettings(
+      "[SETTINGS]\nAnswerCode=*9\n[RULES]\nallow 5*\n[INCOMING]\n"
+      "deny 5550*\nallow 555XXXX pin 4711 code\nallow 666 auto\n"
+      "trusted 777 auto\nallow joe@* ring\nallow 888 pin 12\n",
+      "f.ini");
+  EXPECT_TRUE(s.incomingOn);
+  EXPECT_EQ(s.answerCode, "*9");
+  ASSERT_EQ(s.incoming.size(), 4u);
+  const IncomingRule* r = matchIncoming(s.incoming, "5550123");
+  ASSERT_TRUE(r);
+  EXPECT_FALSE(r->allow);
+  r = matchIncoming(s.incoming, "5551234");
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->mode, IncomingMode::Pin);
+  EXPECT_EQ(r->pin, "4711");
+  EXPECT_TRUE(r->oneTimeCode);
+  EXPECT_EQ(matchIncoming(s.incoming, "666"), nullptr);  // "allow 666 auto" is no rule
+  ASSERT_TRUE(matchIncoming(s.incoming, "777"));
+  EXPECT_EQ(matchIncoming(s.incoming, "777")->mode, IncomingMode::Auto);
+  ASSERT_TRUE(matchIncoming(s.incoming, "JOE@example.org"));  // callers' letters in any case
+  EXPECT_EQ(matchIncoming(s.incoming, "888"), nullptr);       // a PIN of two digits is no rule
+  ASSERT_EQ(s.problems.size(), 2u);
+  EXPECT_NE(s.problems[0].find("line 8: \"allow 666 auto\" is no incoming rule (auto answers"), std::string::npos);
+  EXPECT_TRUE(s.rules.decide("5").allowed);
+  EXPECT_FALSE(parseAccessSettings("[RULES]\nallow 5*\n", "f.ini").incomingOn);
+}
+
 TEST(AccessSettings, AMissingFileIsNoAccessControlAndAnUnreadableOneClosesDialling) {
   fs::path folder = makeFolder();
   AccessSettings missing = readAccessSettings(folder / "quillmere_dialrules.ini");

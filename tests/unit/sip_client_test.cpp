@@ -496,13 +496,38 @@ TEST_F(SipClient, AClosedOrGarbledControlChannelCountsAsAFailure) {
   EXPECT_EQ(client_->agent().state(), BaresipAgent::State::Failing);
 }
 
-TEST_F(SipClient, IncomingCallsAreRefused) {
+// A call from outside is presented to the program with its caller made safe and kept off the air; refused, the
+// refusal's status goes to the file the library in baresip reads, and its end says nothing of busy or no answer (which
+// would be announced as a call's result). A PIN caller's keys reach the program once the call is held.
+TEST_F(SipClient, IncomingCallsArePresentedHeldOffTheAirAndRefusedWithTheirStatus) {
+  writeFile("quillmere_dialrules.ini", "[INCOMING]\r\nallow 5551234 pin 4711\r\n");
+  std::vector<bool> held;
+  client_->skype().onHold = [&](bool h) { held.push_back(h); };
   attached();
-  io_->deliver(callEvent("CALL_INCOMING", "in1", "sip:someone@example.com", "sip:someone@example.com", "incoming"));
-  EXPECT_EQ(io_->takeCommands(), std::vector<std::string>{"hangup [refuse]"});
-  io_->deliver(callEvent("CALL_CLOSED", "in1", "Connection reset by user", "sip:someone@example.com", "incoming"));
-  EXPECT_TRUE(take("notify").empty());
-  EXPECT_TRUE(remarked("refusing an incoming call from sip:someone@example.com"));
+  main().Check1.setValue(1);
+  io_->deliver(
+      callEvent("CALL_INCOMING", "in1", "", "sip:\\u001b[2Jevil\\u0007\\\"x@example.com;tag=1", "incoming"));
+  EXPECT_EQ(take("notify"), (std::vector<std::string>{"CALL 1 TYPE INCOMING_PSTN", "CALL 1 PARTNER_HANDLE ??2Jevil??x",
+                                                      "CALL 1 STATUS RINGING"}));
+  wait(10ms);
+  EXPECT_EQ(io_->takeCommands(), std::vector<std::string>{"hangup [hangup 1]"});
+  EXPECT_EQ(readFile(client_->agent().folder() / "refusal"), "403");
+  io_->deliver(callEvent("CALL_CLOSED", "in1", "Connection reset by user", "sip:x@example.com", "incoming"));
+  EXPECT_EQ(take("notify"), std::vector<std::string>{"CALL 1 STATUS FINISHED"});
+  EXPECT_EQ(held, (std::vector<bool>{true, false}));
+
+  io_->deliver(callEvent("CALL_INCOMING", "in2", "", "sip:5551234@example.com", "incoming"));
+  wait(10ms);
+  EXPECT_EQ(io_->takeCommands(), std::vector<std::string>{"accept [accept 2]"});
+  io_->deliver(callEvent("CALL_ESTABLISHED", "in2", "", "sip:5551234@example.com", "incoming"));
+  for (const char* key : {"4", "7", "1", "1"})
+    io_->deliver(callEvent("CALL_DTMF_START", "in2", key, "sip:5551234@example.com", "incoming"));
+  wait(10ms);
+  auto notes = take("notify");
+  EXPECT_EQ(std::vector<std::string>(notes.begin() + 3, notes.end()),
+            (std::vector<std::string>{"CALL 2 STATUS ONHOLD", "CALL 2 DTMF 4", "CALL 2 DTMF 7", "CALL 2 DTMF 1",
+                                      "CALL 2 DTMF 1", "CALL 2 STATUS INPROGRESS"}));
+  EXPECT_EQ(held, (std::vector<bool>{true, false, true, false}));
 }
 
 TEST_F(SipClient, EveryChangeOfTheRegistrationIsReportedInWordsThatFitWhatHappened) {

@@ -83,7 +83,7 @@ function render(s) {
   setTile('tile-carrier', !!s.carrier);
   $('dtmf').textContent = s.dtmfControl ? 'on' : 'off';
   $('counter').textContent = s.timeoutCounter || '';
-  $('call').textContent = s.call ? s.call.number + ' — ' + s.call.state.toLowerCase() +
+  $('call').textContent = s.call ? (s.call.incoming ? 'from ' : '') + s.call.number + ' — ' + s.call.state.toLowerCase() +
       (s.call.duration ? ' — ' + s.call.duration + ' s' : '') : 'none';
   const list = $('stations');
   list.replaceChildren();
