@@ -46,9 +46,10 @@ limit_r=$(awk -v s="$second" '$2 > s && $1 == "R" { print $2; exit }' "$work/ptt
 held=$(ms "$limit_r" "$second")
 echo "first sound 2000 ms after answer -> keyed at $first ms; 1500 ms burst + 500 ms hang + 100 ms tail -> keyed $burst ms; unbroken sound -> keyed $held ms (TxLimit 3 s)"
 # The far end's recording starts at its answer, and baresip's ports are linked (and seen here) up to several hundred
-# milliseconds later on a loaded machine: a key at the link itself (a VOX that opens on nothing) comes within a few
-# tens of milliseconds, the first sound well after a second.
-[ "$first" -ge 1000 ] && [ "$first" -le 2600 ] || fail "keyed $first ms after the call was linked; the far end spoke after 2000 ms"
+# milliseconds later, and seen here up to a second and a half later on a loaded machine: a key at the link itself (a VOX
+# that opens on nothing) comes within a few tens of milliseconds of it (or before it is seen, and then the pattern
+# above fails), the first sound later.
+[ "$first" -ge 200 ] && [ "$first" -le 2600 ] || fail "keyed $first ms after the call was linked; the far end spoke after 2000 ms"
 [ "$burst" -ge 1900 ] && [ "$burst" -le 2600 ] || fail "keyed for $burst ms; the burst, the hang and the tail take 2100 ms"
 [ "$held" -ge 2900 ] && [ "$held" -le 3300 ] || fail "the unbroken sound held the transmitter $held ms; TxLimit is 3 s"
 grep -q "TxLimit (3 s)" "$work/stderr.txt" || fail "the TxLimit release was not reported"
