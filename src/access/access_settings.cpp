@@ -1,5 +1,6 @@
 #include "access/access_settings.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -134,7 +135,15 @@ AccessSettings readAccessSettings(const std::filesystem::path& path) {
     s.problems.push_back(s.unreadable);
     return s;
   }
-  return parseAccessSettings(content.str(), path.filename().string());
+  AccessSettings parsed = parseAccessSettings(content.str(), path.filename().string());
+  // PINs are secrets: a file others on the machine can read gives them away. The operator's file is named, not changed.
+  const bool pins = std::any_of(parsed.incoming.begin(), parsed.incoming.end(),
+                                [](const IncomingRule& rule) { return !rule.pin.empty(); });
+  if (pins && (status.permissions() & std::filesystem::perms::others_read) != std::filesystem::perms::none)
+    parsed.problems.push_back(path.string() +
+                              " holds PINs for calls from the telephone and other users of this machine can read it; "
+                              "make it readable by the node's user only (chmod 640 or 600).");
+  return parsed;
 }
 
 }  // namespace qm

@@ -143,6 +143,16 @@ TEST(AccessSettings, AMissingFileIsNoAccessControlAndAnUnreadableOneClosesDialli
   AccessSettings huge = readAccessSettings(folder / "quillmere_dialrules.ini");
   EXPECT_FALSE(huge.readable);
   EXPECT_NE(huge.unreadable.find("longer than 4 MiB"), std::string::npos) << huge.unreadable;
+  // PINs in a file every user can read are named; the same file private is fine.
+  fs::remove(folder / "quillmere_dialrules.ini");
+  std::ofstream(folder / "quillmere_dialrules.ini") << "[INCOMING]\nallow 555* pin 4711\n";
+  fs::permissions(folder / "quillmere_dialrules.ini",
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+  AccessSettings shared = readAccessSettings(folder / "quillmere_dialrules.ini");
+  ASSERT_EQ(shared.problems.size(), 1u);
+  EXPECT_NE(shared.problems[0].find("holds PINs"), std::string::npos);
+  fs::permissions(folder / "quillmere_dialrules.ini", fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_TRUE(readAccessSettings(folder / "quillmere_dialrules.ini").problems.empty());
   fs::remove_all(folder);
 }
 
