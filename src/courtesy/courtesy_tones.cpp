@@ -32,6 +32,24 @@ void show(TextBox& box, const Display& d, bool on) {
   box.setBackColor(on ? d.onColour : kButtonFace);
 }
 
+void readBox(std::string& out, const TextBox& box) {
+  const Colour colour = box.BackColor();
+  out += box.Text();
+  out += '\0';
+  out.append(reinterpret_cast<const char*>(&colour), sizeof colour);
+}
+
+// A node state as a poll finds it: on, off, failing, or no node yet.
+template <typename F>
+char readNode(const std::unique_ptr<EchoLinkApp>& app, F&& state) {
+  if (!app) return '-';
+  try {
+    return state(*app) ? '1' : '0';
+  } catch (const std::exception&) {
+    return '!';
+  }
+}
+
 }  // namespace
 
 void Form21::EchoLink_CarrierDetect(bool bCD) {
@@ -80,6 +98,24 @@ void Form21::Timer4_Timer() {
     show(program_.main().PTT, kTransmit, keyed);
   }
   show(Kerchunk, kFilter, OK2Kerchunk.Caption() != kNo);
+}
+
+// The node's published states wake the program's thread when they change, so a poll that rests misses nothing.
+void Form21::Timer3_Reading(std::string& out) {
+  out.clear();
+  out += readNode(EchoLink, [](EchoLinkApp& app) { return app.CarrierState(); });
+  readBox(out, RFUser);
+  readBox(out, program_.main().RFUser);
+}
+
+void Form21::Timer4_Reading(std::string& out) {
+  out.clear();
+  out += readNode(EchoLink, [](EchoLinkApp& app) { return app.PTTState(); });
+  out += OK2Kerchunk.Caption();
+  out += '\0';
+  readBox(out, PTT);
+  readBox(out, program_.main().PTT);
+  readBox(out, Kerchunk);
 }
 
 void Form21::Command10_Click() {

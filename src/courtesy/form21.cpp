@@ -66,6 +66,8 @@ Form21::Form21(Program& program)
   KickBackCheck.onTimer = [this] { KickBackCheck_Timer(); };
   Timer3.onTimer = [this] { Timer3_Timer(); };
   Timer4.onTimer = [this] { Timer4_Timer(); };
+  Timer3.setPollReading([this](std::string& out) { Timer3_Reading(out); });
+  Timer4.setPollReading([this](std::string& out) { Timer4_Reading(out); });
   Beacon7.onTimer = [this] { Beacon7_Timer(); };
 }
 

@@ -36,6 +36,9 @@ class Form21 : public Window {
   void KickBackCheck_Timer();
   void Timer3_Timer();
   void Timer4_Timer();
+  // What the display polls read and set, for a scheduler that lets them rest while nothing changes.
+  void Timer3_Reading(std::string& out);
+  void Timer4_Reading(std::string& out);
 
   // The CW identifier (cw_identifier.cpp).
   void Beacon7_Timer();

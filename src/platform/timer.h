@@ -3,6 +3,7 @@
 // starting a running timer changes nothing; stopping cancels; setting the interval of a running timer (even to the
 // same value) starts its interval afresh.
 #include <functional>
+#include <string>
 
 #include "platform/control.h"
 
@@ -25,6 +26,15 @@ class Timer : public Control {
 
   std::function<void()> onTimer;  // the control's Timer event
 
+  // Marks the timer a poll. `reading` writes into its string everything the tick reads and everything it sets; a
+  // tick that finds them as a previous tick left them changes nothing. A real-time scheduler may then let the timer
+  // rest while the reading stays the same and, once it differs, tick it at the next tick of its interval; the
+  // virtual scheduler ticks it on every interval like any timer. The reading runs on the program's thread, between
+  // handlers, and must not throw.
+  using Reading = std::function<void(std::string&)>;
+  void setPollReading(Reading reading) { pollReading_ = std::move(reading); }
+  const Reading& pollReading() const { return pollReading_; }
+
   // Called by the scheduler when the timer is due.
   void tick();
   bool ticking() const { return ticking_; }
@@ -33,6 +43,7 @@ class Timer : public Control {
   Scheduler& scheduler_;
   int interval_;
   bool ticking_ = false;
+  Reading pollReading_;
 };
 
 }  // namespace qm

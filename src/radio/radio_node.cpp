@@ -343,6 +343,7 @@ struct RadioNode::Loop : NetworkHost {
         problem("PTT line " + node.settings_.ptt + ": " + error + (on ? "" : " (the transmitter may still be keyed)"));
     }
     node.keyed_ = on;
+    node.toProgram([] {});  // wakes the program, whose PTT display polls PTTState and rests while it stays
   }
 
   // True while the connected server has not called the process callback for a second (or four periods, when they are

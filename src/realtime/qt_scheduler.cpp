@@ -1,5 +1,6 @@
 #include "realtime/qt_scheduler.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <algorithm>
@@ -42,12 +43,29 @@ void runEventLoopFor(std::chrono::milliseconds duration) {
   loop.exec();
 }
 
-QtScheduler::QtScheduler() = default;
+QtScheduler::QtScheduler() {
+  watchLoop();
+}
+
 QtScheduler::~QtScheduler() = default;
+
+void QtScheduler::watchLoop() {
+  if (watchingLoop_) return;
+  auto* dispatcher = QAbstractEventDispatcher::instance();
+  if (!dispatcher) return;
+  // Whatever ran on the thread (a console line, a window's edit, a socket) is looked at before the loop sleeps.
+  QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, &context_, [this] { lookAtPolls(); });
+  watchingLoop_ = true;
+}
 
 void QtScheduler::post(std::function<void()> message) {
   QMetaObject::invokeMethod(
-      &context_, [m = std::move(message)] { runGuarded("message", m); }, Qt::QueuedConnection);
+      &context_,
+      [this, m = std::move(message)] {
+        runGuarded("message", m);
+        lookAtPolls();
+      },
+      Qt::QueuedConnection);
 }
 
 void QtScheduler::processPending() {
@@ -64,23 +82,79 @@ void QtScheduler::hold(std::chrono::milliseconds duration) {
     if (left <= std::chrono::steady_clock::duration::zero()) break;
     std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(20)));
   }
+  heldSinceLook_ = true;
 }
 
 void QtScheduler::armTimer(Timer& timer) {
-  auto& slot = timers_[&timer];
-  if (!slot) {
-    slot = std::make_unique<QTimer>();
-    slot->setTimerType(Qt::PreciseTimer);
+  watchLoop();
+  Slot& slot = timers_[&timer];
+  if (!slot.qtimer) {
+    slot.qtimer = std::make_unique<QTimer>();
+    slot.qtimer->setTimerType(Qt::PreciseTimer);
     Timer* t = &timer;
-    QObject::connect(slot.get(), &QTimer::timeout, &context_,
-                     [t] { runGuarded(t->name().c_str(), [t] { t->tick(); }); });
+    QObject::connect(slot.qtimer.get(), &QTimer::timeout, &context_, [this, t] { fire(t); });
   }
-  slot->start(timer.Interval());  // (re)starts: the first tick one full interval from now
+  if (slot.resting) {
+    slot.resting = false;
+    --resting_;
+  }
+  ++slot.arming;
+  slot.started = std::chrono::steady_clock::now();
+  // A poll is ticked by single shots on its grid, so that it can rest between them; other timers repeat.
+  slot.qtimer->setSingleShot(static_cast<bool>(timer.pollReading()));
+  slot.qtimer->start(timer.Interval());  // (re)starts: the first tick one full interval from now
 }
 
 void QtScheduler::disarmTimer(Timer& timer) {
   auto it = timers_.find(&timer);
-  if (it != timers_.end()) it->second->stop();
+  if (it == timers_.end()) return;
+  Slot& slot = it->second;
+  slot.qtimer->stop();
+  ++slot.arming;
+  if (slot.resting) {
+    slot.resting = false;
+    --resting_;
+  }
+}
+
+void QtScheduler::fire(Timer* timer) {
+  const std::uint64_t arming = timers_[timer].arming;
+  runGuarded(timer->name().c_str(), [timer] { timer->tick(); });
+  // The tick may have stopped, restarted or destroyed its timer: then its slot's arming count has moved on.
+  auto it = timers_.find(timer);
+  if (it != timers_.end() && it->second.arming == arming && timer->running() && timer->pollReading()) {
+    // The tick has set what its reading shows, so another tick on the same reading would change nothing: rest.
+    Slot& slot = it->second;
+    slot.qtimer->stop();
+    slot.qtimer->setSingleShot(true);
+    timer->pollReading()(slot.reading);
+    slot.resting = true;
+    ++resting_;
+  }
+  lookAtPolls();
+}
+
+void QtScheduler::lookAtPolls() {
+  if (resting_ > 0) {
+    for (auto& [timer, slot] : timers_) {
+      if (!slot.resting) continue;
+      timer->pollReading()(scratch_);
+      if (scratch_ != slot.reading) wake(*timer, slot);
+    }
+  }
+  heldSinceLook_ = false;
+}
+
+void QtScheduler::wake(Timer& timer, Slot& slot) {
+  using namespace std::chrono;
+  slot.resting = false;
+  --resting_;
+  const auto interval = milliseconds(timer.Interval());
+  const auto now = steady_clock::now();
+  // The next tick of the timer's own grid; after a hold, at once, as the tick that fell due in it would run late.
+  steady_clock::duration wait{};
+  if (!heldSinceLook_) wait = slot.started + ((now - slot.started) / interval + 1) * interval - now;
+  slot.qtimer->start(static_cast<int>(ceil<milliseconds>(wait).count()));
 }
 
 }  // namespace qm
