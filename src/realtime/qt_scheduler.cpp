@@ -128,8 +128,8 @@ void QtScheduler::fire(Timer* timer) {
     slot.qtimer->stop();
     slot.qtimer->setSingleShot(true);
     timer->pollReading()(slot.reading);
+    if (!slot.resting) ++resting_;  // (a nested loop inside the tick may have let it rest already)
     slot.resting = true;
-    ++resting_;
   }
   lookAtPolls();
 }
