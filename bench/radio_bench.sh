@@ -25,7 +25,8 @@ trap cleanup EXIT
 # --port-max 64: JACK's shared segment grows with it, and every client maps it (about 100 MB at the default).
 jackd --no-realtime --port-max 64 -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 1024 >"$work/jackd.log" 2>&1 &
 pids+=($!)
-sleep 1
+# Up before the node looks for it (on a loaded machine it can take seconds).
+jack_wait -w -t 20 >/dev/null 2>&1 || { echo "the JACK server did not start: $(cat "$work/jackd.log")"; exit 1; }
 
 mkdir -p "$work/home" "$work/machine"
 printf '[SETTINGS]\r\nJackServer=\r\nSquelch=vox\r\nPtt=pty:%s/ptt\r\n' "$work" >"$work/home/quillmere_radio.ini"
