@@ -377,9 +377,7 @@ bool AccessControl::incomingCode(const std::string& code) {
         (codesUnavailable_.empty() ? std::string("one-time codes are off") : codesUnavailable_));
     return false;
   }
-  SwitchOnCodes::Result r = codes_->attempt(code, now());
-  saveState();
-  if (r.outcome != SwitchOnCodes::Outcome::Accepted) return false;
+  if (!codes_->take(code, now())) return false;
   saveLastStep();
   return true;
 }

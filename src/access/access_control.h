@@ -59,7 +59,8 @@ class AccessControl {
   std::optional<std::string> incomingLimit();
   // An incoming call from `caller` was answered: counted against the hourly limit, and timed like a call placed.
   void incomingAnswered(const std::string& caller);
-  // A caller's one-time code (after the PIN): checked, counted and logged as a switch-on code attempt is.
+  // A caller's one-time code (after the PIN): each code taken once, as a switch-on code is; a wrong one counts as the
+  // caller's wrong PIN (IncomingCalls), never against the switch-on code's lock-out.
   bool incomingCode(const std::string& code);
 
   // With one-time codes on: whether `digits` switches control on. `prefix` is the switch-on code; a string that is

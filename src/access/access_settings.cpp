@@ -41,6 +41,7 @@ AccessSettings parseAccessSettings(std::string_view text, const std::string& fil
   readNumber(file, fileName, "LockoutMinutes", 1, 24 * 60, s.lockoutMinutes, s.problems);
   readNumber(file, fileName, "CodeWindow", 0, 10, s.codeWindow, s.problems);
   readNumber(file, fileName, "RingSeconds", 10, 300, s.ringSeconds, s.problems);
+  readNumber(file, fileName, "WrongPinsAllowed", 1, 1000, s.wrongPinsAllowed, s.problems);
   if (auto code = file.get("SETTINGS", "AnswerCode")) {
     std::string c(trimBlanks(*code));
     if (!c.empty() && c.size() <= 8 && c.find_first_not_of("0123456789ABCD*#") == std::string::npos)

@@ -29,6 +29,9 @@ struct AccessSettings {
   std::vector<IncomingRule> incoming;
   std::string answerCode = "*0";  // what a radio user keys to answer a ringing call
   int ringSeconds = 30;           // how long a call rings on the air before the caller hears busy
+  // Wrong PINs from all callers together within LockoutMinutes before every PIN caller is refused for LockoutMinutes:
+  // the bound on a caller who forges a new number for each try and so escapes the lock-out of one caller.
+  int wrongPinsAllowed = 10;
   // Each names the file and the line or key, what is wrong, and what is done instead.
   std::vector<std::string> problems;
 };

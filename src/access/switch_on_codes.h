@@ -31,6 +31,10 @@ class SwitchOnCodes {
 
   // `code` is what followed the switch-on code (empty when nothing did).
   Result attempt(const std::string& code, TimePoint now);
+  // A caller's code after the PIN: taken once, as a switch-on code is (the steps are shared, so one code serves once),
+  // but neither counted nor refused by the switch-on code's lock-out: a caller who knows the PIN must not be able to
+  // lock radio users out of switching control on. The caller's own wrong codes count as wrong PINs.
+  bool take(const std::string& code, TimePoint now);
 
   // The last time step taken: kept across restarts so that a code cannot be replayed after one.
   std::optional<std::uint64_t> lastStep() const { return lastStep_; }
@@ -44,6 +48,9 @@ class SwitchOnCodes {
   }
 
  private:
+  // The step whose code `code` is, if it is a well-formed code of a step within the window.
+  std::optional<std::uint64_t> stepOf(const std::string& code, TimePoint now);
+
   OneTimeCodeBackend& backend_;
   std::string secret_;
   int wrongAllowed_;

@@ -141,6 +141,9 @@ bool Session::act(const std::vector<std::string>& w) {
   } else if (cmd == "closing") {
     needArgs(w, 0);
     runUntilEnded([&] { node.closing(); });
+  } else if (cmd == "inhibit") {
+    // inhibit on|off: the operator's transmitter inhibit (the web page's inhibit-on and inhibit-off).
+    onOff([&](bool on) { transmitInhibit.set(on); });
   } else if (cmd == "node") {
     // node fail-ptt on|off: EchoLink stops answering SetPTT.
     needArgs(w, 2);

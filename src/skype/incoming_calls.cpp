@@ -145,6 +145,10 @@ void IncomingCalls::decide(const std::string& id, const std::string& caller) {
   if (auto limit = access.incomingLimit()) return refuse(id, caller, false, "refused", *limit);
   if (auto it = locks_.find(callerForm(caller)); it != locks_.end() && it->second.until > now())
     return refuse(id, caller, true, "locked out", "wrong PINs, locked until " + formatLongTime(it->second.until));
+  if (rule->mode == IncomingMode::Pin && pinCallersLockedUntil_ > now())
+    return refuse(id, caller, true, "locked out",
+                  "too many wrong PINs from callers, every PIN caller refused until " +
+                      formatLongTime(pinCallersLockedUntil_));
 
   id_ = id;
   main.callUp = id;  // the main window's hang-up and "DD" reach it
@@ -268,26 +272,46 @@ void IncomingCalls::checkPin() {
   lock.last = now();
   ++lock.wrong;
   const AccessSettings& s = program_.access().current();
+  const bool everyCaller = wrongPinNodeWide();
   if (lock.wrong >= s.wrongCodesAllowed) {
     lock.until = now() + std::chrono::minutes(s.lockoutMinutes);
     lock.wrong = 0;
-    pinTimer_.setEnabled(false);
-    finish("locked out", "wrong PIN, " + std::to_string(s.wrongCodesAllowed) + " in a row: locked until " +
-                             formatLongTime(lock.until));
-    ending_ = true;
-    send("ALTER CALL " + id_ + " END FORBIDDEN");
-    return;
+    return endForbidden("locked out", "wrong PIN, " + std::to_string(s.wrongCodesAllowed) +
+                                          " in a row: locked until " + formatLongTime(lock.until));
   }
+  if (everyCaller) return endForbidden("locked out", "too many wrong PINs from callers");
   log("Incoming call from " + caller_ + " -- wrong PIN -- " + std::to_string(lock.wrong) + " of " +
       std::to_string(s.wrongCodesAllowed) + " in a row");
+}
+
+bool IncomingCalls::wrongPinNodeWide() {
+  const AccessSettings& s = program_.access().current();
+  const auto window = std::chrono::minutes(s.lockoutMinutes);
+  wrongPins_.push_back(now());
+  while (!wrongPins_.empty() && (now() - wrongPins_.front() >= window ||
+                                 wrongPins_.size() > static_cast<std::size_t>(s.wrongPinsAllowed)))
+    wrongPins_.pop_front();
+  if (wrongPins_.size() < static_cast<std::size_t>(s.wrongPinsAllowed)) return false;
+  wrongPins_.clear();
+  pinCallersLockedUntil_ = now() + window;
+  // Once, here: the calls refused meanwhile each get their own line.
+  log("Incoming calls with a PIN refused until " + formatLongTime(pinCallersLockedUntil_) + " -- " +
+      std::to_string(s.wrongPinsAllowed) + " wrong PINs from callers within " + std::to_string(s.lockoutMinutes) +
+      " minutes (WrongPinsAllowed)");
+  return true;
+}
+
+void IncomingCalls::endForbidden(const std::string& result, const std::string& detail) {
+  pinTimer_.setEnabled(false);
+  finish(result, detail);
+  ending_ = true;
+  send("ALTER CALL " + id_ + " END FORBIDDEN");
 }
 
 void IncomingCalls::pinTimeUp() {
   pinTimer_.setEnabled(false);
   if (stage_ != Stage::Pin) return;
-  finish("no PIN", "no right PIN within " + std::to_string(kPinTime.count()) + " s");
-  ending_ = true;
-  send("ALTER CALL " + id_ + " END FORBIDDEN");
+  endForbidden("no PIN", "no right PIN within " + std::to_string(kPinTime.count()) + " s");
 }
 
 // The telephone reports the call over: hung up by either side, or after the END this sent.

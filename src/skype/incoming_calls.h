@@ -16,6 +16,7 @@
 // history log line and is counted by result.
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -82,6 +83,9 @@ class IncomingCalls {
   void pinTimeUp();
   void callerKey(char key);
   void checkPin();
+  // Counts a wrong PIN of any caller; true when it starts the lock-out of every PIN caller (WrongPinsAllowed).
+  bool wrongPinNodeWide();
+  void endForbidden(const std::string& result, const std::string& detail);
   void ended();
   void finish(const std::string& result, const std::string& detail);
   void send(const std::string& command);
@@ -108,6 +112,8 @@ class IncomingCalls {
   // The call the telephone is presenting: its id and caller until it rings.
   std::string presentedId_, presentedCaller_;
   std::map<std::string, Lock> locks_;
+  std::deque<std::chrono::system_clock::time_point> wrongPins_;  // of all callers, within LockoutMinutes
+  std::chrono::system_clock::time_point pinCallersLockedUntil_{};
   std::map<std::string, std::uint64_t> results_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
