@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/node_configuration.h"
+#include "app/program.h"
 #include "curl/curl_http_client.h"
 #include "echolink_net/echolink_net_settings.h"
 #include "espeak/espeak_voice.h"
@@ -21,6 +22,7 @@
 #include "sip/sip_client.h"
 #include "sip/sip_settings.h"
 #include "sip_process/qt_agent_io.h"
+#include "skype/incoming_calls.h"
 #include "web/web_backend.h"
 
 namespace qm {
@@ -88,6 +90,9 @@ void installSip(Session& session) {
     sip.useJack(node->callPeer, [node] { return node->jackSampleRate(); });
     sip.skype().onMute = [node](bool muted) { node->setCallMuted(muted); };
     sip.skype().onHold = [node](bool held) { node->setCallHeld(held); };
+    node->onCallerKey = [&session](char key) {
+      if (session.started()) session.program().incoming().toneKey(key);
+    };
   }
 }
 

@@ -25,10 +25,21 @@ CallAudio::CallAudio(int sampleRate, const CallAudioSettings& settings)
       // The VOX's attack plus a block of its measuring: the sound that opened it.
       preroll_(static_cast<std::size_t>(sampleRate) * static_cast<std::size_t>(settings.vox.attackMs + 20) / 1000) {}
 
+CallAudio::~CallAudio() = default;
+
+// Made when a held call's audio first comes, afresh for each held spell: half a tone of before counts for nothing.
+void CallAudio::listenForKeys() {
+  keys_ = std::make_unique<DtmfDecoder>(sampleRate_, DtmfSettings{});
+  keys_->onDigit = [this](char key) {
+    if (onCallerKey) onCallerKey(key);
+  };
+}
+
 void CallAudio::setLinked(bool linked) {
   if (linked == linked_) return;
   linked_ = linked;
   if (!linked) {
+    keys_.reset();
     queue_.clear();
     speech_.clear();
     // A VOX left on by the last call's words must not key the transmitter for the next.
@@ -38,6 +49,7 @@ void CallAudio::setLinked(bool linked) {
 }
 
 void CallAudio::setHeld(bool held) {
+  if (held != held_) keys_.reset();
   held_ = held;
   if (!held_) return;
   queue_.clear();
@@ -74,7 +86,12 @@ void CallAudio::fromRadio(const float* in, float* out, std::size_t count, bool c
 }
 
 void CallAudio::fromCall(const float* in, std::size_t count) {
-  if (!linked_ || held_) return;
+  if (!linked_) return;
+  if (held_) {
+    if (!keys_) listenForKeys();
+    keys_->feed(in, count);
+    return;
+  }
   vox_.feed(in, count);
   rxLevel_ = levelDbfs(in, count);
   for (std::size_t i = 0; i < count; ++i) queue_.push_back(in[i] * rxGain_);

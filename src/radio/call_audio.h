@@ -6,6 +6,8 @@
 //     a call is linked and the path is not muted (the program's "SET MUTE ON");
 //   - the program's speech that the far end must hear too (the warnings before the call's time limit) is mixed into
 //     what it hears, carrier or not, muted or not;
+//   - a held call's audio is listened to for DTMF keys (a phone that sends its keys as tones, not as RFC 4733
+//     events, keying its PIN): each key once, to onCallerKey;
 //   - call -> radio: the far end's audio, at CallRxGain, is queued for radio_out; it keys the transmitter while a VOX
 //     on it is on, or for the whole call (CallPtt=call). Under the program's speech and Morse it is ducked by
 //     CallDuck, never mixed at full level. While the transmitter is released only the last few milliseconds are
@@ -14,8 +16,11 @@
 // called one station, not a worldwide network.
 #include <cstddef>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <vector>
 
+#include "radio/dtmf_decoder.h"
 #include "radio/tx_audio.h"
 #include "radio/vox.h"
 
@@ -32,6 +37,7 @@ struct CallAudioSettings {
 class CallAudio {
  public:
   CallAudio(int sampleRate, const CallAudioSettings& settings);
+  ~CallAudio();
 
   // A call's audio is connected (baresip's ports are linked to ours). Unlinking drops what was queued.
   void setLinked(bool linked);
@@ -47,8 +53,10 @@ class CallAudio {
   void fromRadio(const float* in, float* out, std::size_t count, bool carrier);
   // Speech at the node's rate for the far end as well as the air: mixed into what fromRadio gives next.
   void speak(const std::vector<float>& audio);
-  // The far end's audio: feeds the VOX and is queued for the air.
+  // The far end's audio: feeds the VOX and is queued for the air; while held, only listened to for keys.
   void fromCall(const float* in, std::size_t count);
+  // A key in a held call's audio, from inside fromCall.
+  std::function<void(char key)> onCallerKey;
 
   // The far end asks for the transmitter: a call is linked and it talks (or the whole call keys it).
   bool wantsTransmitter() const { return linked_ && !held_ && (settings_.keyForWholeCall || vox_.on()); }
@@ -68,12 +76,14 @@ class CallAudio {
 
  private:
   void trimToPreroll();
+  void listenForKeys();
 
   int sampleRate_;
   CallAudioSettings settings_;
   Vox vox_;
   float rxGain_, txGain_;
   Duck duck_;
+  std::unique_ptr<DtmfDecoder> keys_;  // while held
   std::size_t preroll_;
   bool linked_ = false, muted_ = false, keyed_ = false, held_ = false;
   std::deque<float> queue_;

@@ -188,6 +188,11 @@ struct RadioNode::Loop : NetworkHost {
                           s.callRxGainDb, s.callTxGainDb, s.callDuckDb});
     call->setMuted(callMuted);
     call->setHeld(callHeld);
+    call->onCallerKey = [n = &node](char key) {
+      n->toProgram([n, key] {
+        if (n->onCallerKey) n->onCallerKey(key);
+      });
+    };
     followCall();
     std::string error;
     if (!jack.connectRadio(s.capturePort, s.playbackPort, error)) problem(error);

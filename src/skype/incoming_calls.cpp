@@ -102,6 +102,7 @@ void IncomingCalls::heard(const std::string& text) {
   }
   if (what == "DTMF" && id == id_ && stage_ == Stage::Pin && w.size() == 4 && w[3].size() == 1) {
     char key = w[3][0];
+    if (!keys_.take(key, CallerKeys::Way::Event, now())) return;
     program_.backends().scheduler.post([this, alive = std::weak_ptr<bool>(alive_), key] {
       if (!alive.expired()) callerKey(key);
     });
@@ -128,6 +129,12 @@ void IncomingCalls::heard(const std::string& text) {
   }
 }
 
+void IncomingCalls::toneKey(char key) {
+  if (stage_ == Stage::Pin && std::string_view("0123456789*#ABCD").find(key) != std::string_view::npos &&
+      keys_.take(key, CallerKeys::Way::Tone, now()))
+    callerKey(key);
+}
+
 void IncomingCalls::decide(const std::string& id, const std::string& caller) {
   if (presentedId_ != id) return;  // hung up before it could be decided
   presentedId_.clear();
@@ -146,15 +153,16 @@ void IncomingCalls::decide(const std::string& id, const std::string& caller) {
   if (auto it = locks_.find(callerForm(caller)); it != locks_.end() && it->second.until > now())
     return refuse(id, caller, true, "locked out", "wrong PINs, locked until " + formatLongTime(it->second.until));
   if (rule->mode == IncomingMode::Pin && pinCallersLockedUntil_ > now())
-    return refuse(id, caller, true, "locked out",
-                  "too many wrong PINs from callers, every PIN caller refused until " +
-                      formatLongTime(pinCallersLockedUntil_));
+    return refuse(
+        id, caller, true, "locked out",
+        "too many wrong PINs from callers, every PIN caller refused until " + formatLongTime(pinCallersLockedUntil_));
 
   id_ = id;
   main.callUp = id;  // the main window's hang-up and "DD" reach it
   caller_ = caller;
   rule_ = *rule;
   keyed_.clear();
+  keys_.reset();
   seconds_ = 0;
   ending_ = false;
   switch (rule->mode) {
@@ -276,8 +284,8 @@ void IncomingCalls::checkPin() {
   if (lock.wrong >= s.wrongCodesAllowed) {
     lock.until = now() + std::chrono::minutes(s.lockoutMinutes);
     lock.wrong = 0;
-    return endForbidden("locked out", "wrong PIN, " + std::to_string(s.wrongCodesAllowed) +
-                                          " in a row: locked until " + formatLongTime(lock.until));
+    return endForbidden("locked out", "wrong PIN, " + std::to_string(s.wrongCodesAllowed) + " in a row: locked until " +
+                                          formatLongTime(lock.until));
   }
   if (everyCaller) return endForbidden("locked out", "too many wrong PINs from callers");
   log("Incoming call from " + caller_ + " -- wrong PIN -- " + std::to_string(lock.wrong) + " of " +
@@ -288,8 +296,8 @@ bool IncomingCalls::wrongPinNodeWide() {
   const AccessSettings& s = program_.access().current();
   const auto window = std::chrono::minutes(s.lockoutMinutes);
   wrongPins_.push_back(now());
-  while (!wrongPins_.empty() && (now() - wrongPins_.front() >= window ||
-                                 wrongPins_.size() > static_cast<std::size_t>(s.wrongPinsAllowed)))
+  while (!wrongPins_.empty() &&
+         (now() - wrongPins_.front() >= window || wrongPins_.size() > static_cast<std::size_t>(s.wrongPinsAllowed)))
     wrongPins_.pop_front();
   if (wrongPins_.size() < static_cast<std::size_t>(s.wrongPinsAllowed)) return false;
   wrongPins_.clear();

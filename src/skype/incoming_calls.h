@@ -25,6 +25,7 @@
 #include "access/incoming_rules.h"
 #include "platform/timer.h"
 #include "platform/window.h"
+#include "skype/caller_keys.h"
 
 namespace qm {
 
@@ -45,6 +46,9 @@ class IncomingCalls {
   void heard(const std::string& text);
   // A DTMF string from the radio: true when it answered the ringing call (the answer code, control on).
   bool radioDigits(const std::string& digits);
+  // A key the caller sent as a tone in the call's audio (the radio node decodes it while the call is held): the same
+  // PIN path as the telephone's RFC 4733 keys, a press heard both ways counted once.
+  void toneKey(char key);
   // The operator's Answer and Reject (desktop, web page); false when no call rings. `who` goes to the history log.
   bool answer(const std::string& who);
   bool reject(const std::string& who);
@@ -106,6 +110,7 @@ class IncomingCalls {
   std::string caller_;  // its caller, safe to show
   IncomingRule rule_;
   std::string keyed_;  // the PIN keyed so far
+  CallerKeys keys_;
   std::chrono::system_clock::time_point ringSince_{};
   int seconds_ = 0;
   bool ending_ = false;  // an END was sent: the FINISHED that follows is ours

@@ -21,6 +21,7 @@
 #include "scenario/scenario_exit.h"
 #include "scenario/session.h"
 #include "sip/dial_plan.h"
+#include "skype/caller_keys.h"
 
 namespace qm {
 namespace {
@@ -124,6 +125,28 @@ TEST(IncomingRules, FirstMatchWinsAutoOnlyTrustedBadLinesLeftOut) {
   EXPECT_NE(s.problems[0].find("line 8: \"allow 666 auto\" is no incoming rule (auto answers"), std::string::npos);
   EXPECT_TRUE(s.rules.decide("5").allowed);
   EXPECT_FALSE(parseAccessSettings("[RULES]\nallow 5*\n", "f.ini").incomingOn);
+}
+
+TEST(CallerKeys, APressHeardAsToneAndEventCountsOnceAndEventsOnceSeenWin) {
+  using Way = CallerKeys::Way;
+  const auto t = std::chrono::system_clock::time_point{} + std::chrono::hours(1);
+  const auto ms = [](int n) { return std::chrono::milliseconds(n); };
+  CallerKeys tonesOnly;
+  EXPECT_TRUE(tonesOnly.take('4', Way::Tone, t));
+  EXPECT_TRUE(tonesOnly.take('4', Way::Tone, t + ms(200))) << "a phone without events keys the same digit twice";
+
+  CallerKeys both;
+  EXPECT_TRUE(both.take('4', Way::Tone, t));
+  EXPECT_FALSE(both.take('4', Way::Event, t + ms(150))) << "the same press, heard both ways";
+  EXPECT_FALSE(both.take('7', Way::Tone, t + ms(400))) << "the phone sends events: its tones no longer count";
+  EXPECT_TRUE(both.take('7', Way::Event, t + ms(420)));
+  EXPECT_TRUE(both.take('7', Way::Event, t + ms(600)));
+
+  CallerKeys late;
+  EXPECT_TRUE(late.take('1', Way::Tone, t));
+  EXPECT_TRUE(late.take('1', Way::Event, t + ms(1500))) << "long after the tone: another press";
+  late.reset();
+  EXPECT_TRUE(late.take('2', Way::Tone, t + ms(2000))) << "a new call: its phone unknown again";
 }
 
 TEST(AccessSettings, AMissingFileIsNoAccessControlAndAnUnreadableOneClosesDialling) {

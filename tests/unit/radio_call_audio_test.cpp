@@ -13,6 +13,7 @@
 #include "platform/profile_file.h"
 #include "radio/radio_settings.h"
 #include "radio/tx_audio.h"
+#include "radio_dsp_signals.h"
 
 namespace qm::radio {
 namespace {
@@ -146,6 +147,24 @@ TEST(CallAudio, ReleasedKeepsOnlyThePrerollAndKeyingDelaysIt) {
   EXPECT_EQ(peak(out), 0.0f) << "silence while the transmitter settles";
   call.mixInto(out.data(), out.size(), false);
   EXPECT_GT(peak(out), 0.4f) << "then the far end";
+}
+
+TEST(CallAudio, AHeldCallersToneKeysAreHeardOnceEachAndNothingGoesOnTheAir) {
+  CallAudio call(kRate, CallAudioSettings{false, {-45, 20, 1000}, 0, 0, -20});
+  std::string keys;
+  call.onCallerKey = [&](char key) { keys += key; };
+  const std::vector<float> pin = testsignals::digits(kRate, "4711#", 120, 80);
+  call.setLinked(true);
+  call.setHeld(true);
+  call.setKeyed(true);
+  EXPECT_EQ(feedCall(call, pin), -1);
+  EXPECT_EQ(call.queued(), 0u) << "a held call's keys never reach the air";
+  EXPECT_EQ(keys, "4711#");
+
+  keys.clear();
+  call.setHeld(false);
+  feedCall(call, pin);
+  EXPECT_EQ(keys, "") << "on the air the caller's tones are audio, not keys";
 }
 
 TEST(CallAudio, TheCallIsDuckedUnderTheProgram) {
