@@ -3,7 +3,7 @@
 # JACK, sipp on 127.0.0.1 answering and echoing the media back. A tone played into radio_in with the carrier up
 # comes back out of radio_out with the transmitter keyed; with no carrier nothing reaches the call; DTMF keyed on the
 # radio does not reach the far end (its echo would key the transmitter and be heard); "Mute On" stops the path and
-# "Mute off" restarts it; "DD" ends the call. The program runs headless, the script typing its console commands.
+# "Mute off" restarts it; a carrier held past RxLimit is cut from the call until it drops; "DD" ends the call. The program runs headless, the script typing its console commands.
 #   call_echo.sh QUILLMERE RADIO_PEER TESTS_RADIO_DIR
 set -u
 quillmere=$1 peer=$2 here=$(cd "$3" && pwd)
@@ -13,6 +13,7 @@ need jackd baresip sipp sox multimon-ng python3
 rig_start
 trap call_cleanup EXIT
 call_settings 5470
+echo "RxLimit=2" >>"$work/home/quillmere_radio.ini"
 call_far_end 5470 -sn uas -rtp_echo
 sox -n -r 48000 -b 16 -c 1 "$work/tone.wav" synth 1 sine 1000 vol 0.3
 
@@ -78,6 +79,18 @@ sleep 0.3
 console 'click frmMain.Command4'
 sleep 0.3
 [ -n "$(echo_tone)" ] || fail "the tone did not reach the far end after Mute off"
+
+# A carrier held past RxLimit (2 s here) counts as gone: a tone under it does not reach the call. Once it drops, the
+# next carrier does again.
+printf O >"$work/squelch"
+sleep 3
+before=$(rig_peer onset)
+rig_peer "play $work/tone.wav" >/dev/null
+sleep 1.5
+printf Z >"$work/squelch"
+[ "$(rig_peer onset)" = "$before" ] || fail "a carrier held past RxLimit still reached the call"
+sleep 0.3
+[ -n "$(echo_tone)" ] || fail "the tone did not reach the far end once the held carrier had dropped"
 
 # "DD" on the radio ends the call: the node decodes it, the program hangs up, baresip's ports go.
 printf O >"$work/squelch"

@@ -58,7 +58,10 @@ while True:
   ptt_reader=$!
 }
 
-now() { python3 -c 'import time; print("%.6f" % time.monotonic())'; }
+# The system's python where there is one: a version manager's shim can take a second to start on a loaded machine,
+# and a time taken that late would miss what happened meanwhile.
+rig_python=$(command -v /usr/bin/python3 || command -v python3)
+now() { "$rig_python" -c 'import time; print("%.6f" % time.monotonic())'; }
 
 # Waits until baresip's ports are linked to quillmere:call_in and from quillmere:call_out.
 call_wait_linked() {

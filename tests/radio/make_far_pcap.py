@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 # Writes the far end's speech for call tests as a pcap of RTP packets (PCMU, 20 ms each), which sipp plays:
-#   make_far_pcap.py OUT.pcap SEGMENT...   each SEGMENT is silence:MS or tone:MS (1 kHz at -10 dBFS)
+#   make_far_pcap.py OUT.pcap SEGMENT...   each SEGMENT is silence:MS, tone:MS (1 kHz at -10 dBFS) or dtmf:KEYS
+#                                          (each key's tone pair for 100 ms, then 100 ms of silence)
 import math, struct, sys
 
 def ulaw(sample):  # linear -1..1 -> G.711 mu-law
@@ -13,10 +14,18 @@ def ulaw(sample):  # linear -1..1 -> G.711 mu-law
     mantissa = (s >> (exponent + 3)) & 0x0F
     return ~(sign | (exponent << 4) | mantissa) & 0xFF
 
+KEYS = "123A456B789C*0#D"
+
 samples = []
 for segment in sys.argv[2:]:
-    kind, ms = segment.split(":")
-    n = int(ms) * 8
+    kind, arg = segment.split(":")
+    if kind == "dtmf":
+        for key in arg:
+            low, high = (697, 770, 852, 941)[KEYS.index(key) // 4], (1209, 1336, 1477, 1633)[KEYS.index(key) % 4]
+            samples += [0.25 * (math.sin(2 * math.pi * low * i / 8000) + math.sin(2 * math.pi * high * i / 8000))
+                        for i in range(800)] + [0.0] * 800
+        continue
+    n = int(arg) * 8
     for i in range(n):
         samples.append(0.3 * math.sin(2 * math.pi * 1000 * (len(samples)) / 8000) if kind == "tone" else 0.0)
 

@@ -1,7 +1,8 @@
 # kamailio on 127.0.0.1 as the SIP provider of the tests, sourced: a registrar with digest authentication (user any,
 # password "secret") and its bindings in memory, so a restart forgets them. Each REGISTER it accepts is logged as
 # "registered USER". With a relay port, a call (INVITE) that passes the same authentication goes on to the far end on
-# that port, logged as "relaying a call from USER"; without one, a call is answered 404.
+# that port, logged as "relaying a call from USER"; with the word location in its place, to where the called user
+# registered (404 when nowhere); without either, a call is answered 404.
 
 kamailio_modules() {
   local dir
@@ -14,6 +15,8 @@ kamailio_config() {  # FILE PORT [RELAY_PORT]
   modules=$(kamailio_modules) || return 1
   relay='sl_send_reply("404", "Not here");'
   [ -n "${3:-}" ] && relay='xlog("L_ALERT", "relaying a call from $fU\n"); $du = "sip:127.0.0.1:'"$3"'"; t_relay();'
+  [ "${3:-}" = location ] &&
+    relay='if (!lookup("location")) { sl_send_reply("404", "Not registered"); exit; } xlog("L_ALERT", "relaying a call from $fU to $rU\n"); t_relay();'
   cat >"$1" <<EOF
 #!KAMAILIO
 debug=1
