@@ -66,9 +66,9 @@ class RadioNode : public InjectableNode {
   std::function<void(const std::string& problem)> onProblem;
   // A line for the history log (the receiver's time-out).
   std::function<void(const std::string& line)> onHistory;
-  std::function<void(char digit)> onDigit;  // each digit as it is decoded (the live view)
   // A key the caller of a held call sent as a tone in the call's audio (call_audio.h), on the program's thread.
   std::function<void(char key)> onCallerKey;
+  std::function<void(char digit)> onDigit;  // each digit as it is decoded (the live view)
   AirRecording* air = nullptr;              // what goes out on radio_out is appended here
   // SIGTERM, SIGINT and SIGHUP are caught on the node's thread: the transmitter is released at once and Closing is
   // raised, so the program ends as on EchoLink's closing. Off when the program watches the signals itself.
