@@ -108,6 +108,8 @@ caller 5552222 pin-tones.pcap - - - - 5 6 7 8
 wait "$sipp_pid" || fail "sipp's PIN call failed: $(tail -5 "$work/sipp-5552222.log")"
 sipp_pid=
 [ -z "$(call_ptt_since "$start")" ] || fail "a caller keying its PIN keyed the transmitter"
+grep -q "^BYE sip:5552222" "$work/sipp-5552222.msg" ||
+  fail "the node did not hang up on the second wrong PIN: the PIN keyed as tones did not count"
 caller 5552222 talk.pcap 1 2 3 4 5 6 7 8
 wait "$sipp_pid" || fail "sipp's locked-out call failed"
 sipp_pid=
