@@ -99,8 +99,8 @@ TEST(WebAccess, CheckNamesBadValuesHalfTlsAnUnreadableCertificateAndUsersNobodyC
   EXPECT_TRUE(checkWebFiles(dir).empty()) << "no settings file: the web page is off";
   std::ofstream(dir / kWebSettingsFile) << "[SETTINGS]\nEnabled=yes\nListen=here:80\nTlsKey=/k.pem\n";
   auto problems = checkWebFiles(dir);
-  EXPECT_TRUE(has(problems, "Enabled=yes is not valid")) << problems.front();
-  EXPECT_TRUE(has(problems, "Listen=here:80 is not valid"));
+  EXPECT_TRUE(has(problems, "the value \"yes\" of Enabled is neither 0 nor 1")) << problems.front();
+  EXPECT_TRUE(has(problems, "the value \"here:80\" of Listen is not ADDRESS:PORT"));
   EXPECT_TRUE(has(problems, "TlsCertificate and TlsKey go together"));
   std::ofstream(dir / kWebSettingsFile) << "[SETTINGS]\nEnabled=1\nTlsCertificate=" << (dir / "none.pem").string()
                                         << "\nTlsKey=" << (dir / "none.pem").string() << "\n";
