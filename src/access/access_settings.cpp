@@ -43,7 +43,7 @@ const SettingsTable& dialRulesSettingsTable() {
       "Who may dial what, and who may call in: section [SETTINGS] holds the keys below, [RULES] the dial rules (one a "
       "line, tried in order: allow, deny or always and a pattern) and [INCOMING] the rules for calls from the "
       "telephone. In the program folder; without the file nothing is restricted. Keep it readable by the node's user "
-      "only when it holds PINs.",
+      "only when it holds PINs. Default=deny with no [RULES] refuses every number.",
       {
           {.name = "Default",
            .kind = SettingKind::Choice,
