@@ -196,7 +196,9 @@ TEST(WebAccess, MetricsTextCountsAndEscapes) {
   s.callResults = {{"answered", 3}, {"busy", 1}};
   s.incomingResults = {{"denied", 2}};
   s.call = NodeStatus::Call{"5551234", "RINGING", 0, true};
+  s.directory = "directory: busy";
   std::string m = metricsText(s, 12'000);
+  EXPECT_NE(m.find("\nquillmere_directory_listed 1\n"), std::string::npos);
   EXPECT_NE(m.find("\nquillmere_incoming_calls_total{result=\"denied\"} 2\n"), std::string::npos);
   EXPECT_NE(statusJson(s, 12'000).find("\"state\":\"RINGING\",\"duration\":0,\"incoming\":true}"), std::string::npos);
   EXPECT_NE(m.find("\nquillmere_ptt 1\n"), std::string::npos);
