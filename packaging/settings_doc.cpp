@@ -12,16 +12,21 @@
 #include <iostream>
 #include <string>
 
+#include "access/access_settings.h"
 #include "app/main_settings_table.h"
+#include "courtesy/courtesy_settings_table.h"
 #include "echolink_net/echolink_net_settings.h"
 #include "radio/radio_settings.h"
 #include "sip/sip_settings.h"
+#include "web/web_settings.h"
 
 namespace {
 
 using TableOf = const qm::SettingsTable& (*)();
-constexpr TableOf kTables[] = {qm::mainSettingsTable, qm::radio::radioSettingsTable, qm::sipSettingsTable,
-                               qm::echolink_net::echoLinkSettingsTable};
+constexpr TableOf kTables[] = {qm::mainSettingsTable,      qm::radio::radioSettingsTable,
+                               qm::sipSettingsTable,       qm::echolink_net::echoLinkSettingsTable,
+                               qm::dialRulesSettingsTable, qm::web::webSettingsTable,
+                               qm::courtesySettingsTable};
 
 }  // namespace
 

@@ -5,51 +5,96 @@
 #include <sstream>
 
 #include "platform/profile_file.h"
+#include "platform/settings_table.h"
 #include "platform/vb_text.h"
 
 namespace qm {
 
 namespace {
 
-void readNumber(const ProfileFile& file, const std::string& fileName, const char* key, int min, int max, int& value,
-                std::vector<std::string>& problems) {
-  auto text = file.get("SETTINGS", key);
-  if (!text) return;
-  auto v = parseInteger(*text);
-  if (v && *v >= min && *v <= max) {
-    value = static_cast<int>(*v);
-    return;
-  }
-  problems.push_back(fileName + ": the value \"" + *text + "\" of " + key + " is not a whole number from " +
-                     std::to_string(min) + " to " + std::to_string(max) + "; using " + std::to_string(value) +
-                     " instead.");
+std::string answerCodeProblem(const std::string& value) {
+  std::string c(trimBlanks(value));
+  if (!c.empty() && c.size() <= 8 && c.find_first_not_of("0123456789ABCD*#") == std::string::npos) return "";
+  return "is no DTMF code (0-9, A-D, * and #, up to 8)";
+}
+
+SettingKey whole(const char* name, int fallback, int min, int max, const char* unit, const char* help) {
+  return {.name = name,
+          .kind = SettingKind::Whole,
+          .fallback = std::to_string(fallback),
+          .min = static_cast<double>(min),
+          .max = static_cast<double>(max),
+          .unit = unit,
+          .help = help};
+}
+
+// The key's value as a whole number (its row has checked it), or the default.
+int number(const SettingsTable& table, const ProfileFile& file, const std::string& fileName, const char* key,
+           std::vector<std::string>& problems) {
+  return static_cast<int>(*parseInteger(table.read(file, fileName, *table.find(key), problems)));
 }
 
 }  // namespace
+
+const SettingsTable& dialRulesSettingsTable() {
+  const AccessSettings d;
+  static const SettingsTable table(
+      kDialRulesFile,
+      "Who may dial what, and who may call in: section [SETTINGS] holds the keys below, [RULES] the dial rules (one a "
+      "line, tried in order: allow, deny or always and a pattern) and [INCOMING] the rules for calls from the "
+      "telephone. In the program folder; without the file nothing is restricted. Keep it readable by the node's user "
+      "only when it holds PINs. Default=deny with no [RULES] refuses every number.",
+      {
+          {.name = "Default",
+           .kind = SettingKind::Choice,
+           .fallback = "deny",
+           .choices = {"allow", "deny"},
+           .help = "what happens to a number no rule matches; left out: deny when the file has a [RULES] "
+                   "section (even one whose rules all fail to parse), allow when it has none (a file for limits or "
+                   "codes only)"},
+          whole("CallsPerHour", d.callsPerHour, 0, 10000, "",
+                "at most this many calls placed in any 60 minutes; 0: no limit"),
+          whole("LongestCallMinutes", d.longestCallMinutes, 0, 24 * 60, "min",
+                "a call is hung up after this many minutes; 0: no limit (the transmit time-out still applies)"),
+          whole("OneTimeCodes", d.oneTimeCodes ? 1 : 0, 0, 1, "",
+                "1: the switch-on code must be followed by a one-time code"),
+          whole("WrongCodesAllowed", d.wrongCodesAllowed, 1, 1000, "",
+                "wrong one-time codes (or a caller's wrong PINs) in a row before the lock-out"),
+          whole("LockoutMinutes", d.lockoutMinutes, 1, 24 * 60, "min",
+                "how long the switch-on code (or the caller) stays locked out"),
+          whole("CodeWindow", d.codeWindow, 0, 10, "",
+                "30-second steps either side of now whose codes are taken too, for a clock that drifts"),
+          whole("RingSeconds", d.ringSeconds, 10, 300, "s",
+                "how long a call from the telephone rings on the air (announced every 10 s) before the caller hears "
+                "busy"),
+          whole("WrongPinsAllowed", d.wrongPinsAllowed, 1, 1000, "",
+                "wrong PINs from all callers together within LockoutMinutes before every caller of a pin rule is "
+                "refused (403) for LockoutMinutes: the bound on a caller who forges a new number for each try"),
+          {.name = "AnswerCode",
+           .fallback = d.answerCode,
+           .help =
+               "what a radio user keys to answer a call from the telephone that rings on the air; it must differ from "
+               "the program's codes and the node's functions, which --check and the start check",
+           .check = answerCodeProblem},
+      });
+  return table;
+}
 
 AccessSettings parseAccessSettings(std::string_view text, const std::string& fileName) {
   AccessSettings s;
   s.present = true;
   ProfileFile file = ProfileFile::parse(text);
 
-  readNumber(file, fileName, "CallsPerHour", 0, 10000, s.callsPerHour, s.problems);
-  readNumber(file, fileName, "LongestCallMinutes", 0, 24 * 60, s.longestCallMinutes, s.problems);
-  int codes = 0;
-  readNumber(file, fileName, "OneTimeCodes", 0, 1, codes, s.problems);
-  s.oneTimeCodes = codes == 1;
-  readNumber(file, fileName, "WrongCodesAllowed", 1, 1000, s.wrongCodesAllowed, s.problems);
-  readNumber(file, fileName, "LockoutMinutes", 1, 24 * 60, s.lockoutMinutes, s.problems);
-  readNumber(file, fileName, "CodeWindow", 0, 10, s.codeWindow, s.problems);
-  readNumber(file, fileName, "RingSeconds", 10, 300, s.ringSeconds, s.problems);
-  readNumber(file, fileName, "WrongPinsAllowed", 1, 1000, s.wrongPinsAllowed, s.problems);
-  if (auto code = file.get("SETTINGS", "AnswerCode")) {
-    std::string c(trimBlanks(*code));
-    if (!c.empty() && c.size() <= 8 && c.find_first_not_of("0123456789ABCD*#") == std::string::npos)
-      s.answerCode = c;
-    else
-      s.problems.push_back(fileName + ": the AnswerCode \"" + *code +
-                           "\" is no DTMF code (0-9, A-D, * and #, up to 8); using " + s.answerCode + " instead.");
-  }
+  const SettingsTable& table = dialRulesSettingsTable();
+  s.callsPerHour = number(table, file, fileName, "CallsPerHour", s.problems);
+  s.longestCallMinutes = number(table, file, fileName, "LongestCallMinutes", s.problems);
+  s.oneTimeCodes = number(table, file, fileName, "OneTimeCodes", s.problems) == 1;
+  s.wrongCodesAllowed = number(table, file, fileName, "WrongCodesAllowed", s.problems);
+  s.lockoutMinutes = number(table, file, fileName, "LockoutMinutes", s.problems);
+  s.codeWindow = number(table, file, fileName, "CodeWindow", s.problems);
+  s.ringSeconds = number(table, file, fileName, "RingSeconds", s.problems);
+  s.wrongPinsAllowed = number(table, file, fileName, "WrongPinsAllowed", s.problems);
+  s.answerCode = std::string(trimBlanks(table.read(file, fileName, *table.find("AnswerCode"), s.problems)));
 
   // The rules, line by line: the profile reader knows keys, not ordered lines.
   bool inRules = false, rulesSection = false, inIncoming = false;

@@ -10,8 +10,11 @@
 
 #include "access/dial_rules.h"
 #include "access/incoming_rules.h"
+#include "platform/settings_table.h"
 
 namespace qm {
+
+inline constexpr const char* kDialRulesFile = "quillmere_dialrules.ini";
 
 struct AccessSettings {
   bool present = false;    // the file exists: access control is on
@@ -35,6 +38,9 @@ struct AccessSettings {
   // Each names the file and the line or key, what is wrong, and what is done instead.
   std::vector<std::string> problems;
 };
+
+// Section [SETTINGS]'s keys (the rules' sections are read line by line, not as keys).
+const SettingsTable& dialRulesSettingsTable();
 
 AccessSettings parseAccessSettings(std::string_view text, const std::string& fileName);
 AccessSettings readAccessSettings(const std::filesystem::path& path);

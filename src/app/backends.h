@@ -13,6 +13,7 @@ class Scheduler;
 class Prompter;
 class ProgramExit;
 class EchoLinkNode;
+class TransmitInhibit;
 class InstanceLock;
 class OutputLog;
 class WindowSystem;
@@ -35,6 +36,8 @@ struct Backends {
   Rect screen{0, 0, 28800, 16200};  // the screen in twips (1920 x 1080 pixels)
 
   // Filled in by the subsystems that use them; a subsystem whose backend is missing does nothing.
+  // The transmitter inhibit, when `node` is one: it tells the program's own keyings from the node's.
+  TransmitInhibit* inhibit = nullptr;
   WindowSystem* windowSystem = nullptr;
   Voice* voice = nullptr;
   HttpClient* http = nullptr;

@@ -6,6 +6,7 @@
 #include "access/access_control.h"
 #include "app/frm_main.h"
 #include "app/version.h"
+#include "control/transmit_time.h"
 #include "courtesy/form21.h"
 #include "directory/buddy.h"
 #include "echolink/echolink_app.h"
@@ -20,6 +21,7 @@ namespace qm {
 
 Program::Program(Backends& backends) : backends_(backends) {
   historyLog_ = std::make_unique<HistoryLog>(backends);
+  transmitTime_ = std::make_unique<TransmitTime>(backends, *historyLog_);
   main_ = std::make_unique<frmMain>(*this);
   access_ = std::make_unique<AccessControl>(*this);
   incoming_ = std::make_unique<IncomingCalls>(*this);

@@ -21,6 +21,7 @@ class EchoLinkApp;
 class HistoryLog;
 class AccessControl;
 class IncomingCalls;
+class TransmitTime;
 
 class Program {
  public:
@@ -42,6 +43,8 @@ class Program {
   FormHistory& history();
   // The history log file: every history line and phone call, kept across runs (src/history/history_log.h).
   HistoryLog& historyLog() { return *historyLog_; }
+  // The transmitter's keyed time, each keying logged as it ends (src/control/transmit_time.h).
+  TransmitTime& transmitTime() { return *transmitTime_; }
   AccessControl& access() { return *access_; }
   IncomingCalls& incoming() { return *incoming_; }
   bool buddyLoaded() const { return buddy_ != nullptr; }
@@ -81,6 +84,7 @@ class Program {
   std::unique_ptr<Form21> form21_;
   std::unique_ptr<FormHistory> history_;
   std::unique_ptr<HistoryLog> historyLog_;
+  std::unique_ptr<TransmitTime> transmitTime_;
   std::unique_ptr<AccessControl> access_;
   std::unique_ptr<IncomingCalls> incoming_;
   std::map<std::string, std::unique_ptr<EchoLinkApp>> keptSubscriptions_;

@@ -2,29 +2,31 @@
 
 #include <algorithm>
 
+#include "access/access_settings.h"
 #include "app/frm_main.h"
 #include "app/main_settings_table.h"
 #include "app/program.h"
+#include "courtesy/courtesy_settings_table.h"
+#include "courtesy/form21.h"
 #include "echolink_net/echolink_net_settings.h"
 #include "history/history_log.h"
 #include "platform/profile_file.h"
 #include "radio/radio_settings.h"
 #include "sip/sip_settings.h"
+#include "web/web_settings.h"
 
 namespace qm {
 
 namespace {
-
-constexpr const char* kMainFile = "quillmere.ini";
 
 std::string lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
 }
 
-// The main window's control that keeps `key` (VOICESPEED in VoiceSpeed), or null.
-Control* mainControl(frmMain& main, const std::string& key) {
-  for (Control* control : main.controls())
+// The window's control that keeps `key` (VOICESPEED in VoiceSpeed), or null.
+Control* controlFor(Window& window, const std::string& key) {
+  for (Control* control : window.controls())
     if (lower(control->name()) == lower(key)) return control;
   return nullptr;
 }
@@ -36,19 +38,29 @@ RemoteSettings::RemoteSettings(Program& program, std::map<std::string, std::func
 
 std::vector<RemoteSettings::Entry> RemoteSettings::entries() const {
   const Folders& f = program_.backends().folders;
-  // A file that may hold a password is made private; the radio's holds none.
-  return {{&mainSettingsTable(), f.inProgramFolder(kMainFile), 0666},
-          {&radio::radioSettingsTable(), f.inProgramFolder(radio::kRadioSettingsFile), 0666},
-          {&sipSettingsTable(), f.inProgramFolder(kSipSettingsFile), 0600},
-          {&echolink_net::echoLinkSettingsTable(), f.inProgramFolder(echolink_net::kEchoLinkSettingsFile), 0600}};
+  // The main and the courtesy window hold their files' keys in controls and save them with their own button; a file
+  // that may hold a password, a PIN or a token is made private.
+  const auto main = [this]() -> Window* { return &program_.main(); };
+  const auto courtesy = [this]() -> Window* { return &program_.form21(); };
+  return {
+      {&mainSettingsTable(), f.inProgramFolder(mainSettingsTable().file()), 0666, main,
+       [this] { program_.main().Command7.click(); }},
+      {&courtesySettingsTable(), f.machineWide(kCourtesySettingsFile), 0666, courtesy,
+       [this] { program_.form21().Command2.click(); }},
+      {&radio::radioSettingsTable(), f.inProgramFolder(radio::kRadioSettingsFile), 0666},
+      {&sipSettingsTable(), f.inProgramFolder(kSipSettingsFile), 0600},
+      {&echolink_net::echoLinkSettingsTable(), f.inProgramFolder(echolink_net::kEchoLinkSettingsFile), 0600},
+      {&dialRulesSettingsTable(), f.inProgramFolder(kDialRulesFile), 0600},
+      {&web::webSettingsTable(), f.machineWide(web::kWebSettingsFile), 0600},
+  };
 }
 
-bool RemoteSettings::inMainWindow(const std::string& file, const std::string& key) const {
-  return file == kMainFile && mainControl(program_.main(), key) != nullptr;
+Control* RemoteSettings::inWindow(const Entry& entry, const std::string& key) const {
+  return entry.window ? controlFor(*entry.window(), key) : nullptr;
 }
 
-bool RemoteSettings::nextStart(const std::string& file, const std::string& key) const {
-  return !inMainWindow(file, key) && !apply_.count(file);
+bool RemoteSettings::nextStart(const Entry& entry, const std::string& key) const {
+  return !inWindow(entry, key) && !apply_.count(entry.table->file());
 }
 
 std::vector<RemoteSettings::File> RemoteSettings::list() const {
@@ -57,10 +69,10 @@ std::vector<RemoteSettings::File> RemoteSettings::list() const {
     const ProfileFile ini = ProfileFile::load(e.path);
     File file{e.table, e.path, {}};
     for (const SettingKey& k : e.table->keys()) {
-      Key key{&k, "", false, nextStart(e.table->file(), k.name)};
-      // The main window's keys as the window holds them (what a save would write).
-      if (inMainWindow(e.table->file(), k.name)) {
-        key.value = mainControl(program_.main(), k.name)->value();
+      Key key{&k, "", false, nextStart(e, k.name)};
+      // A window's keys as the window holds them (what its save would write).
+      if (Control* control = inWindow(e, k.name)) {
+        key.value = control->value();
         key.set = true;
       } else if (auto stored = ini.get("SETTINGS", k.name)) {
         key.value = *stored;
@@ -92,11 +104,10 @@ RemoteSettings::Outcome RemoteSettings::change(const std::string& file, const st
 
   const std::string shown = k->secret ? "(a new value)" : "\"" + value + "\"";
   program_.historyLog().append("Web: " + user + ": " + file + " " + key + " = " + shown);
-  if (inMainWindow(file, key)) {
-    // As the operator does it: typed into the main window's control, then "Save Data".
-    frmMain& main = program_.main();
-    mainControl(main, key)->operatorEdit(value);
-    main.Command7.click();
+  if (Control* control = inWindow(*entry, key)) {
+    // As the operator does it: typed into the window's control, then its save button.
+    control->operatorEdit(value);
+    entry->save();
     return {true, "saved; in effect now", false};
   }
   ProfileFile ini = ProfileFile::load(entry->path);

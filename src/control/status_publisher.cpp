@@ -1,14 +1,12 @@
 #include "control/status_publisher.h"
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
 
 #include "app/frm_main.h"
 #include "app/program.h"
+#include "control/transmit_time.h"
 #include "echolink/transmit_inhibit.h"
 #include "history/history_log.h"
-#include "platform/scheduler.h"
 #include "skype/incoming_calls.h"
 
 namespace qm {
@@ -53,12 +51,12 @@ StatusPublisher::StatusPublisher(Program& program, TransmitInhibit& inhibit, Sta
     std::erase(status_.stations, cut(call, kMaxCallsign));
     refresh();
   };
-  inhibit_.onRequest = [this](bool) { refresh(); };
+  program_.transmitTime().onChange = [this] { refresh(); };
   program_.incoming().onChange = [this] { refresh(); };
 }
 
 StatusPublisher::~StatusPublisher() {
-  inhibit_.onRequest = nullptr;
+  program_.transmitTime().onChange = nullptr;
   program_.incoming().onChange = nullptr;
 }
 
@@ -73,30 +71,14 @@ void StatusPublisher::refresh() {
   try {
     s.callsign = cut(Program::localCallsign(*app_), kMaxCallsign);
     s.carrier = app_->CarrierState();
-    s.ptt = app_->PTTState();
   } catch (const AutomationError&) {
     // A node that does not answer shows as it last did.
   }
-  auto nowMs =
-      std::chrono::duration_cast<std::chrono::milliseconds>(program_.backends().scheduler.now().time_since_epoch())
-          .count();
-  if (s.ptt && !status_.ptt) s.pttSinceMs = nowMs;
-  if (!s.ptt && status_.ptt) {
-    const std::int64_t keyedMs = std::max<std::int64_t>(0, nowMs - status_.pttSinceMs);
-    s.transmitMsDone += keyedMs;
-    s.pttSinceMs = 0;
-    // The log keeps each keying, for the transmit time by hour and day.
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.1f", static_cast<double>(keyedMs) / 1000.0);
-    program_.historyLog().append(std::string("TX -- ") + seconds + " s -- " + status_.pttBy);
-  }
-  // The program keys only to speak; the node keys by itself for a station talking, a call or its own Morse.
-  const std::string nodeKeys = inhibit_.node().keyedBy();
-  s.pttBy = !s.ptt                 ? ""
-            : inhibit_.requested() ? "speech"
-            : !nodeKeys.empty()    ? nodeKeys
-            : inhibit_.node().rx() ? "station"
-                                   : "node";
+  const TransmitTime& transmit = program_.transmitTime();
+  s.ptt = transmit.keyed();
+  s.pttSinceMs = transmit.sinceMs();
+  s.pttBy = transmit.by();
+  s.transmitMsDone = transmit.doneMs();
   s.inhibit = inhibit_.on();
   s.dtmfControl = main.Check1.Value() == 1;
   s.timeoutCounter = main.Counter.Caption();

@@ -6,6 +6,7 @@
 // nothing. The internet letter goes out whenever network audio stops, with no hang time and no filter.
 #include "app/frm_main.h"
 #include "app/program.h"
+#include "control/transmit_time.h"
 #include "courtesy/form21.h"
 #include "echolink/echolink_app.h"
 
@@ -94,6 +95,7 @@ void Form21::Timer3_Timer() {
 void Form21::Timer4_Timer() {
   bool keyed = false;
   if (call("Timer4_Timer", [&] { keyed = EchoLink->PTTState(); })) {
+    program_.transmitTime().sample(keyed);  // the node keys by itself too: this poll sees every keying
     show(PTT, kTransmit, keyed);
     show(program_.main().PTT, kTransmit, keyed);
   }

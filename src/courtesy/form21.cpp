@@ -7,6 +7,7 @@
 
 #include "app/program.h"
 #include "app/settings_file.h"
+#include "courtesy/courtesy_settings_table.h"
 #include "echolink/echolink_app.h"
 #include "platform/scheduler.h"
 #include "platform/vb_text.h"
@@ -15,7 +16,7 @@ namespace qm {
 
 namespace {
 
-constexpr const char* kFile = "quillmere_courtsey.ini";
+constexpr const char* kFile = kCourtesySettingsFile;
 
 // A window position: generous enough for any screen arrangement, small enough to stay a sane number of twips.
 constexpr double kMaxPosition = 1'000'000;

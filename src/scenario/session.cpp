@@ -45,6 +45,7 @@ Session::Session(Scheduler& scheduler, Folders folders, std::ostream* out, const
                transcript, std::move(folders)},
       estimateVoice(scheduler),
       voice(transcript, &estimateVoice) {
+  backends.inhibit = &transmitInhibit;
   backends.voice = &voice;
   backends.http = &httpRecorder;
   backends.windowSystem = &windowSystem;

@@ -269,8 +269,9 @@ DialPlan SipSettings::dialPlan() const {
 }
 
 bool SipSettings::agentDiffers(const SipSettings& o) const {
+  // The account line counts too: one that registers is given to baresip over its control channel, not in its files.
   return baresipConfig(*this, 0) != baresipConfig(o, 0) || baresipAccounts(*this) != baresipAccounts(o) ||
-         program != o.program || controlPort != o.controlPort;
+         baresipAccountLine(*this) != baresipAccountLine(o) || program != o.program || controlPort != o.controlPort;
 }
 
 std::string baresipConfig(const SipSettings& s, int controlPort) {

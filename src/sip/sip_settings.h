@@ -49,7 +49,7 @@ struct SipSettings {
   // The account's domain (host part, without a port); empty without an account.
   std::string accountDomain() const;
   DialPlan dialPlan() const;
-  // Whether baresip must be restarted to use `other` (everything that goes into its files).
+  // Whether baresip must be restarted to use `other` (everything that goes into its files, and the account).
   bool agentDiffers(const SipSettings& other) const;
 
   bool operator==(const SipSettings&) const = default;

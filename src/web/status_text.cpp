@@ -106,6 +106,11 @@ std::string metricsText(const NodeStatus& s, std::int64_t nowMs) {
   m += "quillmere_dtmf_strings_total " + std::to_string(s.dtmfStrings) + "\n";
   metric("quillmere_stations", "gauge", "Stations connected.");
   m += "quillmere_stations " + std::to_string(s.stations.size()) + "\n";
+  if (!s.directory.empty()) {
+    metric("quillmere_directory_listed", "gauge", "1 while the EchoLink directory lists the node (online or busy).");
+    const bool listed = s.directory == "directory: online" || s.directory == "directory: busy";
+    m += "quillmere_directory_listed " + std::string(listed ? "1" : "0") + "\n";
+  }
   if (!s.registration.empty()) {
     metric("quillmere_sip_registered", "gauge", "1 while the SIP account is registered with its provider.");
     m += "quillmere_sip_registered " + std::string(s.registration == "registered" ? "1" : "0") + "\n";

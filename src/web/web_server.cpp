@@ -198,10 +198,12 @@ bool WebServer::start(std::string& error) {
       }
       watchers_[ws] = Watcher{up->second};
       upgrades_.erase(up);
+      paceRefresh();
       ws->setMaxAllowedIncomingFrameSize(1024);
       ws->setMaxAllowedIncomingMessageSize(1024);
       QObject::connect(ws, &QWebSocket::disconnected, this, [this, ws] {
         watchers_.erase(ws);
+        paceRefresh();
         ws->deleteLater();
       });
       // The page sends nothing; anything it does send is read and dropped.
@@ -210,13 +212,19 @@ bool WebServer::start(std::string& error) {
       ws->sendTextMessage(QString::fromStdString(text));
     }
   });
-  // Changes that raise no event (the call's state, the counters) are asked for often while a page watches.
+  // Changes that raise no event (the call's state, the counters, the audio levels) are asked for: often enough for
+  // the meters to move while a page watches, once a second for /metrics and /api/status while none does.
   refresh_ = new QTimer(this);
   QObject::connect(refresh_, &QTimer::timeout, this, [this] {
     if (hooks_.refresh) hooks_.refresh();
   });
-  refresh_->start(1000);
+  paceRefresh();
   return true;
+}
+
+void WebServer::paceRefresh() {
+  const int interval = watchers_.empty() ? 1000 : 200;
+  if (refresh_ && (refresh_->interval() != interval || !refresh_->isActive())) refresh_->start(interval);
 }
 
 void WebServer::statusChanged() {
@@ -252,6 +260,7 @@ void WebServer::broadcast() {
     watchers_.erase(ws);
     ws->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("session ended"));
   }
+  if (!expired.empty()) paceRefresh();
 }
 
 void WebServer::accept() {

@@ -108,6 +108,8 @@ class WebServer : public QObject {
   Response statistics();
   void send(QTcpSocket* socket, const Response& response, bool headOnly = false);
   void broadcast();
+  // The refresh's pace: 5 a second while a page watches, once a second while none does.
+  void paceRefresh();
   std::optional<WebSessions::Session> sessionOf(const HttpRequest& request);
   bool sameOrigin(const HttpRequest& request) const;
   static Response error(int status, const std::string& message);

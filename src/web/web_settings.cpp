@@ -1,6 +1,7 @@
 #include "web/web_settings.h"
 
 #include "platform/profile_file.h"
+#include "platform/settings_binding.h"
 
 namespace qm::web {
 
@@ -20,33 +21,61 @@ bool parseListen(const std::string& text, std::string& address, std::uint16_t& p
   return true;
 }
 
+std::string listenProblem(const std::string& value) {
+  std::string address;
+  std::uint16_t port = 0;
+  return parseListen(value, address, port) ? "" : "is not ADDRESS:PORT (an IP address, [ADDRESS]:PORT for IPv6)";
+}
+
+SettingKey flag(const char* name, const char* help) {
+  return {.name = name, .kind = SettingKind::Choice, .choices = {"0", "1"}, .help = help};
+}
+
+const BoundSettings<WebSettings>& bound() {
+  static const BoundSettings<WebSettings> table(
+      kWebSettingsFile,
+      "The web page and /metrics: whether the server runs, where it listens, TLS, the metrics token and a status page "
+      "without login. In the machine-wide folder; the users are in quillmere_web_users beside it (quillmere "
+      "--add-user). A change takes effect at the next start.",
+      {
+          {&WebSettings::enabled, flag("Enabled", "1: the web server runs; 0: off")},
+          {&WebSettings::listen,
+           {.name = "Listen",
+            .help = "the address and port it listens on; 127.0.0.1 keeps it to this machine (or a reverse proxy)",
+            .check = listenProblem,
+            .example = "0.0.0.0:8073"}},
+          {&WebSettings::tlsCertificate,
+           {.name = "TlsCertificate",
+            .help = "a PEM certificate file; with TlsKey set too the server speaks HTTPS only",
+            .example = "/etc/quillmere/web.crt"}},
+          {&WebSettings::tlsKey,
+           {.name = "TlsKey",
+            .help = "the PEM private key file of TlsCertificate",
+            .example = "/etc/quillmere/web.key"}},
+          {&WebSettings::metricsToken,
+           {.name = "MetricsToken",
+            .help = "the Bearer token that reads /metrics; empty: no /metrics",
+            .secret = true}},
+          {&WebSettings::publicStatus, flag("PublicStatus", "1: the status page and /api/status need no login")},
+      });
+  return table;
+}
+
 }  // namespace
 
+const SettingsTable& webSettingsTable() {
+  return bound().table();
+}
+
 WebSettings readWebSettings(const std::filesystem::path& file, std::vector<std::string>& problems) {
-  WebSettings s;
   ProfileFile ini = ProfileFile::load(file, problems);
-  auto bad = [&](const char* key, const std::string& value, const std::string& used) {
-    problems.push_back(file.string() + ": " + key + "=" + value + " is not valid; " + used + " is used instead");
-  };
-  auto flag = [&](const char* key, bool fallback) {
-    std::string v = ini.read("SETTINGS", key, fallback ? "1" : "0");
-    if (v == "1") return true;
-    if (v == "0" || v.empty()) return false;
-    bad(key, v, fallback ? "1" : "0");
-    return fallback;
-  };
-  s.enabled = flag("Enabled", false);
-  s.publicStatus = flag("PublicStatus", false);
-  std::string listen = ini.read("SETTINGS", "Listen", "127.0.0.1:8073");
-  if (!listen.empty() && !parseListen(listen, s.address, s.port)) bad("Listen", listen, "127.0.0.1:8073");
-  s.tlsCertificate = ini.read("SETTINGS", "TlsCertificate", "");
-  s.tlsKey = ini.read("SETTINGS", "TlsKey", "");
+  WebSettings s = bound().read(ini, file.string(), problems);
+  parseListen(s.listen, s.address, s.port);  // checked by its row: the default when it was bad
   // Half a TLS setting is a mistake; plain HTTP in its place could carry passwords over a network in the clear.
   if (s.tlsCertificate.empty() != s.tlsKey.empty() && s.enabled) {
     problems.push_back(file.string() + ": TlsCertificate and TlsKey go together; the web server does not start");
     s.enabled = false;
   }
-  s.metricsToken = ini.read("SETTINGS", "MetricsToken", "");
   return s;
 }
 

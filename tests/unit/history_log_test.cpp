@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
 
 #include "app/frm_main.h"
 #include "history/form_history.h"
+#include "history/history_log_file.h"
 #include "platform/virtual_scheduler.h"
 #include "scenario/scenario_exit.h"
 #include "scenario/session.h"
@@ -128,6 +132,29 @@ TEST_F(Running, NoReportWithoutAnHttpClient) {
   EXPECT_TRUE(session_.transcript.pending("http").empty());
   EXPECT_TRUE(session_.transcript.pending("box").empty());
   EXPECT_EQ(session_.program().main().Ver.Text(), "1.0.6");
+}
+
+// Each keying of the transmitter lands in the log as it ends, with its length and what keyed it, with no web page to
+// watch it: the node's own (a station talking) and the program's (speech, which holds the thread while it keys).
+TEST_F(Running, EachKeyingIsLoggedAsItEnds) {
+  Session session(
+      scheduler_, Folders{folder_, folder_, folder_ / "state"}, nullptr,
+      [](Session& s) -> std::unique_ptr<ProgramExit> { return std::make_unique<ScenarioExit>(s.transcript, [] {}); },
+      std::make_unique<FixedInstanceLock>(false));
+  session.start();
+  scheduler_.runFor(std::chrono::seconds(1));
+  session.node.setRx(true);
+  scheduler_.runFor(std::chrono::milliseconds(2500));
+  session.node.setRx(false);
+  scheduler_.runFor(std::chrono::seconds(1));
+  session.act({"speak", "Test"});
+  scheduler_.runFor(std::chrono::seconds(1));
+  std::ifstream in(folder_ / "state" / HistoryLogFile::kFileName);
+  std::stringstream log;
+  log << in.rdbuf();
+  EXPECT_NE(log.str().find("TX -- 2.5 s -- station"), std::string::npos) << log.str();
+  EXPECT_TRUE(std::regex_search(log.str(), std::regex("TX -- (0\\.[1-9]|[1-9][0-9]*\\.[0-9]) s -- speech")))
+      << log.str();
 }
 
 }  // namespace

@@ -7,10 +7,13 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <fstream>
 
 #include "app/frm_main.h"
 #include "app/main_settings_table.h"
 #include "app/program.h"
+#include "courtesy/courtesy_settings_table.h"
+#include "courtesy/form21.h"
 #include "echolink_net/echolink_net_settings.h"
 #include "platform/clock_format.h"
 #include "platform/virtual_scheduler.h"
@@ -18,6 +21,7 @@
 #include "scenario/scenario_exit.h"
 #include "scenario/session.h"
 #include "sip/sip_settings.h"
+#include "web/web_settings.h"
 
 namespace qm {
 namespace {
@@ -45,6 +49,14 @@ TEST(SettingsTables, EachExampleFileReadsBackAsTheDefaultsWithEveryKey) {
       [](const ProfileFile& f, const std::string& n, std::vector<std::string>& p) {
         return echolink_net::readEchoLinkSettings(f, n, p);
       });
+  const auto web = std::filesystem::temp_directory_path() / ("quillmere-web-example-" + std::to_string(::getpid()));
+  expectExampleGivesDefaults<web::WebSettings>(
+      web::webSettingsTable(), [&web](const ProfileFile& f, const std::string&, std::vector<std::string>& p) {
+        std::ofstream(web, std::ios::binary) << f.text();
+        auto settings = web::readWebSettings(web, p);
+        std::filesystem::remove(web);
+        return settings;
+      });
 }
 
 std::string lower(std::string s) {
@@ -52,7 +64,7 @@ std::string lower(std::string s) {
   return s;
 }
 
-TEST(SettingsTables, TheMainSettingsDefaultsAreWhatTheLoadGivesAnEmptyFolder) {
+TEST(SettingsTables, TheWindowsDefaultsAreWhatTheirLoadsGiveAnEmptyFolder) {
   const auto folder = std::filesystem::temp_directory_path() / ("quillmere-main-table-" + std::to_string(::getpid()));
   std::filesystem::create_directories(folder);
   Scheduler::TimePoint start;
@@ -72,6 +84,14 @@ TEST(SettingsTables, TheMainSettingsDefaultsAreWhatTheLoadGivesAnEmptyFolder) {
         ++compared;
       }
   EXPECT_GE(compared, 8);
+  compared = 0;
+  for (const SettingKey& key : courtesySettingsTable().keys())
+    for (const Control* control : session.program().form21().controls())
+      if (lower(control->name()) == lower(key.name)) {
+        EXPECT_EQ(control->value(), key.fallback) << key.name;
+        ++compared;
+      }
+  EXPECT_EQ(compared, static_cast<int>(courtesySettingsTable().keys().size()));
   std::filesystem::remove_all(folder);
 }
 

@@ -264,7 +264,7 @@ TEST(SipSettingsFile, ValuesThatAreFine) {
     EXPECT_NE(sipSettingProblem(key, value), "") << key << "=" << value;
 }
 
-TEST(SipSettingsFile, OnlyChangesToBaresipsFilesNeedARestart) {
+TEST(SipSettingsFile, OnlyChangesToWhatBaresipIsGivenNeedARestart) {
   SipSettings a, b;
   b.dialPattern = "sip:{number}@elsewhere.example";
   b.nameDomain = "elsewhere.example";
@@ -279,6 +279,10 @@ TEST(SipSettingsFile, OnlyChangesToBaresipsFilesNeedARestart) {
   SipSettings d;
   d.program = "/opt/baresip/bin/baresip";
   EXPECT_TRUE(a.agentDiffers(d));
+  // A registering account reaches baresip over its control channel, not in its files: a new password still counts.
+  SipSettings e = b;
+  e.password = "newer";
+  EXPECT_TRUE(b.registers() && b.agentDiffers(e));
 }
 
 }  // namespace

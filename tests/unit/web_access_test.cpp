@@ -99,8 +99,8 @@ TEST(WebAccess, CheckNamesBadValuesHalfTlsAnUnreadableCertificateAndUsersNobodyC
   EXPECT_TRUE(checkWebFiles(dir).empty()) << "no settings file: the web page is off";
   std::ofstream(dir / kWebSettingsFile) << "[SETTINGS]\nEnabled=yes\nListen=here:80\nTlsKey=/k.pem\n";
   auto problems = checkWebFiles(dir);
-  EXPECT_TRUE(has(problems, "Enabled=yes is not valid")) << problems.front();
-  EXPECT_TRUE(has(problems, "Listen=here:80 is not valid"));
+  EXPECT_TRUE(has(problems, "the value \"yes\" of Enabled is neither 0 nor 1")) << problems.front();
+  EXPECT_TRUE(has(problems, "the value \"here:80\" of Listen is not ADDRESS:PORT"));
   EXPECT_TRUE(has(problems, "TlsCertificate and TlsKey go together"));
   std::ofstream(dir / kWebSettingsFile) << "[SETTINGS]\nEnabled=1\nTlsCertificate=" << (dir / "none.pem").string()
                                         << "\nTlsKey=" << (dir / "none.pem").string() << "\n";
@@ -196,7 +196,9 @@ TEST(WebAccess, MetricsTextCountsAndEscapes) {
   s.callResults = {{"answered", 3}, {"busy", 1}};
   s.incomingResults = {{"denied", 2}};
   s.call = NodeStatus::Call{"5551234", "RINGING", 0, true};
+  s.directory = "directory: busy";
   std::string m = metricsText(s, 12'000);
+  EXPECT_NE(m.find("\nquillmere_directory_listed 1\n"), std::string::npos);
   EXPECT_NE(m.find("\nquillmere_incoming_calls_total{result=\"denied\"} 2\n"), std::string::npos);
   EXPECT_NE(statusJson(s, 12'000).find("\"state\":\"RINGING\",\"duration\":0,\"incoming\":true}"), std::string::npos);
   EXPECT_NE(m.find("\nquillmere_ptt 1\n"), std::string::npos);

@@ -24,7 +24,7 @@ def wait_until(predicate, seconds):
 
 
 class WebNode:
-    def __init__(self, binary, settings="", users=(), enabled=True):
+    def __init__(self, binary, settings="", users=(), enabled=True, args=(), home_files=None):
         self.binary = binary
         self.work = tempfile.mkdtemp(prefix="quillmere-web-")
         self.home, self.machine, self.state = (os.path.join(self.work, d) for d in ("home", "machine", "state"))
@@ -37,9 +37,12 @@ class WebNode:
         self.env = dict(os.environ, XDG_STATE_HOME=self.state, XDG_RUNTIME_DIR=self.work, XDG_CONFIG_HOME=self.home,
                         LC_ALL="C")
         self.added = [self.add_user(*user) for user in users]
+        for name, text in (home_files or {}).items():
+            with open(os.path.join(self.home, name), "w") as f:
+                f.write(text)
         self.process = subprocess.Popen(
             [binary, "--headless", "--no-report", "--voice", "estimate", "--home", self.home, "--machine-dir",
-             self.machine], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+             self.machine, *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
             env=self.env, bufsize=1)
         self.transcript = []
         threading.Thread(target=self._read, daemon=True).start()

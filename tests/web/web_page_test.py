@@ -13,7 +13,7 @@ import time
 import urllib.error
 import urllib.request
 
-from web_node import WebNode, wait_until
+from web_node import WebNode, free_port, wait_until
 
 # Debian's python3-selenium, also when another python3 comes first on the PATH.
 sys.path.append("/usr/lib/python3/dist-packages")
@@ -241,6 +241,10 @@ try:
         f.write("; the provider's account\r\n[SETTINGS]\r\nPassword=hunter2-secret\r\n")
     os.chmod(sip_target, 0o640)
     os.symlink(sip_target, os.path.join(node.home, "quillmere_sip.ini"))
+    rules = os.path.join(node.home, "quillmere_dialrules.ini")
+    with open(rules, "w") as f:
+        f.write("[SETTINGS]\r\nRingSeconds=30\r\n[RULES]\r\nallow 555XXXX\r\n[INCOMING]\r\nallow +1555* pin 4321\r\n")
+    os.chmod(rules, 0o600)
     change = {"file": "quillmere_sip.ini", "key": "DialPattern", "value": "sip:{number}@pbx.example"}
     check(request("GET", "/api/settings", cookie=vcookie)[0] == 403 and
           request("POST", "/api/settings", change, {"X-CSRF-Token": csrf}, cookie)[0] == 403,
@@ -249,9 +253,11 @@ try:
     status, body, _ = request("GET", "/api/settings", cookie=acookie)
     files = {f["file"]: f for f in json.loads(body)["files"]} if status == 200 else {}
     password = [k for k in files.get("quillmere_sip.ini", {"keys": []})["keys"] if k["name"] == "Password"]
-    check(set(files) == {"quillmere.ini", "quillmere_radio.ini", "quillmere_sip.ini", "quillmere_echolink.ini"} and
-          password and password[0]["set"] and "value" not in password[0] and "hunter2" not in body,
-          "an admin sees every settings file; a password only as set")
+    check(set(files) == {"quillmere.ini", "quillmere_radio.ini", "quillmere_sip.ini", "quillmere_echolink.ini",
+                         "quillmere_dialrules.ini", "quillmere_web.ini", "quillmere_courtsey.ini"} and
+          password and password[0]["set"] and "value" not in password[0] and "hunter2" not in body and
+          "scrape-me" not in body and "pin 4321" not in body,
+          "an admin sees every settings file; a password, the metrics token and the PINs never")
     bad = dict(change, value="sip:no-number@pbx.example")
     status, body, _ = request("POST", "/api/settings", bad, {"X-CSRF-Token": acsrf}, acookie)
     message = json.loads(body).get("error", "")
@@ -270,6 +276,19 @@ try:
           os.path.islink(os.path.join(node.home, "quillmere_sip.ini")) and saved.startswith("; the provider's account") and
           "DialPattern=sip:{number}@pbx.example" in saved and "Password=hunter2-secret" in saved and
           oct(os.stat(sip_target).st_mode & 0o777) == "0o640", "an admin's change is saved: link, comment, mode kept")
+    # The dial rules file keeps its rules, its PINs and its mode; the courtesy window's key takes effect at once.
+    status, body, _ = request("POST", "/api/settings", {"file": "quillmere_dialrules.ini", "key": "RingSeconds",
+                                                        "value": "45"}, {"X-CSRF-Token": acsrf}, acookie)
+    with open(rules) as f:
+        saved = f.read()
+    cstatus, cbody, _ = request("POST", "/api/settings", {"file": "quillmere_courtsey.ini", "key": "HANGTIME",
+                                                          "value": "700"}, {"X-CSRF-Token": acsrf}, acookie)
+    with open(os.path.join(node.machine, "quillmere_courtsey.ini")) as f:
+        courtesy = f.read()
+    check(status == 200 and "RingSeconds=45" in saved and "allow 555XXXX" in saved and "allow +1555* pin 4321" in saved and
+          oct(os.stat(rules).st_mode & 0o777) == "0o600" and cstatus == 200 and
+          "in effect now" in cbody and "HANGTIME=700" in courtesy,
+          "the dial rules' and the courtesy tones' keys are saved, the rules, PINs and mode kept")
     # In the browser: a key the main window holds takes effect at once, and lands in the log with the user's name.
     browser.find_element(By.ID, "logout").click()
     WebDriverWait(browser, 10).until(lambda b: b.find_element(By.NAME, "user").is_displayed())
@@ -301,6 +320,45 @@ try:
     codes = [login("op", "wrong")[0] for _ in range(5)]
     check(codes == [401] * 5 and login("op", "op pass")[0] == 429, "five wrong passwords lock the login (429)")
     check(node.process.poll() is None, "the program is still running")
+
+    # The SIP account's tile, with baresip registering at kamailio: registered, then refused once an admin sets a wrong
+    # password (the account is reloaded as the settings window's save reloads it).
+    kamailio_bash = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "sip", "kamailio.bash")
+    registrar, sip_port = free_port(), free_port()
+    config = os.path.join(node.work, "kamailio.cfg")
+    made = shutil.which("kamailio") and shutil.which("baresip") and subprocess.run(
+        ["bash", "-c", '. "$0" && kamailio_config "$1" "$2"', kamailio_bash, config, str(registrar)]).returncode == 0
+    if not made:
+        print("skip the SIP account's tile: kamailio (with its modules) or baresip is not installed")
+    else:
+        kamailio = subprocess.Popen(["kamailio", "-f", config, "-DD", "-E", "-Y", node.work, "-w", node.work],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        sip_node = WebNode(BIN, "", (("adm", "admin", "adm pass"),), args=("--skype", "sip"), home_files={
+            "quillmere_sip.ini": "[SETTINGS]\r\nAccount=sip:alice@127.0.0.1:%d\r\nPassword=secret\r\n"
+                                 "AudioDriver=aubridge\r\nInputDevice=q\r\nOutputDevice=q\r\n"
+                                 "ListenAddress=127.0.0.1:%d\r\n" % (registrar, sip_port)})
+        try:
+            browser.get(sip_node.base + "/")
+            WebDriverWait(browser, 10).until(lambda b: b.find_element(By.NAME, "user").is_displayed())
+            browser.find_element(By.NAME, "user").send_keys("adm")
+            browser.find_element(By.NAME, "password").send_keys("adm pass")
+            browser.find_element(By.CSS_SELECTOR, "#login-form button").click()
+            # The tile is marked ("on") while the account is not registered.
+            tile = lambda b: (b.find_element(By.ID, "registration").text, "on" in
+                              b.find_element(By.ID, "tile-sip").get_attribute("class").split())
+            WebDriverWait(browser, 15).until(lambda b: tile(b) == ("registered", False))
+            base = sip_node.base  # for request() and login()
+            _, cookie, token, _ = login("adm", "adm pass")
+            status = request("POST", "/api/settings", {"file": "quillmere_sip.ini", "key": "Password", "value": "wrong"},
+                             {"X-CSRF-Token": token}, cookie)[0]
+            WebDriverWait(browser, 15).until(lambda b: tile(b)[0].startswith("refused") and tile(b)[1])
+            check(status == 200, "the SIP account's tile shows registered, then the refusal of a wrong password")
+        except Exception as e:  # a timeout names what the page showed
+            check(False, "the SIP account's tile: %r (%s)" % (browser.find_element(By.ID, "registration").text, e))
+        finally:
+            sip_node.stop()
+            kamailio.terminate()
+            kamailio.wait(10)
 finally:
     if browser:
         browser.quit()
