@@ -95,6 +95,7 @@ bool JackAudio::open(const std::string& clientName, std::string& error) {
   jack_set_port_registration_callback(client_, &JackAudio::portRegistered, this);
   // A link is made a moment after jack_connect returns: its callback says when it counts.
   jack_set_port_connect_callback(client_, &JackAudio::portConnected, this);
+  jack_set_xrun_callback(client_, &JackAudio::xrun, this);
   if (jack_activate(client_) != 0) {
     error = "JACK would not activate the client";
     close();
@@ -139,28 +140,27 @@ bool JackAudio::connectRadio(const std::string& capture, const std::string& play
   return true;
 }
 
-std::size_t JackAudio::readReceive(float* out, std::size_t max) {
-  std::size_t bytes = std::min(jack_ringbuffer_read_space(rx_), max * sizeof(float));
+std::size_t JackAudio::readRing(jack_ringbuffer_t* ring, float* out, std::size_t max) {
+  std::size_t bytes = std::min(jack_ringbuffer_read_space(ring), max * sizeof(float));
   bytes -= bytes % sizeof(float);
-  return jack_ringbuffer_read(rx_, reinterpret_cast<char*>(out), bytes) / sizeof(float);
+  return jack_ringbuffer_read(ring, reinterpret_cast<char*>(out), bytes) / sizeof(float);
 }
 
-std::size_t JackAudio::writeTransmit(const float* samples, std::size_t count) {
-  std::size_t bytes = std::min(jack_ringbuffer_write_space(tx_), count * sizeof(float));
+std::size_t JackAudio::writeRing(jack_ringbuffer_t* ring, const float* samples, std::size_t count) {
+  std::size_t bytes = std::min(jack_ringbuffer_write_space(ring), count * sizeof(float));
   bytes -= bytes % sizeof(float);
-  return jack_ringbuffer_write(tx_, reinterpret_cast<const char*>(samples), bytes) / sizeof(float);
-}
-
-std::size_t JackAudio::readCall(float* out, std::size_t max) {
-  std::size_t bytes = std::min(jack_ringbuffer_read_space(callRx_), max * sizeof(float));
-  bytes -= bytes % sizeof(float);
-  return jack_ringbuffer_read(callRx_, reinterpret_cast<char*>(out), bytes) / sizeof(float);
+  return jack_ringbuffer_write(ring, reinterpret_cast<const char*>(samples), bytes) / sizeof(float);
 }
 
 std::size_t JackAudio::writeCall(const float* samples, std::size_t count) {
-  std::size_t bytes = std::min(jack_ringbuffer_write_space(callTx_), count * sizeof(float));
-  bytes -= bytes % sizeof(float);
-  return jack_ringbuffer_write(callTx_, reinterpret_cast<const char*>(samples), bytes) / sizeof(float);
+  const std::size_t put = writeRing(callTx_, samples, count);
+  if (put < count) callTxOverruns_.fetch_add(1, std::memory_order_relaxed);
+  return put;
+}
+
+AudioOverruns JackAudio::overruns() const {
+  auto get = [](const std::atomic<std::uint64_t>& a) { return a.load(std::memory_order_relaxed); };
+  return {get(xruns_), get(rxOverruns_), get(txUnderruns_), get(callRxOverruns_), get(callTxOverruns_)};
 }
 
 bool JackAudio::followCall(const std::string& peer) {
@@ -190,34 +190,43 @@ std::size_t JackAudio::transmitQueued() const {
   return jack_ringbuffer_read_space(tx_) / sizeof(float);
 }
 
-jack_nframes_t JackAudio::framesUntilOutput() const {
+std::uint32_t JackAudio::framesUntilOutput() const {
   if (!client_) return 0;
   // What is queued now is taken at the start of the next cycle.
   jack_nframes_t since = jack_frame_time(client_) - jack_last_frame_time(client_);
   return since >= period_ ? 0 : period_ - since;
 }
 
+bool JackAudio::toRing(jack_ringbuffer_t* ring, jack_port_t* port, jack_nframes_t frames) {
+  const std::size_t bytes = frames * sizeof(float);
+  if (jack_ringbuffer_write_space(ring) < bytes) return false;
+  jack_ringbuffer_write(ring, static_cast<const char*>(jack_port_get_buffer(port, frames)), bytes);
+  return true;
+}
+
+bool JackAudio::fromRing(jack_ringbuffer_t* ring, jack_port_t* port, jack_nframes_t frames) {
+  const std::size_t bytes = frames * sizeof(float);
+  auto* out = static_cast<char*>(jack_port_get_buffer(port, frames));
+  std::size_t got = jack_ringbuffer_read(ring, out, bytes);
+  got -= got % sizeof(float);
+  std::memset(out + got, 0, bytes - got);
+  return got == bytes;
+}
+
 int JackAudio::process(jack_nframes_t frames, void* arg) {
   auto* self = static_cast<JackAudio*>(arg);
   self->cycles_.fetch_add(1, std::memory_order_relaxed);
-  auto* in = static_cast<const float*>(jack_port_get_buffer(self->radioIn_, frames));
-  std::size_t bytes = frames * sizeof(float);
   // A node that did not keep up (an overloaded machine) loses this period's receive audio.
-  if (jack_ringbuffer_write_space(self->rx_) >= bytes)
-    jack_ringbuffer_write(self->rx_, reinterpret_cast<const char*>(in), bytes);
+  if (!toRing(self->rx_, self->radioIn_, frames)) self->rxOverruns_.fetch_add(1, std::memory_order_relaxed);
+  if (!fromRing(self->tx_, self->radioOut_, frames) && self->backlog_.load(std::memory_order_relaxed))
+    self->txUnderruns_.fetch_add(1, std::memory_order_relaxed);
+  if (!toRing(self->callRx_, self->callIn_, frames)) self->callRxOverruns_.fetch_add(1, std::memory_order_relaxed);
+  fromRing(self->callTx_, self->callOut_, frames);
+  return 0;
+}
 
-  auto* out = static_cast<float*>(jack_port_get_buffer(self->radioOut_, frames));
-  std::size_t got = jack_ringbuffer_read(self->tx_, reinterpret_cast<char*>(out), bytes);
-  got -= got % sizeof(float);
-  std::memset(reinterpret_cast<char*>(out) + got, 0, bytes - got);
-
-  auto* callIn = static_cast<const float*>(jack_port_get_buffer(self->callIn_, frames));
-  if (jack_ringbuffer_write_space(self->callRx_) >= bytes)
-    jack_ringbuffer_write(self->callRx_, reinterpret_cast<const char*>(callIn), bytes);
-  auto* callOut = static_cast<float*>(jack_port_get_buffer(self->callOut_, frames));
-  got = jack_ringbuffer_read(self->callTx_, reinterpret_cast<char*>(callOut), bytes);
-  got -= got % sizeof(float);
-  std::memset(reinterpret_cast<char*>(callOut) + got, 0, bytes - got);
+int JackAudio::xrun(void* arg) {
+  static_cast<JackAudio*>(arg)->xruns_.fetch_add(1, std::memory_order_relaxed);
   return 0;
 }
 

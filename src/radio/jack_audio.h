@@ -1,7 +1,8 @@
 #pragma once
 // The node's JACK client: ports radio_in and radio_out (the radio), call_in and call_out (the phone call). JACK's
 // process callback only moves samples between the ports and lock-free ring buffers; everything else happens on the
-// node's thread, which empties and fills the rings every few tens of milliseconds.
+// node's thread, which empties and fills the rings every few tens of milliseconds. Audio lost on the way (the server's
+// xruns, a ring full or run dry) is counted with atomics for the node to report.
 #include <jack/jack.h>
 #include <jack/ringbuffer.h>
 
@@ -9,55 +10,55 @@
 #include <cstddef>
 #include <string>
 
+#include "radio/audio_port.h"
+
 namespace qm::radio {
 
-class JackAudio {
+class JackAudio final : public AudioPort {
  public:
   JackAudio();
-  ~JackAudio();
+  ~JackAudio() override;
   JackAudio(const JackAudio&) = delete;
   JackAudio& operator=(const JackAudio&) = delete;
 
-  // Connects to a running server (never starting one) as `clientName` and activates; false with `error`.
-  bool open(const std::string& clientName, std::string& error);
+  bool open(const std::string& clientName, std::string& error) override;
   // Deactivates and closes the client; false when the server did not answer within two seconds (frozen): the client
   // is then abandoned, and this object must outlive the process's end (the process is ending).
-  bool close();
-  bool isOpen() const { return client_ != nullptr; }
+  bool close() override;
+  bool isOpen() const override { return client_ != nullptr; }
   // A descriptor that becomes readable when the server went away (an eventfd); the node then closes and reconnects.
   int goneFd() const { return goneFd_; }
-
-  int sampleRate() const { return rate_; }
-  jack_nframes_t period() const { return period_; }
-  // Connects `capture` to radio_in and radio_out to `playback` (either may be empty); false with `error` listing the
-  // ports that exist.
-  bool connectRadio(const std::string& capture, const std::string& playback, std::string& error);
-
-  // Receive audio that arrived since the last call, up to `max` samples.
-  std::size_t readReceive(float* out, std::size_t max);
-  // Queues transmit audio; returns how many samples fitted.
-  std::size_t writeTransmit(const float* samples, std::size_t count);
-  // Transmit samples queued and not yet handed to JACK.
-  std::size_t transmitQueued() const;
-  // Frames from now until samples queued now (behind an empty queue) reach radio_out.
-  jack_nframes_t framesUntilOutput() const;
-  // The phone call's audio: what arrived on call_in, and what call_out is to send (as the radio's rings above).
-  std::size_t readCall(float* out, std::size_t max);
-  std::size_t writeCall(const float* samples, std::size_t count);
   // A descriptor that becomes readable when a port appeared or went (an eventfd): the node then follows the call.
   int portsFd() const { return portsFd_; }
-  // Links the ports of the JACK clients named `peer` or `peer-NN` (baresip names each call's source and player
-  // apart) to ours: their outputs to call_in, call_out to their inputs. True while a call's audio is linked.
-  bool followCall(const std::string& peer);
-  // How many times JACK has called the process callback: a count that stops means a server that no longer moves
-  // audio (frozen, stopped) although it has not gone.
-  std::uint64_t cycles() const { return cycles_.load(std::memory_order_relaxed); }
+
+  int sampleRate() const override { return rate_; }
+  std::uint32_t period() const override { return period_; }
+  std::uint64_t cycles() const override { return cycles_.load(std::memory_order_relaxed); }
+  bool connectRadio(const std::string& capture, const std::string& playback, std::string& error) override;
+
+  std::size_t readReceive(float* out, std::size_t max) override { return readRing(rx_, out, max); }
+  std::size_t writeTransmit(const float* samples, std::size_t count) override { return writeRing(tx_, samples, count); }
+  std::size_t transmitQueued() const override;
+  std::uint32_t framesUntilOutput() const override;
+  void setTransmitBacklog(bool waiting) override { backlog_.store(waiting, std::memory_order_relaxed); }
+  std::size_t readCall(float* out, std::size_t max) override { return readRing(callRx_, out, max); }
+  std::size_t writeCall(const float* samples, std::size_t count) override;
+  // baresip names each call's source and player apart: both are linked, their outputs to call_in, call_out to their
+  // inputs.
+  bool followCall(const std::string& peer) override;
+  AudioOverruns overruns() const override;
 
  private:
   static int process(jack_nframes_t frames, void* self);
   static void shutdown(void* self);
   static void portRegistered(jack_port_id_t port, int registered, void* self);
   static void portConnected(jack_port_id_t a, jack_port_id_t b, int connected, void* self);
+  static int xrun(void* self);
+  static std::size_t readRing(jack_ringbuffer_t* ring, float* out, std::size_t max);
+  static std::size_t writeRing(jack_ringbuffer_t* ring, const float* samples, std::size_t count);
+  // One period between a port and its ring, in the process callback; false when the ring had no room or too little.
+  static bool toRing(jack_ringbuffer_t* ring, jack_port_t* port, jack_nframes_t frames);
+  static bool fromRing(jack_ringbuffer_t* ring, jack_port_t* port, jack_nframes_t frames);
 
   jack_client_t* client_ = nullptr;
   jack_port_t *radioIn_ = nullptr, *radioOut_ = nullptr, *callIn_ = nullptr, *callOut_ = nullptr;
@@ -72,6 +73,8 @@ class JackAudio {
   std::atomic<bool> gone_{false};
   bool abandoned_ = false;
   std::atomic<std::uint64_t> cycles_{0};
+  std::atomic<bool> backlog_{false};
+  std::atomic<std::uint64_t> xruns_{0}, rxOverruns_{0}, txUnderruns_{0}, callRxOverruns_{0}, callTxOverruns_{0};
 };
 
 }  // namespace qm::radio

@@ -30,6 +30,7 @@
 
 #include "echolink/injectable_node.h"
 #include "radio/network_port.h"
+#include "radio/node_gauges.h"
 #include "radio/radio_settings.h"
 
 namespace qm {
@@ -108,14 +109,16 @@ class RadioNode : public InjectableNode {
   void setSpeechToCall(bool on);
 
   // Live state, readable from any thread.
-  double receiveLevelDbfs() const { return rxLevel_.load(); }
-  double transmitLevelDbfs() const { return txLevel_.load(); }
-  bool lineKeyed() const { return keyed_.load(); }
+  double receiveLevelDbfs() const { return gauges_.rxLevel.load(); }
+  double transmitLevelDbfs() const { return gauges_.txLevel.load(); }
+  bool lineKeyed() const { return gauges_.keyed.load(); }
   // The JACK server's rate once connected, else 0.
-  int jackSampleRate() const { return jackRate_.load(); }
+  int jackSampleRate() const { return gauges_.jackRate.load(); }
   // The phone call's levels: the far end as it arrives, and what it is sent.
-  double callReceiveLevelDbfs() const { return callRxLevel_.load(); }
-  double callTransmitLevelDbfs() const { return callTxLevel_.load(); }
+  double callReceiveLevelDbfs() const { return gauges_.callRxLevel.load(); }
+  double callTransmitLevelDbfs() const { return gauges_.callTxLevel.load(); }
+  // Audio lost since the node was made (xruns, rings full or run dry).
+  AudioOverruns audioOverruns() const { return gauges_.overruns(); }
   const RadioSettings& settings() const { return settings_; }
   // Where the node stands on its network ("directory: online"); empty without one. The program's thread.
   const std::string& networkStatus() const { return networkStatus_; }
@@ -129,12 +132,12 @@ class RadioNode : public InjectableNode {
     callsign_ = std::move(c);
     callsignSet_ = true;
   }
-  bool carrier() const override { return carrier_.load(); }
+  bool carrier() const override { return gauges_.carrier.load(); }
   bool rx() const override { return false; }
-  bool pttState() const override { return requested_ || keyed_.load(); }
+  bool pttState() const override { return requested_ || gauges_.keyed.load(); }
   std::string keyedBy() const override;
-  bool busyA() const override { return busyA_ || netBusyA_.load(); }
-  bool busyB() const override { return busyB_ || netBusyB_.load(); }
+  bool busyA() const override { return busyA_ || gauges_.netBusyA.load(); }
+  bool busyB() const override { return busyB_ || gauges_.netBusyB.load(); }
 
   void dtmf(const std::string& digits) override;
   void setCarrier(bool on) override;
@@ -185,13 +188,8 @@ class RadioNode : public InjectableNode {
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
   // Published by the node's thread.
-  std::atomic<bool> carrier_{false}, keyed_{false};
-  std::atomic<int> jackRate_{0};
-  enum class KeyedBy { None, Speech, Morse, Station, Call };
-  std::atomic<KeyedBy> keyedBy_{KeyedBy::None};  // published by the node's thread at each turn of the transmitter
-  std::atomic<double> rxLevel_{-120}, txLevel_{-120}, callRxLevel_{-120}, callTxLevel_{-120};
+  NodeGauges gauges_;
   std::atomic<bool> realTime_{false};
-  std::atomic<bool> netBusyA_{false}, netBusyB_{false};
 
   // The command queue: filled on the program's thread, emptied on the node's.
   std::mutex queueLock_;
