@@ -41,6 +41,8 @@ struct NodeStatus {
   };
   std::optional<Levels> levels;
   std::string registration;  // the SIP account's registration ("registered", "no answer" ...); empty without SIP
+  // Audio lost since the start, by kind ("xrun", "rx_overrun", "tx_underrun", ...), from a node with a sound server.
+  std::map<std::string, std::uint64_t> audioOverruns;
 
   bool operator==(const NodeStatus&) const = default;
 };

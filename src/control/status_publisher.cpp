@@ -94,6 +94,7 @@ void StatusPublisher::refresh() {
   s.incomingResults = incoming.results();
   if (directoryState) s.directory = cut(directoryState(), 100);
   if (levels) s.levels = levels();
+  if (audioOverruns) s.audioOverruns = audioOverruns();
   if (registration) s.registration = cut(registration(), 100);
   if (published_ && s == status_) return;
   status_ = std::move(s);

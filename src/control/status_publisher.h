@@ -4,6 +4,7 @@
 // the counters). It keeps its own EchoLink instance, made before the program's, so a carrier is told before the
 // program's handlers run (which may hold the thread for an announcement).
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -28,6 +29,7 @@ class StatusPublisher {
   std::function<std::string()> directoryState;
   // The four audio levels, when the node measures them; the SIP account's registration, when there is one.
   std::function<NodeStatus::Levels()> levels;
+  std::function<std::map<std::string, std::uint64_t>()> audioOverruns;
   std::function<std::string()> registration;
 
   const NodeStatus& last() const { return status_; }

@@ -177,6 +177,14 @@ std::shared_ptr<void> equipSession(const Options& o, Session& session, Scheduler
         return NodeStatus::Levels{dB(node->receiveLevelDbfs()), dB(node->transmitLevelDbfs()),
                                   dB(node->callReceiveLevelDbfs()), dB(node->callTransmitLevelDbfs())};
       };
+      web.audioOverruns = [node] {
+        const radio::AudioOverruns o = node->audioOverruns();
+        return std::map<std::string, std::uint64_t>{{"xrun", o.xruns},
+                                                    {"rx_overrun", o.receiveOverruns},
+                                                    {"tx_underrun", o.transmitUnderruns},
+                                                    {"call_rx_overrun", o.callReceiveOverruns},
+                                                    {"call_tx_overrun", o.callTransmitOverruns}};
+      };
       web.directoryState = [node] { return node->networkStatus(); };
       web.applySettings[echolink_net::kEchoLinkSettingsFile] = [node] {
         if (!node->makeNetwork) return false;  // no network at start: one is made at the next

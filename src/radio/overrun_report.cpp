@@ -14,13 +14,13 @@ std::optional<std::string> OverrunReport::add(const AudioOverruns& more, Monoton
   std::string parts;
   auto add = [&](std::uint64_t count, const char* what) {
     if (count == 0) return;
-    parts += (parts.empty() ? "" : ", ") + std::to_string(count) + " " + what;
+    parts += (parts.empty() ? "" : ", ") + std::string(what) + " " + std::to_string(count);
   };
   add(unreported_.xruns, "JACK xruns");
-  add(unreported_.receiveOverruns, "periods of radio_in lost (ring full)");
-  add(unreported_.transmitUnderruns, "periods of radio_out run dry");
-  add(unreported_.callReceiveOverruns, "periods of call_in lost (ring full)");
-  add(unreported_.callTransmitOverruns, "blocks for call_out lost (ring full)");
+  add(unreported_.receiveOverruns, "radio_in overruns");
+  add(unreported_.transmitUnderruns, "radio_out underruns");
+  add(unreported_.callReceiveOverruns, "call_in overruns");
+  add(unreported_.callTransmitOverruns, "call_out overruns");
   const bool first = !lastLine_;
   lastLine_ = now;
   unreported_ = {};

@@ -9,6 +9,8 @@
 //   - the phone call (call_audio.h): baresip's ports, followed as they come and go, linked to call_in and call_out;
 //     the receive audio goes to the call while the carrier is present, the far end's audio to radio_out, keying the
 //     transmitter while the far end talks.
+// Each of these is a part of the node's loop in a file of its own (jack_link.h, receive_path.h, transmit_path.h,
+// network_bridge.h); the loop is the thread, the command queue and the order in which the parts are serviced.
 // The program's calls reach the thread as queued commands (an eventfd wakes the loop); the node's events reach the
 // program through its Scheduler's post, raised on every instance in creation order; CarrierState and PTTState are
 // snapshots the thread publishes. A hold on the program's thread (speech) never stalls audio, decoding or the line.

@@ -115,6 +115,13 @@ std::string metricsText(const NodeStatus& s, std::int64_t nowMs) {
     metric("quillmere_sip_registered", "gauge", "1 while the SIP account is registered with its provider.");
     m += "quillmere_sip_registered " + std::string(s.registration == "registered" ? "1" : "0") + "\n";
   }
+  if (!s.audioOverruns.empty()) {
+    metric("quillmere_audio_overruns_total", "counter",
+           "Audio periods lost since the start, by kind: the sound server's xruns, receive audio dropped on a full "
+           "ring, transmit audio run dry.");
+    for (const auto& [kind, count] : s.audioOverruns)
+      m += "quillmere_audio_overruns_total{kind=\"" + labelValue(kind) + "\"} " + std::to_string(count) + "\n";
+  }
   metric("quillmere_problem", "gauge", "1 while a problem is shown to the operator.");
   m += "quillmere_problem " + std::string(s.problem.empty() ? "0" : "1") + "\n";
   metric("quillmere_info", "gauge", "The node's callsign.");

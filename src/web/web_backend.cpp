@@ -31,6 +31,7 @@ class WebExtension : public SessionExtension, public StatusSink {
     publisher_ = std::make_unique<StatusPublisher>(program, session_.transmitInhibit, *this);
     publisher_->directoryState = hooks_.directoryState;
     publisher_->levels = hooks_.levels;
+    publisher_->audioOverruns = hooks_.audioOverruns;
     publisher_->registration = hooks_.registration;
     remote_ = std::make_unique<RemoteControl>(program, session_.transmitInhibit);
     settingsEditor_ = std::make_unique<RemoteSettings>(program, hooks_.applySettings);

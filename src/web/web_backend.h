@@ -18,6 +18,7 @@ struct NodeHooks {
   std::function<void()> disconnectAll;                        // unset: each listed station is disconnected at the node
   std::function<void(const std::string&)> disconnectStation;  // unset: the station is disconnected at the node
   std::function<NodeStatus::Levels()> levels;                 // unset: the node measures none
+  std::function<std::map<std::string, std::uint64_t>()> audioOverruns;  // unset: the node has no sound server
   std::function<std::string()> registration;                  // unset: no SIP account
   std::function<std::string()> directoryState;                // unset: no network
   std::function<void(const std::string&)> reportProblem;

@@ -1,11 +1,19 @@
 // The radio node's timing rules without hardware: how DTMF digits become strings, when the transmitter is keyed, and
-// when a carrier held too long stops counting.
+// when a carrier held too long stops counting; and the node loop's parts against a stand-in sound server and clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "radio/audio_port.h"
 #include "radio/carrier_timeout.h"
 #include "radio/dtmf_collector.h"
+#include "radio/jack_link.h"
+#include "radio/overrun_report.h"
+#include "radio/receive_path.h"
+#include "radio/transmit_path.h"
 #include "radio/transmitter.h"
 #include "radio/tx_audio.h"
+#include "radio_dsp_signals.h"
 
 namespace qm::radio {
 namespace {
@@ -168,6 +176,180 @@ TEST(TransmitAudio, SpeechIsResampledAndBroughtToItsLevel) {
   EXPECT_DOUBLE_EQ(levelDbfs(out.data(), 0), -120);
   std::vector<float> full(100, 1.0f);
   EXPECT_NEAR(levelDbfs(full.data(), full.size()), 0, 1e-9);
+}
+
+struct FakeClock : MonotonicClock {
+  time_point at = t0 + std::chrono::hours(1);
+  time_point now() const override { return at; }
+};
+
+// A sound server that is reachable or not, whose cycles the test runs, with radio_in fed by the test.
+struct FakePort : AudioPort {
+  bool reachable = true, opened = false;
+  int opens = 0;
+  std::uint64_t cycleCount = 0;
+  std::vector<float> received;
+  std::size_t transmitted = 0;
+  bool open(const std::string&, std::string& error) override {
+    ++opens;
+    if (!reachable) error = "no JACK server is running";
+    return opened = reachable;
+  }
+  bool close() override { return !(opened = false); }
+  bool isOpen() const override { return opened; }
+  int sampleRate() const override { return 8000; }
+  std::uint32_t period() const override { return 256; }
+  std::uint64_t cycles() const override { return cycleCount; }
+  bool connectRadio(const std::string&, const std::string&, std::string&) override { return true; }
+  std::size_t readReceive(float* out, std::size_t max) override {
+    const std::size_t n = std::min(max, received.size());
+    std::copy_n(received.begin(), n, out);
+    received.erase(received.begin(), received.begin() + static_cast<long>(n));
+    return n;
+  }
+  std::size_t writeTransmit(const float*, std::size_t count) override { return transmitted += count, count; }
+  std::size_t transmitQueued() const override { return 0; }
+  std::uint32_t framesUntilOutput() const override { return 0; }
+  void setTransmitBacklog(bool) override {}
+  std::size_t readCall(float*, std::size_t) override { return 0; }
+  std::size_t writeCall(const float*, std::size_t count) override { return count; }
+  bool followCall(const std::string&) override { return false; }
+  AudioOverruns overruns() const override { return {}; }
+};
+
+struct KeyLog : PttLine {
+  std::vector<bool>* keyings;
+  explicit KeyLog(std::vector<bool>& k) : keyings(&k) {}
+  bool key(bool on, std::string&) override { return keyings->push_back(on), true; }
+  bool keyed() const override { return !keyings->empty() && keyings->back(); }
+};
+
+TEST(JackLink, AnUnreachableServerIsTriedWithBackOffToldOnceAndMendedWhenItComes) {
+  FakeClock clock;
+  FakePort port;
+  port.reachable = false;
+  JackLink link(port, clock, {});
+  std::vector<std::string> told;
+  link.problem = [&](const std::string& text) { told.push_back(text); };
+  link.connect();
+  EXPECT_EQ(link.state(), JackLink::State::BackingOff);
+  std::vector<long> waits;
+  for (int i = 0; i < 8; ++i) {
+    auto due = *link.nextAttempt();
+    waits.push_back(std::chrono::duration_cast<seconds>(due - clock.at).count());
+    clock.at = due - milliseconds(1);
+    link.service();
+    EXPECT_EQ(port.opens, i + 1);  // not before it is due
+    clock.at = due;
+    link.service();
+  }
+  EXPECT_EQ(waits, (std::vector<long>{1, 2, 4, 8, 16, 32, 60, 60}));
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_NE(told[0].find("JackServer in quillmere_radio.ini is empty"), std::string::npos);
+  port.reachable = true;
+  int upRate = 0;
+  link.up = [&](int rate) { upRate = rate; };
+  clock.at = *link.nextAttempt();
+  link.service();
+  EXPECT_EQ(link.state(), JackLink::State::Online);
+  EXPECT_EQ(upRate, 8000);
+  EXPECT_EQ(told.back(), "JACK: connected again (8000 Hz)");
+  EXPECT_FALSE(link.nextAttempt());
+}
+
+TEST(JackLink, AServerThatRunsNoCycleForASecondIsFrozenUntilItMovesAgainAndOneThatGoesIsTriedAfterASecond) {
+  FakeClock clock;
+  FakePort port;
+  JackLink link(port, clock, {});
+  std::vector<std::string> told;
+  link.problem = [&](const std::string& text) { told.push_back(text); };
+  bool gone = false;
+  link.gone = [&] { gone = true; };
+  link.connect();
+  clock.at += milliseconds(999);
+  EXPECT_FALSE(link.stalled());
+  clock.at += milliseconds(1);
+  EXPECT_TRUE(link.stalled());
+  EXPECT_EQ(link.state(), JackLink::State::Frozen);
+  EXPECT_TRUE(link.stalled());
+  ++port.cycleCount;
+  EXPECT_FALSE(link.stalled());
+  EXPECT_EQ(link.state(), JackLink::State::Online);
+  ASSERT_EQ(told.size(), 2u);  // each change told once
+  EXPECT_EQ(told[1], "JACK: the server moves audio again");
+  link.lost();
+  EXPECT_TRUE(gone);
+  EXPECT_FALSE(port.isOpen());
+  EXPECT_EQ(*link.nextAttempt(), clock.at + seconds(1));
+}
+
+TEST(ReceivePath, TheVoxCarrierAndTheDigitsUnderItBecomeOneStringWhenItDrops) {
+  FakeClock clock;
+  FakePort port;
+  RadioSettings settings;  // Squelch=vox
+  NodeGauges gauges;
+  ReceivePath rx(port, clock, settings, gauges, nullptr);
+  std::vector<std::string> heard;
+  rx.onCarrier = [&](bool on) { heard.push_back(on ? "carrier on" : "carrier off"); };
+  rx.onDigits = [&](const std::string& digits) { heard.push_back("dtmf " + digits); };
+  std::size_t passed = 0;
+  rx.onAudio = [&](const float*, std::size_t count) { passed += count; };
+  rx.start(port.sampleRate());
+  port.received = testsignals::digits(8000, "*12", 80, 80, {-10});
+  testsignals::appendSilence(port.received, 8000, 2000);
+  const std::size_t total = port.received.size();
+  rx.receive();
+  EXPECT_EQ(heard, (std::vector<std::string>{"carrier on", "carrier off", "dtmf *12"}));
+  EXPECT_FALSE(gauges.carrier.load());
+  EXPECT_EQ(passed, total);
+}
+
+TEST(TransmitPath, TxLimitReleasesTheLineWhoeverAsksAndKeysAgainOnlyOnceLetGo) {
+  FakeClock clock;
+  FakePort port;
+  RadioSettings settings;
+  settings.txLimitSeconds = 5;
+  NodeGauges gauges;
+  std::vector<bool> keyings;
+  JackLink link(port, clock, {});
+  link.connect();
+  TransmitPath tx(port, link, clock, settings, gauges, std::make_unique<KeyLog>(keyings));
+  tx.start(port.sampleRate());
+  std::vector<std::string> told;
+  tx.onProblem = [&](const std::string& text) { told.push_back(text); };
+  tx.setRequested(true);
+  EXPECT_EQ(keyings, std::vector<bool>{true});
+  EXPECT_GT(port.transmitted, 0u);  // TxDelay's silence went out
+  for (int i = 0; i < 5; ++i) {
+    clock.at += seconds(1);
+    ++port.cycleCount;  // the server moves audio
+    tx.service();
+  }
+  EXPECT_EQ(keyings, (std::vector<bool>{true, false}));
+  EXPECT_FALSE(gauges.keyed.load());
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_NE(told[0].find("TxLimit (5 s)"), std::string::npos);
+  tx.sendMorse("E");  // still asked for: stays released
+  EXPECT_EQ(keyings.size(), 2u);
+  tx.setRequested(false);
+  clock.at += seconds(1);
+  tx.service();
+  tx.setRequested(true);
+  EXPECT_EQ(keyings, (std::vector<bool>{true, false, true}));
+}
+
+TEST(OverrunReport, TheFirstLossIsToldAtOnceThenAtMostOnceAMinuteWithWhatCameSince) {
+  OverrunReport report;
+  const auto at = t0 + std::chrono::hours(1);
+  auto line = report.add({1, 0, 0, 0, 0}, at);
+  ASSERT_TRUE(line);
+  EXPECT_EQ(*line, "quillmere: audio lost: JACK xruns 1");
+  EXPECT_FALSE(report.add({2, 3, 0, 0, 0}, at + seconds(10)));
+  EXPECT_FALSE(report.add({}, at + seconds(59)));
+  line = report.add({}, at + seconds(60));
+  ASSERT_TRUE(line);
+  EXPECT_EQ(*line, "quillmere: audio lost: JACK xruns 2, radio_in overruns 3 (since the last report)");
+  EXPECT_FALSE(report.add({}, at + seconds(200)));  // nothing new: nothing said
 }
 
 }  // namespace

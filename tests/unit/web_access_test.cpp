@@ -197,8 +197,10 @@ TEST(WebAccess, MetricsTextCountsAndEscapes) {
   s.incomingResults = {{"denied", 2}};
   s.call = NodeStatus::Call{"5551234", "RINGING", 0, true};
   s.directory = "directory: busy";
+  s.audioOverruns = {{"xrun", 2}, {"tx_underrun", 0}};
   std::string m = metricsText(s, 12'000);
   EXPECT_NE(m.find("\nquillmere_directory_listed 1\n"), std::string::npos);
+  EXPECT_NE(m.find("\nquillmere_audio_overruns_total{kind=\"xrun\"} 2\n"), std::string::npos);
   EXPECT_NE(m.find("\nquillmere_incoming_calls_total{result=\"denied\"} 2\n"), std::string::npos);
   EXPECT_NE(statusJson(s, 12'000).find("\"state\":\"RINGING\",\"duration\":0,\"incoming\":true}"), std::string::npos);
   EXPECT_NE(m.find("\nquillmere_ptt 1\n"), std::string::npos);
