@@ -162,6 +162,17 @@ void TransmitPath::service() {
     clearPending();
     transmitter_.cutOff();
   }
+  // Audio queued while the transmitter is held released could never go (it would hold it released for ever): it is
+  // dropped, as what was queued when the hold began was.
+  if (transmitter_.held() && !pending_.empty()) {
+    clearPending();
+    if (!toldDropped_ && onProblem)
+      onProblem(
+          "the transmitter is held released (TxLimit, or JACK moved no audio): what was queued meanwhile for "
+          "the air was dropped");
+    toldDropped_ = true;
+  }
+  if (!transmitter_.held()) toldDropped_ = false;
   const auto now = clock_.now();
   const bool callLinked = call_ && call_->linked();
   // With a call linked, its audio keeps the ring filled: only the program's own audio counts as audio left.

@@ -101,6 +101,7 @@ class TransmitPath {
   bool inhibit_ = false;       // nothing keys it until lifted
   bool stationTalks_ = false;  // a station talks: the transmitter is keyed for it
   bool morseQueued_ = false;   // Morse was queued since the transmitter was last released
+  bool toldDropped_ = false;   // audio dropped during this hold was told
   KeyedBy lastKeyedBy_ = KeyedBy::None;
 
   std::deque<float> pending_;                  // the program's speech and Morse

@@ -29,6 +29,8 @@ class Transmitter {
   // a request that is already there (or comes before the next update) keys only after it has let go.
   void cutOff();
   bool keyed() const { return keyed_; }
+  // Held released by the limit or a cut-off until nothing asks.
+  bool held() const { return limited_; }
   // When update must next run even if nothing changes (the tail's end or the limit), if ever.
   std::optional<Clock::time_point> deadline() const;
 

@@ -289,6 +289,7 @@ TEST(ReceivePath, TheVoxCarrierAndTheDigitsUnderItBecomeOneStringWhenItDrops) {
   RadioSettings settings;  // Squelch=vox
   NodeGauges gauges;
   ReceivePath rx(port, clock, settings, gauges, nullptr);
+  port.opened = true;
   std::vector<std::string> heard;
   rx.onCarrier = [&](bool on) { heard.push_back(on ? "carrier on" : "carrier off"); };
   rx.onDigits = [&](const std::string& digits) { heard.push_back("dtmf " + digits); };
@@ -329,12 +330,14 @@ TEST(TransmitPath, TxLimitReleasesTheLineWhoeverAsksAndKeysAgainOnlyOnceLetGo) {
   EXPECT_FALSE(gauges.keyed.load());
   ASSERT_EQ(told.size(), 1u);
   EXPECT_NE(told[0].find("TxLimit (5 s)"), std::string::npos);
-  tx.sendMorse("E");  // still asked for: stays released
+  // Morse queued while still asked for cannot go: it is dropped, said once, and keeps nothing released for ever.
+  tx.sendMorse("E");
+  tx.sendMorse("E");
   EXPECT_EQ(keyings.size(), 2u);
+  ASSERT_EQ(told.size(), 2u);
+  EXPECT_NE(told[1].find("was dropped"), std::string::npos);
   tx.setRequested(false);
-  clock.at += seconds(1);
-  tx.service();
-  tx.setRequested(true);
+  tx.sendMorse("E");
   EXPECT_EQ(keyings, (std::vector<bool>{true, false, true}));
 }
 
