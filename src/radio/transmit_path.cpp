@@ -168,8 +168,8 @@ void TransmitPath::service() {
     clearPending();
     if (!toldDropped_ && onProblem)
       onProblem(
-          "the transmitter is held released (TxLimit, or JACK moved no audio): what was queued meanwhile for "
-          "the air was dropped");
+          "the transmitter is held released until nothing asks for it: what was queued meanwhile for the air "
+          "was dropped");
     toldDropped_ = true;
   }
   if (!transmitter_.held()) toldDropped_ = false;
