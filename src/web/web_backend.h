@@ -18,7 +18,6 @@ struct NodeHooks {
   std::function<void()> disconnectAll;                        // unset: each listed station is disconnected at the node
   std::function<void(const std::string&)> disconnectStation;  // unset: the station is disconnected at the node
   std::function<NodeStatus::Levels()> levels;                 // unset: the node measures none
-  std::function<std::map<std::string, std::uint64_t>()> audioOverruns;  // unset: the node has no sound server
   std::function<std::string()> registration;                  // unset: no SIP account
   std::function<std::string()> directoryState;                // unset: no network
   std::function<void(const std::string&)> reportProblem;
@@ -27,6 +26,8 @@ struct NodeHooks {
   // By settings file name: makes a saved change take effect now (false when it cannot); a file without one takes
   // changes at the next start.
   std::map<std::string, std::function<bool()>> applySettings;
+  // Audio lost since the start, by kind; unset: the node has no sound server.
+  std::function<std::map<std::string, std::uint64_t>()> audioOverruns;
 };
 
 void installWebServer(Session& session, NodeHooks hooks);
