@@ -10,7 +10,7 @@
 #include "history/form_history.h"
 #include "platform/virtual_scheduler.h"
 #include "scenario/scenario_exit.h"
-#include "scenario/session.h"
+#include "session/session.h"
 
 namespace {
 

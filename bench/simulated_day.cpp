@@ -14,7 +14,8 @@
 #include "platform/instance_lock.h"
 #include "platform/virtual_scheduler.h"
 #include "scenario/scenario_exit.h"
-#include "scenario/session.h"
+#include "scenario/session_actions.h"
+#include "session/session.h"
 
 using namespace qm;
 using namespace std::chrono_literals;
@@ -84,7 +85,7 @@ int main(int argc, char** argv) {
       scheduler.runUntil(t + 60s);
       session.node.dtmf("*#00155512" + std::to_string(i));
       session.node.dtmf("A");
-      session.act({"skype", "answer"});
+      runAction(session, {"skype", "answer"});
       scheduler.runUntil(t + 180s);
       session.node.dtmf("DD");
       ++calls;
@@ -98,7 +99,7 @@ int main(int argc, char** argv) {
                "%ld identifications, %ld calls\n",
                cpu, static_cast<unsigned long long>(scheduler.ticksRun()), letters, idents, calls);
   if (access) {
-    const std::string log = session.control("FormHistory.CallHistory").value();
+    const std::string log = namedControl(session, "FormHistory.CallHistory").value();
     std::size_t refused = 0;
     for (std::size_t at = log.find("Refused"); at != std::string::npos; at = log.find("Refused", at + 1)) ++refused;
     std::fprintf(stderr, "access control on: %zu calls refused\n", refused);

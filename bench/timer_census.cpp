@@ -12,7 +12,7 @@
 #include "platform/timer.h"
 #include "platform/virtual_scheduler.h"
 #include "scenario/scenario_exit.h"
-#include "scenario/session.h"
+#include "session/session.h"
 
 int main() {
   std::string pattern = (std::filesystem::temp_directory_path() / "quillmere-bench-XXXXXX").string();

@@ -17,7 +17,7 @@
 #include "platform/instance_lock.h"
 #include "platform/virtual_scheduler.h"
 #include "scenario/scenario_exit.h"
-#include "scenario/session.h"
+#include "session/session.h"
 
 namespace qm::fuzz {
 

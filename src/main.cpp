@@ -28,7 +28,7 @@
 #include "realtime/signal_watch.h"
 #include "report/report_target.h"
 #include "scenario/scenario_runner.h"
-#include "scenario/session.h"
+#include "session/session.h"
 #include "sip_process/sip_check.h"
 #include "web/user_command.h"
 #include "web/web_check.h"

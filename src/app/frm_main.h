@@ -42,6 +42,8 @@ class frmMain : public Window {
   // Whether `digits` is one of the interpreter's codes as they stand now (the switch codes, "*#" requests, "A", "DD",
   // the directory codes), for a node that must not take the program's strings as its own.
   bool isDtmfCode(const std::string& digits);
+  // Whether `digits` is one of the interpreter's fixed commands, which no setting changes: a "*#" request, "A", "DD".
+  static bool isFixedDtmfCommand(const std::string& digits);
   void Check1_Click();
   void Timer3_Timer();
   bool RequestPending = false;

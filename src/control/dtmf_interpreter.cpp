@@ -28,9 +28,13 @@ constexpr const char* kConfirm = "A";
 constexpr const char* kHangUp = "DD";
 }  // namespace
 
+bool frmMain::isFixedDtmfCommand(const std::string& digits) {
+  return startsWith(digits, kRequest) || digits == kConfirm || digits == kHangUp;
+}
+
 bool frmMain::isDtmfCode(const std::string& digits) {
   if (digits.empty()) return false;
-  if (startsWith(digits, kRequest) || digits == kConfirm || digits == kHangUp) return true;
+  if (isFixedDtmfCommand(digits)) return true;
   if (digits == Enable_DTMF.Text() || digits == Disable_DTMF.Text()) return true;
   if (program_.incoming().isAnswerCode(digits)) return true;
   // With one-time codes the switch-on code is followed by the code of the moment: an attempt, never a node number.

@@ -6,7 +6,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "echolink/injectable_node.h"
 #include "platform/output_log.h"
@@ -31,34 +30,22 @@ class SimulatedNode : public InjectableNode {
   bool busyA() const override { return busyA_; }
   bool busyB() const override { return busyB_; }
 
-  // Inputs: each changes the node's state and raises the matching event on every instance, oldest first.
-  void dtmf(const std::string& digits) override;
-  void setCarrier(bool on) override;
-  void setRx(bool on) override;
   void setBusyA(bool on) override { busyA_ = on; }
   void setBusyB(bool on) override { busyB_ = on; }
-  void connect(const std::string& call, const std::string& name, const std::string& addr) override;
-  void disconnect(const std::string& call) override;
-  void chat(const std::string& text) override;
-  void stationText(const std::string& text) override;
-  void closing() override;
 
   void setTransmitInhibit(bool on) override { inhibit_ = on; }
   void setFailPTT(bool on) override { failPTT_ = on; }
-  void setDeaf(bool on) override { deaf_ = on; }
 
   class Instance;
 
  private:
   friend class Instance;
-  template <typename F>
-  void raise(F&& f);
+  void noteInput(const NodeEvent& event) override;
 
   OutputLog& log_;
   std::string callsign_;
   bool carrier_ = false, rx_ = false, keyed_ = false, busyA_ = false, busyB_ = false;
-  bool failPTT_ = false, deaf_ = false, inhibit_ = false;
-  std::vector<Instance*> instances_;
+  bool failPTT_ = false, inhibit_ = false;
 };
 
 }  // namespace qm

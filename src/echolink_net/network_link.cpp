@@ -4,7 +4,6 @@
 
 #include "echolink_net/echolink_network.h"
 #include "platform/log_priority.h"
-#include "platform/transcript_words.h"
 
 namespace qm::echolink_net {
 
@@ -31,31 +30,16 @@ class NetworkLink : public radio::NetworkPort, public NetworkListener {
 
   // --- the network's events ---
   void connected(const std::string& call, const std::string& name, const std::string& address) override {
-    host_.networkEvent("connect " + transcriptWord(call) + " " + transcriptWord(name) + " " + transcriptWord(address),
-                       [call, name, address](EchoLinkEvents& e) {
-                         if (e.connected) e.connected(call, name, address);
-                       });
+    host_.networkEvent(node_event::Connected{call, name, address});
   }
-  void Disconnected(const std::string& call) override {
-    host_.networkEvent("disconnect " + transcriptWord(call), [call](EchoLinkEvents& e) {
-      if (e.Disconnected) e.Disconnected(call);
-    });
-  }
-  void ChatTextReceived(const std::string& text) override {
-    host_.networkEvent("chat " + quote(text), [text](EchoLinkEvents& e) {
-      if (e.ChatTextReceived) e.ChatTextReceived(text);
-    });
-  }
+  void Disconnected(const std::string& call) override { host_.networkEvent(node_event::Disconnected{call}); }
+  void ChatTextReceived(const std::string& text) override { host_.networkEvent(node_event::ChatTextReceived{text}); }
   void StationTextReceived(const std::string& text) override {
-    host_.networkEvent("stationtext " + quote(text), [text](EchoLinkEvents& e) {
-      if (e.StationTextReceived) e.StationTextReceived(text);
-    });
+    host_.networkEvent(node_event::StationTextReceived{text});
   }
   void RX(bool on) override {
     host_.networkRx(on);
-    host_.networkEvent(std::string("rx ") + (on ? "on" : "off"), [on](EchoLinkEvents& e) {
-      if (e.RX) e.RX(on);
-    });
+    host_.networkEvent(node_event::RX{on});
   }
   void networkAudio(const float* samples, std::size_t count) override { host_.networkAudio(samples, count); }
   void directoryStatus(DirectoryStatus status) override {

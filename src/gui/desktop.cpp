@@ -33,7 +33,7 @@
 #include "realtime/headless_console.h"
 #include "realtime/qt_scheduler.h"
 #include "realtime/real_exit.h"
-#include "scenario/session.h"
+#include "session/session.h"
 
 namespace qm {
 

@@ -19,8 +19,9 @@
 #include "gui/problem_line.h"
 #include "platform/transcript_words.h"
 #include "scenario/script.h"
-#include "scenario/session.h"
-#include "scenario/transcript.h"
+#include "scenario/session_actions.h"
+#include "session/session.h"
+#include "session/transcript.h"
 
 namespace qm {
 
@@ -262,7 +263,7 @@ void NodeSimulator::run(const std::vector<std::string>& words) {
   std::string line = commandLine(words);
   session_.transcript.input(line);
   try {
-    if (session_.act(words))
+    if (runAction(session_, words))
       setStatus(QString::fromStdString(line), false);
     else
       setStatus(QStringLiteral("%1: not available in this build").arg(QString::fromStdString(line)), true);

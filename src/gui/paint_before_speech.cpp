@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QWidget>
 
-#include "scenario/session.h"
+#include "session/session.h"
 
 namespace qm {
 

@@ -18,7 +18,7 @@
 #include "launch/session_builder.h"
 #include "radio/radio_node.h"
 #include "realtime/signal_watch.h"
-#include "scenario/session.h"
+#include "session/session.h"
 #include "sip/sip_client.h"
 #include "sip/sip_settings.h"
 #include "sip_process/qt_agent_io.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "scenario/session.h"
+#include "session/session.h"
 
 namespace qm {
 

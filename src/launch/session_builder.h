@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/folders.h"
-#include "scenario/session.h"
+#include "session/session.h"
 
 namespace qm {
 

@@ -16,7 +16,7 @@
 #include "radio/lines.h"
 #include "radio/radio_settings.h"
 #include "scenario/scenario_exit.h"
-#include "scenario/session.h"
+#include "session/session.h"
 #include "sip/sip_settings.h"
 
 namespace qm::radio {
@@ -96,7 +96,7 @@ std::vector<std::string> startProblems(const Folders& folders) {
   runUntilEnded([&] {
     session.start();
     scheduler.runFor(std::chrono::seconds(3));
-    for (const char* window : {"Buddy", "Form1", "Form21", "FormHistory"}) session.window(window);
+    for (const char* window : {"Buddy", "Form1", "Form21", "FormHistory"}) session.program().registry().open(window);
     scheduler.runFor(std::chrono::seconds(1));
   });
   std::vector<std::string> problems = home.unread();

@@ -1,6 +1,6 @@
 #include "radio/network_bridge.h"
 
-#include "echolink/event_fanout.h"
+#include "echolink/node_event.h"
 #include "radio/transmit_path.h"
 
 namespace qm::radio {
@@ -29,7 +29,7 @@ void NetworkBridge::drop() {
   // A station talking as the network goes: the program hears its receive end, and the transmitter is let go.
   if (stationTalks_) {
     networkRx(false);
-    networkEvent("rx off", raised::RX(false));
+    networkEvent(node_event::RX{false});
   }
   radioBusy_ = false;
 }
@@ -53,8 +53,8 @@ void NetworkBridge::service() {
   radioBusy_ = busy;
 }
 
-void NetworkBridge::networkEvent(const std::string& echo, std::function<void(EchoLinkEvents&)> raise) {
-  if (onEvent) onEvent(echo, std::move(raise));
+void NetworkBridge::networkEvent(const NodeEvent& event) {
+  if (onEvent) onEvent(event);
 }
 
 void NetworkBridge::networkRx(bool on) {

@@ -21,7 +21,7 @@ class NetworkBridge : public NetworkHost {
   // `factory` is read at each make (it may be unset: no network).
   NetworkBridge(TransmitPath& transmit, NodeGauges& gauges, const NetworkFactory& factory);
 
-  std::function<void(const std::string& echo, std::function<void(EchoLinkEvents&)> raise)> onEvent;
+  std::function<void(const NodeEvent& event)> onEvent;
   std::function<void(const std::string&text)> onProblem, onStatus, onAnnounce;
 
   // The server's rate is known (again): the converters to and from the network's rate are made for it.
@@ -37,7 +37,7 @@ class NetworkBridge : public NetworkHost {
   // At each turn of the loop: its busy states published, the radio's told to it.
   void service();
 
-  void networkEvent(const std::string& echo, std::function<void(EchoLinkEvents&)> raise) override;
+  void networkEvent(const NodeEvent& event) override;
   void networkRx(bool on) override;
   void networkAudio(const float* samples8k, std::size_t count) override;
   void networkProblem(const std::string& text) override;

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "echolink/echolink_app.h"
+#include "echolink/node_event.h"
 
 namespace qm::radio {
 
@@ -15,8 +15,8 @@ namespace qm::radio {
 class NetworkHost {
  public:
   virtual ~NetworkHost() = default;
-  // An event for the program: `echo` is the scenario input it equals, `raise` is called on every instance.
-  virtual void networkEvent(const std::string& echo, std::function<void(EchoLinkEvents&)> raise) = 0;
+  // An event for the program, raised on every instance and echoed to the transcript.
+  virtual void networkEvent(const NodeEvent& event) = 0;
   // A station's audio starts or stops: the node keys the transmitter meanwhile.
   virtual void networkRx(bool on) = 0;
   virtual void networkAudio(const float* samples8k, std::size_t count) = 0;

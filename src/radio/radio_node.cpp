@@ -1,7 +1,5 @@
 #include "radio/radio_node.h"
 
-#include "echolink/event_fanout.h"
-
 #include <AsyncCppApplication.h>
 #include <AsyncFdWatch.h>
 #include <AsyncTimer.h>
@@ -17,7 +15,6 @@
 #include "echolink/air_recording.h"
 #include "platform/output_log.h"
 #include "platform/scheduler.h"
-#include "platform/transcript_words.h"
 #include "radio/jack_audio.h"
 #include "radio/jack_link.h"
 #include "radio/network_bridge.h"
@@ -33,15 +30,6 @@ using std::chrono::milliseconds;
 
 constexpr milliseconds kPump{20};              // how often the thread moves audio
 constexpr std::chrono::seconds kStopBound{6};  // the node's thread ends within this (its network logs off in 3 s)
-
-class Station : public EchoLinkStation {
- public:
-  explicit Station(std::string call) : call_(std::move(call)) {}
-  std::string Callsign() override { return call_; }
-
- private:
-  std::string call_;
-};
 
 void silent(const char*) {}
 
@@ -87,9 +75,7 @@ struct RadioNode::Loop {
           if (n->air) n->air->append(pcm, rate);
         });
       };
-    bridge.onEvent = [this](const std::string& echo, std::function<void(EchoLinkEvents&)> raise) {
-      networkEvent(echo, std::move(raise));
-    };
+    bridge.onEvent = [this](const NodeEvent& event) { networkEvent(event); };
     bridge.onProblem = [this](const std::string& text) { problem(text); };
     bridge.onStatus = [this](const std::string& text) {
       node.toProgram([n = &node, text] { n->networkStatus_ = text; });
@@ -136,16 +122,12 @@ struct RadioNode::Loop {
 
   void carrierChanged(bool on) {
     if (!on) bridge.radioAudioEnd();
-    node.toProgram([n = &node, on] {
-      if (n->echo) n->echo(std::string("carrier ") + (on ? "on" : "off"));
-      n->raise(raised::CarrierDetect(on));
-    });
+    node.toProgram([n = &node, on] { n->raiseHeard(node_event::CarrierDetect{on}); });
   }
 
   void raiseDigits(const std::string& digits) {
     node.toProgram([n = &node, digits] {
-      if (n->echo) n->echo("dtmf " + quote(digits));
-      n->raise(raised::DTMFString(digits));
+      n->raiseHeard(node_event::DTMFString{digits});
       // The program's codes are its own: the network's functions never take them.
       bool programCode = n->isProgramCode && n->isProgramCode(digits);
       n->command([n, digits, programCode] {
@@ -154,11 +136,8 @@ struct RadioNode::Loop {
     });
   }
 
-  void networkEvent(const std::string& echo, std::function<void(EchoLinkEvents&)> raise) {
-    node.toProgram([n = &node, echo, raise = std::move(raise)] {
-      if (n->echo) n->echo(echo);
-      n->raise(raise);
-    });
+  void networkEvent(const NodeEvent& event) {
+    node.toProgram([n = &node, event] { n->raiseHeard(event); });
   }
 
   // Audio lost since the last turn: counted for the status, told on standard error now and then.
@@ -186,22 +165,15 @@ struct RadioNode::Loop {
     // The transmitter goes first; then the program hears of the closing and ends.
     transmit.close();
     if (node.onStopSignal) node.onStopSignal();
-    node.toProgram([n = &node] {
-      if (n->echo) n->echo("closing");
-      n->raise(raised::Closing());
-    });
+    node.toProgram([n = &node] { n->raiseHeard(node_event::Closing{}); });
     (void)signum;
   }
 };
 
 // One automation instance, as each window of the program holds one.
-class RadioNode::Instance : public EchoLinkApp {
+class RadioNode::Instance : public NodeInstance<RadioNode> {
  public:
-  explicit Instance(RadioNode& node) : node_(&node) { node.instances_.push_back(this); }
-  ~Instance() override {
-    if (node_) std::erase(node_->instances_, this);
-  }
-  void detach() { node_ = nullptr; }
+  using NodeInstance::NodeInstance;
 
   void SetPTT(bool on) override {
     RadioNode& n = node();
@@ -220,7 +192,9 @@ class RadioNode::Instance : public EchoLinkApp {
     if (n.onCW) n.onCW(text);
     n.command([&n, text] { n.loop_->transmit.sendMorse(text); });
   }
-  std::unique_ptr<EchoLinkStation> LocalStation() override { return std::make_unique<Station>(node().callsign_); }
+  std::unique_ptr<EchoLinkStation> LocalStation() override {
+    return std::make_unique<CallsignStation>(node().callsign_);
+  }
   void SendChatText(const std::string& text) override {
     RadioNode& n = node();
     n.log_.record({"chat", text, true, ""});
@@ -228,13 +202,6 @@ class RadioNode::Instance : public EchoLinkApp {
       if (NetworkPort* network = n.loop_->bridge.network()) network->sendChat(text);
     });
   }
-
- private:
-  RadioNode& node() {
-    if (!node_) throw AutomationError("EchoLink is not running");
-    return *node_;
-  }
-  RadioNode* node_;
 };
 
 RadioNode::RadioNode(Scheduler& program, OutputLog& log, RadioSettings settings) : program_(program), log_(log) {
@@ -251,7 +218,7 @@ void RadioNode::configure(RadioSettings settings) {
 RadioNode::~RadioNode() {
   stop();
   *alive_ = false;
-  for (Instance* i : instances_) i->detach();
+  for (EchoLinkApp* i : fanout_.instances()) static_cast<Instance*>(i)->detach();
   if (wakeFd_ >= 0) ::close(wakeFd_);
 }
 
@@ -472,44 +439,10 @@ std::unique_ptr<EchoLinkApp> RadioNode::createApp() {
   return std::make_unique<Instance>(*this);
 }
 
-template <typename F>
-void RadioNode::raise(F&& f) {
-  raiseOnEach(instances_, deaf_, std::forward<F>(f));
-}
-
-// Inputs injected on the program's thread (a real-time scenario, the console): raised as if the radio had raised
-// them.
-void RadioNode::dtmf(const std::string& digits) {
-  raise(raised::DTMFString(digits));
-}
-
-void RadioNode::setCarrier(bool on) {
-  gauges_.carrier = on;
-  raise(raised::CarrierDetect(on));
-}
-
-void RadioNode::setRx(bool on) {
-  raise(raised::RX(on));
-}
-
-void RadioNode::connect(const std::string& call, const std::string& name, const std::string& addr) {
-  raise(raised::connected(call, name, addr));
-}
-
-void RadioNode::disconnect(const std::string& call) {
-  raise(raised::Disconnected(call));
-}
-
-void RadioNode::chat(const std::string& text) {
-  raise(raised::ChatTextReceived(text));
-}
-
-void RadioNode::stationText(const std::string& text) {
-  raise(raised::StationTextReceived(text));
-}
-
-void RadioNode::closing() {
-  raise(raised::Closing());
+// Inputs injected on the program's thread (a real-time scenario, the console) are raised as if the radio had raised
+// them; the carrier is published as the squelch would.
+void RadioNode::noteInput(const NodeEvent& event) {
+  if (auto* carrier = std::get_if<node_event::CarrierDetect>(&event)) gauges_.carrier = carrier->on;
 }
 
 }  // namespace qm::radio

@@ -65,7 +65,6 @@ class RadioNode : public InjectableNode {
   bool running() const { return thread_.joinable(); }
 
   // Told on the program's thread. Set before start.
-  std::function<void(const std::string& commandLine)> echo;  // each event raised, as the scenario input it equals
   std::function<void(const std::string& problem)> onProblem;
   // A line for the history log (the receiver's time-out).
   std::function<void(const std::string& line)> onHistory;
@@ -141,23 +140,14 @@ class RadioNode : public InjectableNode {
   bool busyA() const override { return busyA_ || gauges_.netBusyA.load(); }
   bool busyB() const override { return busyB_ || gauges_.netBusyB.load(); }
 
-  void dtmf(const std::string& digits) override;
-  void setCarrier(bool on) override;
-  void setRx(bool on) override;
   void setBusyA(bool on) override { busyA_ = on; }
   void setBusyB(bool on) override { busyB_ = on; }
-  void connect(const std::string& call, const std::string& name, const std::string& addr) override;
-  void disconnect(const std::string& call) override;
-  void chat(const std::string& text) override;
-  void stationText(const std::string& text) override;
-  void closing() override;
   void setTransmitInhibit(bool on) override;
   // Every station connected over the network is let go (from the program's thread).
   void disconnectAllStations();
   // One station of the network let go, by its callsign. Any thread.
   void disconnectStation(const std::string& call);
   void setFailPTT(bool on) override { failPTT_ = on; }
-  void setDeaf(bool on) override { deaf_ = on; }
 
   class Instance;
   struct Loop;
@@ -165,8 +155,7 @@ class RadioNode : public InjectableNode {
  private:
   friend class Instance;
   friend struct Loop;
-  template <typename F>
-  void raise(F&& f);
+  void noteInput(const NodeEvent& event) override;
   // Runs `f` on the program's thread, unless the node has gone by then.
   void toProgram(std::function<void()> f);
   // Runs `f` on the node's thread.
@@ -184,9 +173,8 @@ class RadioNode : public InjectableNode {
 
   // The program's thread only.
   std::string networkStatus_;
-  std::vector<Instance*> instances_;
   bool requested_ = false;
-  bool busyA_ = false, busyB_ = false, failPTT_ = false, deaf_ = false;
+  bool busyA_ = false, busyB_ = false, failPTT_ = false;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
   // Published by the node's thread.

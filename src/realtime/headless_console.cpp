@@ -13,7 +13,8 @@
 #include "platform/log_priority.h"
 #include "realtime/qt_scheduler.h"
 #include "scenario/script.h"
-#include "scenario/session.h"
+#include "scenario/session_actions.h"
+#include "session/session.h"
 
 namespace qm {
 
@@ -94,7 +95,7 @@ void HeadlessConsole::runLine(const std::string& line) {
     session_.transcript.holdInput(line.substr(line.find_first_not_of(" \t")));
     bool known = true;
     try {
-      known = session_.act(*words);
+      known = runAction(session_, *words);
     } catch (const ScriptError&) {
       session_.transcript.dropInput();
       throw;

@@ -11,8 +11,9 @@
 #include "platform/virtual_scheduler.h"
 #include "scenario/scenario_exit.h"
 #include "scenario/script.h"
-#include "scenario/session.h"
+#include "scenario/session_actions.h"
 #include "scenario/text_pattern.h"
+#include "session/session.h"
 #include "speech/voice.h"
 
 namespace qm {
@@ -104,7 +105,7 @@ class Run {
       return;
     }
     session_.transcript.input(line.text.substr(line.text.find_first_not_of(" \t")));
-    if (!session_.act(w)) throw ScriptError("unknown command '" + cmd + "'");
+    if (!runAction(session_, w)) throw ScriptError("unknown command '" + cmd + "'");
   }
 
  private:
@@ -184,7 +185,7 @@ class Run {
   std::string readName(const std::string& name) {
     auto first = name.find('.');
     if (first == std::string::npos) throw ScriptError("expected WINDOW.NAME, not '" + name + "'");
-    Window& w = session_.window(name.substr(0, first));
+    Window& w = namedWindow(session_, name.substr(0, first));
     std::string rest = name.substr(first + 1);
     auto second = rest.find('.');
     if (second != std::string::npos) {

@@ -5,7 +5,8 @@
 #include "app/frm_main.h"
 #include "platform/vb_text.h"
 #include "scenario/script.h"
-#include "scenario/session.h"
+#include "scenario/session_actions.h"
+#include "session/session.h"
 #include "skype/mod_main.h"
 
 namespace qm {
@@ -48,7 +49,7 @@ bool skypeAction(Session& session, const std::vector<std::string>& w) {
   }
   if (action == "incoming") {
     if (w.size() != 3 || w[2].empty()) throw ScriptError("'skype incoming' takes the caller's number or name");
-    HWND to = session.program().main().skypeLink().mainWindowHandle();
+    HWND to = startedProgram(session).main().skypeLink().mainWindowHandle();
     runUntilEnded([&] { skype.incoming(to, w[2]); });
     return true;
   }
@@ -61,7 +62,7 @@ bool skypeAction(Session& session, const std::vector<std::string>& w) {
   }
   if (action == "notify") {
     if (w.size() != 3) throw ScriptError("'skype notify' takes one text");
-    HWND to = session.program().main().skypeLink().mainWindowHandle();
+    HWND to = startedProgram(session).main().skypeLink().mainWindowHandle();
     runUntilEnded([&] { skype.notify(to, w[2]); });
     return true;
   }
@@ -69,7 +70,7 @@ bool skypeAction(Session& session, const std::vector<std::string>& w) {
     if (w.size() != 3 && w.size() != 4) throw ScriptError("'skype attach' takes a status and an optional handle");
     LPARAM status = number(w[2], "status");
     HWND hwnd = w.size() == 4 ? number(w[3], "handle") : skype.apiWindow();
-    HWND to = session.program().main().skypeLink().mainWindowHandle();
+    HWND to = startedProgram(session).main().skypeLink().mainWindowHandle();
     runUntilEnded([&] { skype.sendAttach(to, status, hwnd); });
     return true;
   }

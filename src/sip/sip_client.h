@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "scenario/session.h"
+#include "session/session.h"
 #include "sip/agent_io.h"
 #include "sip/baresip_agent.h"
 #include "sip/sip_skype.h"

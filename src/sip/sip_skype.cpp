@@ -104,30 +104,23 @@ SipSkype::Call* SipSkype::bySipId(const std::string& sipId) {
   return it == calls_.end() ? nullptr : &*it;
 }
 
-void SipSkype::command(HWND from, const std::string& text) {
-  if (deaf()) return;
-  log_.record({"sent", text, true, ""});
-  std::vector<std::string> words = splitApiWords(text);
-  for (std::size_t i = 0; i < words.size() && i < 5; ++i) words[i] = apiUpper(words[i]);
-  if (words.empty()) return notify(from, "ERROR 2 Unknown command");
-  const std::string& verb = words[0];
-  if (verb == "CALL") {
-    if (words.size() < 2) return notify(from, "ERROR 34 Invalid user handle");
-    placeCall(from, apiCallTarget(text).value_or(""));
-  } else if ((verb == "SET" || verb == "GET") && words.size() >= 2 && words[1] == "CALL") {
-    callCommand(from, words);
-  } else if (verb == "ALTER" && words.size() >= 4 && words[1] == "CALL") {
-    alterCall(from, words);
-  } else if (verb == "SET" && words.size() == 3 && words[1] == "MUTE" && (words[2] == "ON" || words[2] == "OFF")) {
-    setMute(from, words[2] == "ON");
-  } else if (verb == "GET" && words.size() == 2 && words[1] == "MUTE") {
-    notify(from, wantMuted_ ? "MUTE ON" : "MUTE OFF");
-  } else if (verb == "PING" && words.size() == 1) {
-    notify(from, "PONG");
-  } else if (verb == "PROTOCOL" && words.size() == 2) {
-    notify(from, "PROTOCOL " + words[1]);
-  } else {
-    notify(from, "ERROR 2 Unknown command");
+void SipSkype::command(HWND from, const ApiCommand& c) {
+  using Verb = ApiCommand::Verb;
+  switch (c.verb) {
+    case Verb::Call:
+      return placeCall(from, c.target);
+    case Verb::HangUp:
+    case Verb::GetStatus:
+    case Verb::GetDuration:
+      return callCommand(from, c);
+    case Verb::Alter:
+      return alterCall(from, c);
+    case Verb::SetMute:
+      return setMute(from, c.on);
+    case Verb::GetMute:
+      return notify(from, wantMuted_ ? "MUTE ON" : "MUTE OFF");
+    default:
+      return;  // answered by the text alone
   }
 }
 
@@ -158,19 +151,13 @@ void SipSkype::placeCall(HWND from, const std::string& target) {
   notify(from, prefix + "ROUTING");
 }
 
-void SipSkype::callCommand(HWND from, const std::vector<std::string>& words) {
-  // SET CALL n STATUS FINISHED, GET CALL n STATUS, GET CALL n DURATION
-  std::int64_t id = 0;  // no call has id 0
-  if (words.size() >= 3) id = parseInteger(words[2]).value_or(0);
-  bool set = words[0] == "SET";
-  bool known = (set && words.size() == 5 && words[3] == "STATUS" && words[4] == "FINISHED") ||
-               (!set && words.size() == 4 && (words[3] == "STATUS" || words[3] == "DURATION"));
-  if (!known) return notify(from, "ERROR 2 Unknown command");
-  Call* call = id > 0 && id < nextCall_ ? find(static_cast<int>(id)) : nullptr;
+void SipSkype::callCommand(HWND from, const ApiCommand& c) {
+  Call* call = find(c.callId);
   if (!call) return notify(from, "ERROR 11 Invalid call id");
   std::string prefix = "CALL " + std::to_string(call->id) + " ";
-  if (!set) {
-    if (words[3] == "DURATION") return notify(from, prefix + "DURATION " + std::to_string(call->reportedSeconds));
+  if (c.verb == ApiCommand::Verb::GetDuration)
+    return notify(from, prefix + "DURATION " + std::to_string(call->reportedSeconds));
+  if (c.verb == ApiCommand::Verb::GetStatus) {
     std::string status = call->stage == Stage::Finished ? call->finalStatus : stageName(static_cast<int>(call->stage));
     return notify(from, prefix + "STATUS " + status);
   }
@@ -186,19 +173,15 @@ void SipSkype::hold(bool held) {
   if (onHold) onHold(held);
 }
 
-void SipSkype::alterCall(HWND from, const std::vector<std::string>& words) {
-  std::int64_t id = parseInteger(words[2]).value_or(0);
-  const std::string& action = words[3];
-  bool known = (words.size() == 4 && (action == "ANSWER" || action == "HOLD" || action == "RESUME")) ||
-               (words.size() == 5 && action == "END" && (words[4] == "FORBIDDEN" || words[4] == "BUSY"));
-  if (!known) return notify(from, "ERROR 2 Unknown command");
-  Call* call = id > 0 && id < nextCall_ ? find(static_cast<int>(id)) : nullptr;
+void SipSkype::alterCall(HWND from, const ApiCommand& c) {
+  const std::string& action = c.action;
+  Call* call = find(c.callId);
   if (!call || !call->incoming || call->stage == Stage::Finished) return notify(from, "ERROR 11 Invalid call id");
   const std::string n = std::to_string(call->id);
   if (action == "END") {
     if (call->hangupRequested) return;
     call->hangupRequested = true;
-    bool forbidden = words[4] == "FORBIDDEN";
+    bool forbidden = c.reason == "FORBIDDEN";
     note("call " + n + " from " + call->caller + " refused (" + (forbidden ? "not allowed, 403" : "busy, 486") + ")");
     if (call->stage == Stage::Ringing) agent_.setRefusal(forbidden ? 403 : 486);
     if (!agent_.send("hangup", "", "hangup " + n)) return finish(call->id, "refused");

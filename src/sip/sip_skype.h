@@ -123,11 +123,11 @@ class SipSkype : public SkypeApiWindow {
   void note(const std::string& text);
   void warnLater(const std::string& text);
 
-  void command(HWND from, const std::string& text) override;
+  void command(HWND from, const ApiCommand& command) override;
   void placeCall(HWND from, const std::string& target);
-  void callCommand(HWND from, const std::vector<std::string>& words);
+  void callCommand(HWND from, const ApiCommand& command);
   void setMute(HWND from, bool on);
-  void alterCall(HWND from, const std::vector<std::string>& words);
+  void alterCall(HWND from, const ApiCommand& command);
   void incomingCall(const BaresipEvent& e);
   void hold(bool held);
   void syncMute();

@@ -361,7 +361,7 @@ std::vector<std::string> IncomingCalls::codeProblems() {
   };
   if (code == main.Enable_DTMF.Text() || code == main.Disable_DTMF.Text())
     clash("a switch code of the main window");
-  else if (startsWith(code, "*#") || code == "A" || code == "DD")
+  else if (frmMain::isFixedDtmfCommand(code))
     clash("one of the program's own commands (*# requests, A, DD)");
   else if (!main.Enable_DTMF.Text().empty() && startsWith(code, main.Enable_DTMF.Text()) && access.oneTimeCodes())
     clash("the switch-on code followed by a one-time code");

@@ -4,8 +4,7 @@
 #include <sstream>
 
 #include "platform/scheduler.h"
-#include "platform/vb_text.h"
-#include "skype/api_text.h"
+#include "skype/api_command.h"
 
 namespace qm {
 namespace {
@@ -63,61 +62,46 @@ void SimulatedSkype::authorizationDue() {
   sendAttach(client, 0, apiWindow());
 }
 
-void SimulatedSkype::command(HWND from, const std::string& text) {
-  if (deaf()) return;
-  log_.record({"sent", text, true, ""});
-  std::vector<std::string> words = splitApiWords(text);
-  for (std::size_t i = 0; i < words.size() && i < 4; ++i) words[i] = apiUpper(words[i]);
-  if (words.empty()) return notify(from, "ERROR 2 Unknown command");
-  const std::string& verb = words[0];
-  if (verb == "CALL") {
-    if (words.size() < 2) return notify(from, "ERROR 34 Invalid user handle");
-    Call call{nextCall_++, from, CallState::Ringing, 0, scheduler_.now()};
-    calls_.push_back(call);
-    std::string prefix = "CALL " + std::to_string(call.id) + " STATUS ";
-    notify(from, prefix + "ROUTING");
-    notify(from, prefix + "RINGING");
-    scheduleAnswer();
-  } else if ((verb == "SET" || verb == "GET") && words.size() >= 2 && words[1] == "CALL") {
-    callCommand(from, words);
-  } else if (verb == "ALTER" && words.size() >= 4 && words[1] == "CALL") {
-    alterCall(from, words);
-  } else if (verb == "SET" && words.size() == 3 && words[1] == "MUTE" && (words[2] == "ON" || words[2] == "OFF")) {
-    muted_ = words[2] == "ON";
-    notify(from, "MUTE " + words[2]);
-  } else if (verb == "GET" && words.size() == 2 && words[1] == "MUTE") {
-    notify(from, muted_ ? "MUTE ON" : "MUTE OFF");
-  } else if (verb == "PING" && words.size() == 1) {
-    notify(from, "PONG");
-  } else if (verb == "PROTOCOL" && words.size() == 2) {
-    notify(from, "PROTOCOL " + words[1]);
-  } else {
-    notify(from, "ERROR 2 Unknown command");
+void SimulatedSkype::command(HWND from, const ApiCommand& c) {
+  using Verb = ApiCommand::Verb;
+  switch (c.verb) {
+    case Verb::Call: {
+      Call call{nextCall_++, from, CallState::Ringing, 0, scheduler_.now()};
+      calls_.push_back(call);
+      std::string prefix = "CALL " + std::to_string(call.id) + " STATUS ";
+      notify(from, prefix + "ROUTING");
+      notify(from, prefix + "RINGING");
+      return scheduleAnswer();
+    }
+    case Verb::HangUp:
+    case Verb::GetStatus:
+    case Verb::GetDuration:
+      return callCommand(from, c);
+    case Verb::Alter:
+      return alterCall(from, c);
+    case Verb::SetMute:
+      muted_ = c.on;
+      return notify(from, muted_ ? "MUTE ON" : "MUTE OFF");
+    case Verb::GetMute:
+      return notify(from, muted_ ? "MUTE ON" : "MUTE OFF");
+    default:
+      return;  // answered by the text alone
   }
 }
 
-void SimulatedSkype::callCommand(HWND from, const std::vector<std::string>& words) {
-  // SET CALL n STATUS FINISHED, GET CALL n STATUS, GET CALL n DURATION
-  auto id = words.size() >= 3 ? parseInteger(words[2]) : std::nullopt;
-  Call* call = id ? find(static_cast<int>(*id)) : nullptr;
-  bool set = words[0] == "SET";
-  bool known = (set && words.size() == 5 && words[3] == "STATUS" && words[4] == "FINISHED") ||
-               (!set && words.size() == 4 && (words[3] == "STATUS" || words[3] == "DURATION"));
-  if (!known) return notify(from, "ERROR 2 Unknown command");
+void SimulatedSkype::callCommand(HWND from, const ApiCommand& c) {
+  Call* call = find(c.callId);
   if (!call) return notify(from, "ERROR 11 Invalid call id");
   std::string prefix = "CALL " + std::to_string(call->id) + " ";
-  if (set) return finish(call->id);
-  if (words[3] == "STATUS") return notify(from, prefix + "STATUS " + stateName(static_cast<int>(call->state)));
+  if (c.verb == ApiCommand::Verb::HangUp) return finish(call->id);
+  if (c.verb == ApiCommand::Verb::GetStatus)
+    return notify(from, prefix + "STATUS " + stateName(static_cast<int>(call->state)));
   notify(from, prefix + "DURATION " + std::to_string(call->seconds));
 }
 
-void SimulatedSkype::alterCall(HWND from, const std::vector<std::string>& words) {
-  auto id = parseInteger(words[2]);
-  Call* call = id ? find(static_cast<int>(*id)) : nullptr;
-  const std::string& action = words[3];
-  bool known = (words.size() == 4 && (action == "ANSWER" || action == "HOLD" || action == "RESUME")) ||
-               (words.size() == 5 && action == "END" && (words[4] == "FORBIDDEN" || words[4] == "BUSY"));
-  if (!known) return notify(from, "ERROR 2 Unknown command");
+void SimulatedSkype::alterCall(HWND from, const ApiCommand& c) {
+  Call* call = find(c.callId);
+  const std::string& action = c.action;
   if (!call || !call->incoming) return notify(from, "ERROR 11 Invalid call id");
   if (action == "END") return finish(call->id);
   if ((action == "RESUME") != (call->state == CallState::OnHold) ||

@@ -94,9 +94,9 @@ class SimulatedSkype : public SkypeApiWindow {
   };
 
   void discovered(HWND client) override;
-  void command(HWND from, const std::string& text) override;
-  void callCommand(HWND from, const std::vector<std::string>& words);
-  void alterCall(HWND from, const std::vector<std::string>& words);
+  void command(HWND from, const ApiCommand& command) override;
+  void callCommand(HWND from, const ApiCommand& command);
+  void alterCall(HWND from, const ApiCommand& command);
   Call* find(int id);
   Call* latest(bool ringingOnly);
   void start(Call& call);

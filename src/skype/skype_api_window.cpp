@@ -19,7 +19,7 @@ void SkypeApiWindow::openWindow(const std::string& className) {
 
 LRESULT SkypeApiWindow::procedure(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_COPYDATA) {
-    command(wParam, decodeApiText(lParam));
+    received(wParam, decodeApiText(lParam));
     return 1;
   }
   if (msg == discoverMsg_) {
@@ -27,6 +27,14 @@ LRESULT SkypeApiWindow::procedure(UINT msg, WPARAM wParam, LPARAM lParam) {
     return 1;
   }
   return 0;
+}
+
+void SkypeApiWindow::received(HWND from, const std::string& text) {
+  if (deaf_) return;
+  log_.record({"sent", text, true, ""});
+  ApiCommand c = parseApiCommand(text);
+  if (!c.reply.empty()) return notify(from, c.reply);
+  command(from, c);
 }
 
 void SkypeApiWindow::notify(HWND to, const std::string& text) {

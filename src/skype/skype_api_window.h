@@ -1,11 +1,14 @@
 #pragma once
 // The Skype side of the Desktop API on the window-message layer: one window that answers the program's discover
 // broadcast and takes commands as copy-data messages, and sends notifications and attach messages back. The
-// simulated Skype client and the SIP client are two of them; each decides what a discover and a command mean.
+// simulated Skype client and the SIP client are two of them; each decides what a discover and a command mean. A
+// command is read here, by the one grammar (api_command.h), so both take the same lines; what the text alone answers
+// (an unknown command, PING, PROTOCOL) is answered here too.
 #include <string>
 
 #include "platform/output_log.h"
 #include "platform/window_system.h"
+#include "skype/api_command.h"
 
 namespace qm {
 
@@ -32,13 +35,15 @@ class SkypeApiWindow {
   // Registers the two API messages and creates the window under the given class name.
   void openWindow(const std::string& className);
   virtual void discovered(HWND client) = 0;
-  virtual void command(HWND from, const std::string& text) = 0;
+  // A command the text alone does not answer (a call, a call's status or duration, ALTER CALL, the mute).
+  virtual void command(HWND from, const ApiCommand& command) = 0;
 
   WindowSystem& windows_;
   OutputLog& log_;
 
  private:
   LRESULT procedure(UINT msg, WPARAM wParam, LPARAM lParam);
+  void received(HWND from, const std::string& text);
 
   bool deaf_ = false;
   WNDPROC procedureAddress_ = 0;

@@ -10,7 +10,7 @@
 #include "control/status_publisher.h"
 #include "history/history_log_file.h"
 #include "platform/scheduler.h"
-#include "scenario/session.h"
+#include "session/session.h"
 #include "web/settings_json.h"
 #include "web/web_server.h"
 #include "web/web_settings.h"

@@ -18,7 +18,7 @@ class RadioSettingsViewTest : public QObject {
   void everyKeyHasABoxInsideItsFrameAndSaveWritesTheFile() {
     test::GuiSession gui;
     radio::addRadioSettingsWindow(gui.program(), {});
-    QVERIFY(gui.session.act({"show", "RadioSettings"}));
+    QVERIFY(runAction(gui.session, {"show", "RadioSettings"}));
     QCoreApplication::processEvents();
     WindowView* view = gui.view("RadioSettings");
     QVERIFY(view);
@@ -48,3 +48,4 @@ class RadioSettingsViewTest : public QObject {
 
 QTEST_MAIN(RadioSettingsViewTest)
 #include "radio_settings_view_test.moc"
+#include "scenario/session_actions.h"

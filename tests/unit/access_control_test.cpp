@@ -19,7 +19,8 @@
 #include "platform/profile_file.h"
 #include "platform/virtual_scheduler.h"
 #include "scenario/scenario_exit.h"
-#include "scenario/session.h"
+#include "scenario/session_actions.h"
+#include "session/session.h"
 #include "sip/dial_plan.h"
 #include "skype/caller_keys.h"
 
@@ -305,15 +306,16 @@ TEST(AccessControlSession, AnUnreadableRulesFileClosesTheStationToDialling) {
     boxes.clear();
     session.transcript.pending("say").clear();
 
-    runUntilEnded([&] { session.act({"dtmf", "*#911"}); });
-    runUntilEnded([&] { session.act({"dtmf", "A"}); });
+    runUntilEnded([&] { runAction(session, {"dtmf", "*#911"}); });
+    runUntilEnded([&] { runAction(session, {"dtmf", "A"}); });
     std::vector<std::string> said;
     for (const OutputEvent& e : session.transcript.pending("say")) said.push_back(e.arg);
     EXPECT_EQ(said, (std::vector<std::string>{"Sorry that number is not allowed", "Sorry Request Timed Out"}));
     EXPECT_TRUE(session.transcript.pending("sent").empty());
-    EXPECT_NE(
-        session.control("FormHistory.CallHistory").value().find("Refused -- 911 -- the dial rules cannot be read"),
-        std::string::npos);
+    EXPECT_NE(namedControl(session, "FormHistory.CallHistory")
+                  .value()
+                  .find("Refused -- 911 -- the dial rules cannot be read"),
+              std::string::npos);
   }
   fs::remove_all(home);
   fs::remove_all(machine);
@@ -338,13 +340,13 @@ struct NodeRun {
     session.transcript.pending("say").clear();  // what the start announced
   }
   std::vector<std::string> dtmf(const std::string& digits) {
-    runUntilEnded([&] { session.act({"dtmf", digits}); });
+    runUntilEnded([&] { runAction(session, {"dtmf", digits}); });
     std::vector<std::string> said;
     for (const OutputEvent& e : session.transcript.pending("say")) said.push_back(e.arg);
     session.transcript.pending("say").clear();
     return said;
   }
-  std::string history() { return session.control("FormHistory.CallHistory").value(); }
+  std::string history() { return namedControl(session, "FormHistory.CallHistory").value(); }
   VirtualScheduler scheduler;
   Session session;
 };
@@ -421,7 +423,7 @@ TEST(AccessControlSession, TheLockOutOutlivesARestart) {
   }
   NodeRun again(station.folders, kStart + 1min, &codes);
   again.dtmf("#1#" + codeAt(kStart + 1min + 3s));
-  EXPECT_EQ(again.session.control("frmMain.Check1").value(), "0");
+  EXPECT_EQ(namedControl(again.session, "frmMain.Check1").value(), "0");
   EXPECT_NE(again.history().find("Switch-on code ignored -- locked until"), std::string::npos) << again.history();
 }
 

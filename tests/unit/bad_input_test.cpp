@@ -25,7 +25,7 @@
 #include "platform/virtual_scheduler.h"
 #include "read_only_folder.h"
 #include "scenario/scenario_exit.h"
-#include "scenario/session.h"
+#include "session/session.h"
 #include "skype/mod_main.h"
 
 namespace qm {

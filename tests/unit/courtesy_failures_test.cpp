@@ -15,9 +15,9 @@
 #include "echolink/simulated_node.h"
 #include "platform/instance_lock.h"
 #include "platform/virtual_scheduler.h"
-#include "scenario/recording_prompter.h"
 #include "scenario/scenario_exit.h"
-#include "scenario/transcript.h"
+#include "session/recording_prompter.h"
+#include "session/transcript.h"
 
 namespace qm {
 namespace {

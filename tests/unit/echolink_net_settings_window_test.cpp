@@ -12,7 +12,8 @@
 #include "platform/profile_file.h"
 #include "platform/virtual_scheduler.h"
 #include "scenario/scenario_exit.h"
-#include "scenario/session.h"
+#include "scenario/session_actions.h"
+#include "session/session.h"
 
 namespace qm {
 namespace {
@@ -56,7 +57,7 @@ class EchoLinkSettingsWindowTest : public ::testing::Test {
     s << in.rdbuf();
     return s.str();
   }
-  void act(const std::vector<std::string>& words) { ASSERT_TRUE(session_.act(words)); }
+  void act(const std::vector<std::string>& words) { ASSERT_TRUE(runAction(session_, words)); }
   std::vector<std::string> boxes() {
     std::vector<std::string> out;
     for (auto& e : session_.transcript.pending("box")) out.push_back(e.arg);
@@ -64,7 +65,7 @@ class EchoLinkSettingsWindowTest : public ::testing::Test {
     return out;
   }
   EchoLinkSettingsWindow& window() {
-    return dynamic_cast<EchoLinkSettingsWindow&>(session_.window("EchoLinkSettings"));
+    return dynamic_cast<EchoLinkSettingsWindow&>(namedWindow(session_, "EchoLinkSettings"));
   }
 
   std::filesystem::path home_;

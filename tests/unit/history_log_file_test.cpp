@@ -14,7 +14,7 @@
 #include "platform/clock_format.h"
 #include "platform/virtual_scheduler.h"
 #include "scenario/scenario_exit.h"
-#include "scenario/session.h"
+#include "session/session.h"
 
 namespace qm {
 namespace {

@@ -12,7 +12,8 @@
 #include "history/history_log_file.h"
 #include "platform/virtual_scheduler.h"
 #include "scenario/scenario_exit.h"
-#include "scenario/session.h"
+#include "scenario/session_actions.h"
+#include "session/session.h"
 
 namespace qm {
 namespace {
@@ -147,7 +148,7 @@ TEST_F(Running, EachKeyingIsLoggedAsItEnds) {
   scheduler_.runFor(std::chrono::milliseconds(2500));
   session.node.setRx(false);
   scheduler_.runFor(std::chrono::seconds(1));
-  session.act({"speak", "Test"});
+  runAction(session, {"speak", "Test"});
   scheduler_.runFor(std::chrono::seconds(1));
   std::ifstream in(folder_ / "state" / HistoryLogFile::kFileName);
   std::stringstream log;

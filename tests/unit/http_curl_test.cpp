@@ -18,7 +18,7 @@
 #include "platform/virtual_scheduler.h"
 #include "report/http.h"
 #include "scenario/scenario_exit.h"
-#include "scenario/session.h"
+#include "session/session.h"
 
 namespace qm {
 namespace {

@@ -12,7 +12,8 @@
 #include "radio/radio_settings.h"
 #include "radio/radio_settings_window.h"
 #include "scenario/scenario_exit.h"
-#include "scenario/session.h"
+#include "scenario/session_actions.h"
+#include "session/session.h"
 
 namespace qm::radio {
 namespace {
@@ -196,7 +197,7 @@ TEST_F(RadioSettingsWindowTest, LoadsTheFileNamingBadValuesAndSavesEveryKey) {
       << "[SETTINGS]\r\nPtt=cm108:/dev/hidraw0:GPIO3\r\nTxLimit=forever\r\n";
   session_.start();
   session_.transcript.pending("box").clear();
-  auto& window = dynamic_cast<RadioSettingsWindow&>(session_.window("RadioSettings"));
+  auto& window = dynamic_cast<RadioSettingsWindow&>(namedWindow(session_, "RadioSettings"));
   EXPECT_EQ(window.box("Ptt")->Text(), "cm108:/dev/hidraw0:GPIO3");
   EXPECT_EQ(window.box("TxLimit")->Text(), "300");
   EXPECT_EQ(window.box("Squelch")->Text(), "vox");
@@ -206,9 +207,9 @@ TEST_F(RadioSettingsWindowTest, LoadsTheFileNamingBadValuesAndSavesEveryKey) {
   EXPECT_NE(loaded[0].find("TxLimit"), std::string::npos) << loaded[0];
   EXPECT_NE(loaded[0].find("forever"), std::string::npos) << loaded[0];
 
-  ASSERT_TRUE(session_.act({"set", "RadioSettings.txtSquelch", "serial:/dev/ttyUSB0:!DCD"}));
-  ASSERT_TRUE(session_.act({"set", "RadioSettings.txtTxLimit", "120"}));
-  ASSERT_TRUE(session_.act({"click", "RadioSettings.cmdSave"}));
+  ASSERT_TRUE(runAction(session_, {"set", "RadioSettings.txtSquelch", "serial:/dev/ttyUSB0:!DCD"}));
+  ASSERT_TRUE(runAction(session_, {"set", "RadioSettings.txtTxLimit", "120"}));
+  ASSERT_TRUE(runAction(session_, {"click", "RadioSettings.cmdSave"}));
   EXPECT_TRUE(boxes().empty());
   EXPECT_EQ(saves_, 1);
   EXPECT_EQ(saved("Squelch"), "serial:/dev/ttyUSB0:!DCD");
@@ -221,9 +222,9 @@ TEST_F(RadioSettingsWindowTest, RefusesToSaveWhatCannotBeUsedAndKeepsTheFile) {
   std::ofstream(home_ / kRadioSettingsFile, std::ios::binary) << "[SETTINGS]\r\nTxDelay=200\r\n";
   session_.start();
   session_.transcript.pending("box").clear();
-  ASSERT_TRUE(session_.act({"set", "RadioSettings.txtPtt", "serial:/dev/ttyUSB0:DCD"}));
-  ASSERT_TRUE(session_.act({"set", "RadioSettings.txtCwSpeed", "fast"}));
-  ASSERT_TRUE(session_.act({"click", "RadioSettings.cmdSave"}));
+  ASSERT_TRUE(runAction(session_, {"set", "RadioSettings.txtPtt", "serial:/dev/ttyUSB0:DCD"}));
+  ASSERT_TRUE(runAction(session_, {"set", "RadioSettings.txtCwSpeed", "fast"}));
+  ASSERT_TRUE(runAction(session_, {"click", "RadioSettings.cmdSave"}));
   const auto refused = boxes();
   ASSERT_EQ(refused.size(), 1u);
   EXPECT_NE(refused[0].find("The radio settings were not saved:"), std::string::npos) << refused[0];
@@ -234,10 +235,10 @@ TEST_F(RadioSettingsWindowTest, RefusesToSaveWhatCannotBeUsedAndKeepsTheFile) {
   EXPECT_EQ(saved("Ptt"), "(absent)");
   EXPECT_EQ(saved("TxDelay"), "200");
 
-  ASSERT_TRUE(session_.act({"set", "RadioSettings.txtPtt", "pty:/tmp/radio"}));
-  ASSERT_TRUE(session_.act({"set", "RadioSettings.txtSquelch", "pty:/tmp/radio"}));
-  ASSERT_TRUE(session_.act({"set", "RadioSettings.txtCwSpeed", "25"}));
-  ASSERT_TRUE(session_.act({"click", "RadioSettings.cmdSave"}));
+  ASSERT_TRUE(runAction(session_, {"set", "RadioSettings.txtPtt", "pty:/tmp/radio"}));
+  ASSERT_TRUE(runAction(session_, {"set", "RadioSettings.txtSquelch", "pty:/tmp/radio"}));
+  ASSERT_TRUE(runAction(session_, {"set", "RadioSettings.txtCwSpeed", "25"}));
+  ASSERT_TRUE(runAction(session_, {"click", "RadioSettings.cmdSave"}));
   const auto same = boxes();
   ASSERT_EQ(same.size(), 1u);
   EXPECT_NE(same[0].find("the same pseudo-terminal"), std::string::npos) << same[0];

@@ -19,7 +19,7 @@
 #include "platform/virtual_scheduler.h"
 #include "radio/radio_settings.h"
 #include "scenario/scenario_exit.h"
-#include "scenario/session.h"
+#include "session/session.h"
 #include "sip/sip_settings.h"
 #include "web/web_settings.h"
 

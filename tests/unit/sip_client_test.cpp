@@ -13,7 +13,8 @@
 #include "platform/virtual_scheduler.h"
 #include "scenario/scenario_exit.h"
 #include "scenario/script.h"
-#include "scenario/session.h"
+#include "scenario/session_actions.h"
+#include "session/session.h"
 #include "sip/sip_client.h"
 #include "sip/sip_settings_window.h"
 #include "sip_fake_agent_io.h"
@@ -105,7 +106,7 @@ class SipClient : public ::testing::Test {
   void wait(std::chrono::milliseconds d) {
     runUntilEnded([&] { scheduler_.runFor(d); });
   }
-  void act(const std::vector<std::string>& words) { ASSERT_TRUE(session_.act(words)); }
+  void act(const std::vector<std::string>& words) { ASSERT_TRUE(runAction(session_, words)); }
   void send(const std::string& command) {
     act({"set", "frmMain.txtSend", command});
     act({"click", "frmMain.cmdSend"});
@@ -505,8 +506,7 @@ TEST_F(SipClient, IncomingCallsArePresentedHeldOffTheAirAndRefusedWithTheirStatu
   client_->skype().onHold = [&](bool h) { held.push_back(h); };
   attached();
   main().Check1.setValue(1);
-  io_->deliver(
-      callEvent("CALL_INCOMING", "in1", "", "sip:\\u001b[2Jevil\\u0007\\\"x@example.com;tag=1", "incoming"));
+  io_->deliver(callEvent("CALL_INCOMING", "in1", "", "sip:\\u001b[2Jevil\\u0007\\\"x@example.com;tag=1", "incoming"));
   EXPECT_EQ(take("notify"), (std::vector<std::string>{"CALL 1 TYPE INCOMING_PSTN", "CALL 1 PARTNER_HANDLE ??2Jevil??x",
                                                       "CALL 1 STATUS RINGING"}));
   wait(10ms);
@@ -553,11 +553,10 @@ TEST_F(SipClient, EveryChangeOfTheRegistrationIsReportedInWordsThatFitWhatHappen
   send("CALL 5551234");
   EXPECT_EQ(take("notify"),
             (std::vector<std::string>{"CALL 1 FAILUREREASON 4", "CALL 1 STATUS FAILED", "CALL 1 STATUS FINISHED"}));
-  EXPECT_EQ(
-      io_->takeCommands(),
-      (std::vector<std::string>{
-          "uadel sip:n0call@provider.example [register uadel]",
-          "uanew <sip:n0call@provider.example>;auth_pass=secret;answermode=manual;regint=600 [register uanew]"}));
+  EXPECT_EQ(io_->takeCommands(),
+            (std::vector<std::string>{
+                "uadel sip:n0call@provider.example [register uadel]",
+                "uanew <sip:n0call@provider.example>;auth_pass=secret;answermode=manual;regint=600 [register uanew]"}));
   send("CALL 5551234");  // that attempt is on its way: no other
   EXPECT_TRUE(io_->takeCommands().empty());
   io_->deliver(registerEvent("REGISTER_OK", "200 OK"));
@@ -600,7 +599,7 @@ TEST_F(SipClient, ARegistrarThatDoesNotAnswerIsToldSoAndTriedAgainSoonAfter) {
 
 TEST_F(SipClient, TheSettingsWindowShowsTheFileAndItsSaveTakesEffect) {
   attached();
-  Window& window = session_.window("SipSettings");
+  Window& window = namedWindow(session_, "SipSettings");
   auto& settings = dynamic_cast<SipSettingsWindow&>(window);
   EXPECT_FALSE(settings.Visible());
   EXPECT_EQ(settings.box("Account")->Text(), "sip:n0call@provider.example");
@@ -645,7 +644,7 @@ TEST_F(SipClient, SettingsThatCannotBeUsedAreNamedAndNotSaved) {
                                                   ": the value \"abc\" of ControlPort is not a port number from 0 to "
                                                   "65535; using \"0\" instead."});
   EXPECT_EQ(io_->starts.size(), 1u);  // it starts all the same, on a free port
-  auto& settings = dynamic_cast<SipSettingsWindow&>(session_.window("SipSettings"));
+  auto& settings = dynamic_cast<SipSettingsWindow&>(namedWindow(session_, "SipSettings"));
   auto boxes = take("box");
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_TRUE(boxes[0].starts_with("Internal Error: Form_Load\r\n")) << boxes[0];
@@ -674,10 +673,10 @@ TEST_F(SipClient, TheProgramsEndStopsBaresipAndSilencesTheClient) {
 
 TEST_F(SipClient, TheSimulatedClientsActionsAndKillingAStoppedBaresipAreScriptErrors) {
   start();
-  EXPECT_THROW(session_.act({"skype", "answer"}), ScriptError);
+  EXPECT_THROW(runAction(session_, {"skype", "answer"}), ScriptError);
   io_->processEnded("could not run baresip");
-  EXPECT_THROW(session_.act({"sip", "kill"}), ScriptError);
-  EXPECT_THROW(session_.act({"sip", "explode"}), ScriptError);
+  EXPECT_THROW(runAction(session_, {"sip", "kill"}), ScriptError);
+  EXPECT_THROW(runAction(session_, {"sip", "explode"}), ScriptError);
 }
 
 TEST(BaresipAgentAlone, MessagesAreHandedOnInOrderEvenWhenAListenerLetsMoreArrive) {

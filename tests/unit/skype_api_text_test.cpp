@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "skype/api_command.h"
+
 namespace qm {
 namespace {
 
@@ -50,6 +52,47 @@ TEST(ApiTextIn, BytesThatAreNotUtf8BecomeReplacementCharacters) {
   EXPECT_EQ(toValidUtf8("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD") << "surrogate";
   EXPECT_EQ(toValidUtf8("\xF0\x9F\x93\x9E"), "\xF0\x9F\x93\x9E");
   EXPECT_EQ(toValidUtf8("\xF4\x90\x80\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD") << "beyond U+10FFFF";
+}
+
+// Both telephone backends read a command through this one parser: every word but a call's target matched without
+// regard to case, the status and the refusal's reason included.
+TEST(ApiCommandGrammar, EveryKeywordInAnyCaseTheTargetAsWritten) {
+  using V = ApiCommand::Verb;
+  struct Row {
+    const char* text;
+    V verb;
+    int callId;
+    const char* detail;  // the reply, the target, the action and reason, or the mute state
+  };
+  const Row rows[] = {
+      {"call Echo123", V::Call, 0, "Echo123"},
+      {"CALL", V::Invalid, 0, "ERROR 34 Invalid user handle"},
+      {"set call 7 status finished", V::HangUp, 7, ""},
+      {"SET CALL 7 STATUS RINGING", V::Invalid, 0, "ERROR 2 Unknown command"},
+      {"get call 7 duration", V::GetDuration, 7, ""},
+      {"GET CALL x STATUS", V::GetStatus, 0, ""},
+      {"GET CALL 4294967297 STATUS", V::GetStatus, 0, ""},
+      {"alter call 3 end busy", V::Alter, 3, "END BUSY"},
+      {"ALTER CALL 3 hold", V::Alter, 3, "HOLD"},
+      {"ALTER CALL 3 END", V::Invalid, 0, "ERROR 2 Unknown command"},
+      {"set mute on", V::SetMute, 0, "ON"},
+      {"get mute", V::GetMute, 0, ""},
+      {"protocol 8", V::Protocol, 0, "PROTOCOL 8"},
+      {"Ping", V::Ping, 0, "PONG"},
+      {"ping now", V::Invalid, 0, "ERROR 2 Unknown command"},
+      {"", V::Invalid, 0, "ERROR 2 Unknown command"},
+  };
+  for (const Row& row : rows) {
+    ApiCommand c = parseApiCommand(row.text);
+    std::string detail = !c.reply.empty()       ? c.reply
+                         : c.verb == V::Call    ? c.target
+                         : c.verb == V::Alter   ? c.action + (c.reason.empty() ? "" : " " + c.reason)
+                         : c.verb == V::SetMute ? (c.on ? "ON" : "OFF")
+                                                : "";
+    EXPECT_EQ(c.verb, row.verb) << row.text;
+    EXPECT_EQ(c.callId, row.callId) << row.text;
+    EXPECT_EQ(detail, row.detail) << row.text;
+  }
 }
 
 }  // namespace

@@ -11,7 +11,8 @@
 #include "platform/virtual_scheduler.h"
 #include "scenario/scenario_exit.h"
 #include "scenario/script.h"
-#include "scenario/session.h"
+#include "scenario/session_actions.h"
+#include "session/session.h"
 #include "skype/api_text.h"
 #include "skype/mod_main.h"
 
@@ -158,7 +159,7 @@ TEST_F(SkypeLink, CommandsGoOutAsBytesWithOneZero) {
   });
   HWND other = desktop().createWindow("other client", fake);
   scheduler_.runFor(std::chrono::milliseconds(1000));
-  ASSERT_TRUE(session_.act({"skype", "attach", "0", std::to_string(other)}));
+  ASSERT_TRUE(runAction(session_, {"skype", "attach", "0", std::to_string(other)}));
   EXPECT_EQ(link().SkypeApiHwnd, other);
 
   main().txtSend.setText("CALL 001234567890123");  // 20 characters
@@ -180,9 +181,9 @@ TEST_F(SkypeLink, ADurationReportSwitchesTheTimeOutTimerOn) {
   start();
   scheduler_.runFor(std::chrono::milliseconds(1000));
   main().Timer2.setEnabled(false);
-  session_.act({"skype", "notify", "CALL 1234 DURATION"});  // no blank after DURATION
+  runAction(session_, {"skype", "notify", "CALL 1234 DURATION"});  // no blank after DURATION
   EXPECT_FALSE(main().Timer2.Enabled());
-  session_.act({"skype", "notify", "CALL 1234 DURATION 7"});
+  runAction(session_, {"skype", "notify", "CALL 1234 DURATION 7"});
   EXPECT_TRUE(main().Timer2.Enabled());
   EXPECT_EQ(main().txtSend.Text(), "SET CALL 1234 STATUS FINISHED");
 }
@@ -191,14 +192,14 @@ TEST_F(SkypeLink, AFinishedCallReloadsTheCounterFromMins) {
   start();
   scheduler_.runFor(std::chrono::milliseconds(1000));
   main().Counter.setCaption("17");
-  session_.act({"skype", "notify", "CALL 1 STATUS FINISHED"});
+  runAction(session_, {"skype", "notify", "CALL 1 STATUS FINISHED"});
   EXPECT_EQ(main().Counter.Caption(), "240");
   main().Mins.setText("2.5");
   main().Counter.setCaption("17");
-  session_.act({"skype", "notify", "CALL 2 STATUS FINISHED"});
+  runAction(session_, {"skype", "notify", "CALL 2 STATUS FINISHED"});
   EXPECT_EQ(main().Counter.Caption(), "150");
   main().Counter.setCaption("17");
-  session_.act({"skype", "notify", "CALL 2 STATUS ROUTING"});
+  runAction(session_, {"skype", "notify", "CALL 2 STATUS ROUTING"});
   EXPECT_EQ(main().Counter.Caption(), "17");
 }
 
@@ -208,34 +209,34 @@ TEST_F(SkypeLink, AMinsThatIsNoNumberStopsTheLineWithAnInternalError) {
   std::string panel = main().txtData.Text();
   main().Mins.setText("four");
   main().Counter.setCaption("17");
-  session_.act({"skype", "notify", "CALL 1 STATUS FINISHED"});
+  runAction(session_, {"skype", "notify", "CALL 1 STATUS FINISHED"});
   EXPECT_EQ(boxes(), (std::vector<std::string>{"Internal Error: AddText\r\nType mismatch|warning"}));
   EXPECT_EQ(main().txtData.Text(), panel) << "the line is not added";
   EXPECT_EQ(main().Counter.Caption(), "17");
   // The link goes on: the next line is logged as usual.
-  session_.act({"skype", "notify", "PONG"});
+  runAction(session_, {"skype", "notify", "PONG"});
   EXPECT_EQ(main().txtData.Text(), panel + "\r\n<- PONG");
 }
 
 TEST_F(SkypeLink, SkypeActionsRefuseWhatCannotHappen) {
   start(SimulatedSkype::AttachMode::Allow);
-  EXPECT_THROW(session_.act({"skype", "answer"}), ScriptError) << "no call";
-  EXPECT_THROW(session_.act({"skype", "hangup"}), ScriptError);
-  EXPECT_THROW(session_.act({"skype", "busy"}), ScriptError);
-  EXPECT_THROW(session_.act({"skype", "allow"}), ScriptError) << "set-up after start";
-  EXPECT_THROW(session_.act({"skype", "attach", "x"}), ScriptError);
-  EXPECT_THROW(session_.act({"skype", "attach", "0", "0xZ"}), ScriptError);
-  EXPECT_THROW(session_.act({"skype", "notify"}), ScriptError);
-  EXPECT_THROW(session_.act({"skype", "dial"}), ScriptError);
-  EXPECT_THROW(session_.act({"skype"}), ScriptError);
-  EXPECT_FALSE(session_.act({"skyp", "answer"}));
+  EXPECT_THROW(runAction(session_, {"skype", "answer"}), ScriptError) << "no call";
+  EXPECT_THROW(runAction(session_, {"skype", "hangup"}), ScriptError);
+  EXPECT_THROW(runAction(session_, {"skype", "busy"}), ScriptError);
+  EXPECT_THROW(runAction(session_, {"skype", "allow"}), ScriptError) << "set-up after start";
+  EXPECT_THROW(runAction(session_, {"skype", "attach", "x"}), ScriptError);
+  EXPECT_THROW(runAction(session_, {"skype", "attach", "0", "0xZ"}), ScriptError);
+  EXPECT_THROW(runAction(session_, {"skype", "notify"}), ScriptError);
+  EXPECT_THROW(runAction(session_, {"skype", "dial"}), ScriptError);
+  EXPECT_THROW(runAction(session_, {"skype"}), ScriptError);
+  EXPECT_FALSE(runAction(session_, {"skyp", "answer"}));
 }
 
 TEST_F(SkypeLink, WithSkypeAbsentItsActionsAreScriptErrors) {
   start(SimulatedSkype::AttachMode::Absent);
   EXPECT_FALSE(session_.skype.running());
-  EXPECT_THROW(session_.act({"skype", "notify", "PONG"}), ScriptError);
-  EXPECT_THROW(session_.act({"skype", "attach", "0"}), ScriptError);
+  EXPECT_THROW(runAction(session_, {"skype", "notify", "PONG"}), ScriptError);
+  EXPECT_THROW(runAction(session_, {"skype", "attach", "0"}), ScriptError);
 }
 
 }  // namespace

@@ -25,7 +25,8 @@
 #include "platform/vb_text.h"
 #include "platform/virtual_scheduler.h"
 #include "scenario/scenario_exit.h"
-#include "scenario/session.h"
+#include "scenario/session_actions.h"
+#include "session/session.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
@@ -151,20 +152,20 @@ class Week {
       dtmf("A");
       const int far = pick(10);
       if (far < 6) {
-        act([&] { session_.act({"skype", "answer"}); }, seconds(20, 300));
+        act([&] { runAction(session_, {"skype", "answer"}); }, seconds(20, 300));
         if (pick(2) == 0)
           dtmf("DD");
         else
-          act([&] { session_.act({"skype", "hangup"}); });
+          act([&] { runAction(session_, {"skype", "hangup"}); });
       } else if (far < 8) {
-        act([&] { session_.act({"skype", "busy"}); });
+        act([&] { runAction(session_, {"skype", "busy"}); });
       } else {
-        act([&] { session_.act({"skype", "hangup"}); }, seconds(5, 30));
+        act([&] { runAction(session_, {"skype", "hangup"}); }, seconds(5, 30));
       }
     } else if (roll < 70) {  // the directory's default code, confirmed, answered, hung up
       dtmf("ABCD");
       dtmf("A");
-      act([&] { session_.act({"skype", "answer"}); }, seconds(10, 60));
+      act([&] { runAction(session_, {"skype", "answer"}); }, seconds(10, 60));
       dtmf("DD");
     } else if (roll < 75) {  // stray digits
       dtmf(digits(1, 20, "0123456789*#ABCD"));
@@ -180,7 +181,7 @@ class Week {
     } else {  // the operator saves one window's settings
       static const char* const kSaves[] = {"frmMain.Command7", "Form21.Command2", "FormHistory.Command19",
                                            "Buddy.Command111", "Form1.Command2"};
-      act([&] { session_.act({"click", kSaves[pick(5)]}); });
+      act([&] { runAction(session_, {"click", kSaves[pick(5)]}); });
       ++saves_;
     }
   }

@@ -1,7 +1,8 @@
 #pragma once
-// One run of the program with the node it is handed (the simulated node unless told otherwise) and the recording
-// backends, driven by the scenario language's actions: the scenario runner drives it in virtual time, the headless
-// console in real time. The node actions (dtmf, carrier, ...) act on whichever node runs.
+// One run of the program, in every mode: the program with the node it is handed (the simulated node unless told
+// otherwise), the telephone, the voice, the transcript and the recording backends, on the scheduler it is given. The
+// scenario language's actions (scenario/session_actions.h) drive it: the scenario runner in virtual time, the headless
+// console and the node simulator in real time; the node actions (dtmf, carrier, ...) act on whichever node runs.
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -16,9 +17,9 @@
 #include "platform/program_exit.h"
 #include "platform/window_system.h"
 #include "report/recording_http_client.h"
-#include "scenario/recording_bell.h"
-#include "scenario/recording_prompter.h"
-#include "scenario/transcript.h"
+#include "session/recording_bell.h"
+#include "session/recording_prompter.h"
+#include "session/transcript.h"
 #include "skype/simulated_skype.h"
 #include "speech/estimate_voice.h"
 #include "speech/recording_voice.h"
@@ -51,15 +52,11 @@ class Session {
           std::unique_ptr<InstanceLock> lock, Prompter* boxes = nullptr, const NodeFactory& makeNode = {});
   ~Session();
 
+  // The program's load (once).
   void start();
   bool started() const { return program_ != nullptr; }
+  // The program, once started.
   Program& program();
-  // True when the words are an action and it ran; false when they are no action. Throws ScriptError on bad
-  // arguments. An action that ends the program returns normally.
-  bool act(const std::vector<std::string>& words);
-  // The window named by a scenario name, loaded when needed.
-  Window& window(const std::string& name);
-  Control& control(const std::string& windowDotControl);
 
   Transcript transcript;
   RecordingPrompter prompter;
@@ -85,7 +82,7 @@ class Session {
   RecordingHttpClient httpRecorder{transcript};
   RecordingBell bell{transcript};
 
-  // Actions of subsystems that plug in (the simulated Skype client): return true when handled.
+  // Scenario actions of backends that plug in (the SIP client): return true when handled.
   std::vector<std::function<bool(const std::vector<std::string>&)>> extraActions;
   // Told once the program exists, before its load runs: the desktop attaches its window views here.
   std::function<void(Program&)> onProgramCreated;
@@ -110,6 +107,5 @@ class Session {
 
 // Runs `body`, turning the program's end into a normal return.
 void runUntilEnded(const std::function<void()>& body);
-bool parseOnOff(const std::string& word);
 
 }  // namespace qm

@@ -1,11 +1,11 @@
-#include "scenario/transcript.h"
+#include "session/transcript.h"
 
 #include <cerrno>
 #include <cstring>
 #include <iostream>
 
 #include "platform/clock_format.h"
-#include "scenario/script.h"
+#include "platform/transcript_words.h"
 
 namespace qm {
 

@@ -1,4 +1,4 @@
-#include "scenario/recording_prompter.h"
+#include "session/recording_prompter.h"
 
 namespace qm {
 
