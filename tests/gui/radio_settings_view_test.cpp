@@ -8,6 +8,7 @@
 #include "platform/profile_file.h"
 #include "radio/radio_settings.h"
 #include "radio/radio_settings_window.h"
+#include "scenario/session_actions.h"
 
 using namespace qm;
 
@@ -48,4 +49,3 @@ class RadioSettingsViewTest : public QObject {
 
 QTEST_MAIN(RadioSettingsViewTest)
 #include "radio_settings_view_test.moc"
-#include "scenario/session_actions.h"

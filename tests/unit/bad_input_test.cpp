@@ -25,6 +25,7 @@
 #include "platform/virtual_scheduler.h"
 #include "read_only_folder.h"
 #include "scenario/scenario_exit.h"
+#include "scenario/session_actions.h"
 #include "session/session.h"
 #include "skype/mod_main.h"
 
@@ -81,9 +82,9 @@ class BadInput : public ::testing::Test {
     runUntilEnded([&] { scheduler_.runFor(d); });
   }
   Session& session() { return *session_; }
-  std::string value(const std::string& control) { return session_->control(control).value(); }
+  std::string value(const std::string& control) { return namedControl(*session_, control).value(); }
   void act(std::vector<std::string> words) {
-    runUntilEnded([&] { session_->act(words); });
+    runUntilEnded([&] { runAction(*session_, words); });
   }
 
   // The texts of the output events of one kind so far, consumed.
@@ -288,7 +289,7 @@ TEST_F(BadInput, AHundredThousandDtmfDigitsAreIgnoredWithAMessage) {
   EXPECT_EQ(boxes[1], "A DTMF string of 100000 characters was ignored: the longest taken is 255.");
   EXPECT_EQ(take("say"), std::vector<std::string>{});  // nothing announced, the transmitter never keyed for it
   EXPECT_EQ(take("ptt"), std::vector<std::string>{});
-  EXPECT_EQ(session().window("frmMain").variable("RequestPending")->get(), "false");
+  EXPECT_EQ(namedWindow(session(), "frmMain").variable("RequestPending")->get(), "false");
   // The longest string still taken is interpreted: as a request of more digits than any number, refused at once
   // rather than spelled out.
   const std::string longest = "*#" + std::string(253, '1');
