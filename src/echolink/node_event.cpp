@@ -9,6 +9,9 @@ template <class... F>
 struct Overloaded : F... {
   using F::operator()...;
 };
+// Spelled out for compilers without aggregate deduction (clang 14).
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
 
 const char* onOff(bool on) {
   return on ? "on" : "off";
