@@ -88,7 +88,7 @@ void waitUntilPtyRead(int slaveFd) noexcept {
   // The kernel passes written bytes on to the far side from a work queue; polling the far side runs that work at
   // once, so "not readable" means every byte written has been read.
   const timespec step{0, 2'000'000};
-  for (int i = 0; i < 150; ++i) {
+  for (int i = 0; i < 500; ++i) {
     pollfd far{slaveFd, POLLIN, 0};
     if (::poll(&far, 1, 0) <= 0 || (far.revents & POLLIN) == 0) return;
     ::nanosleep(&step, nullptr);

@@ -25,7 +25,7 @@ struct EmergencyRelease {
 int registerEmergencyRelease(const EmergencyRelease& release) noexcept;
 void unregisterEmergencyRelease(int slot) noexcept;
 
-// Waits (at most about 300 ms, for a reader on a loaded machine) until what was written to a pseudo-terminal has been
+// Waits (at most about a second, for a reader on a loaded machine) until what was written to a pseudo-terminal has been
 // read from its far side `slaveFd`: the kernel throws away what is still unread when the pseudo-terminal closes.
 // Async-signal-safe.
 void waitUntilPtyRead(int slaveFd) noexcept;
