@@ -9,19 +9,18 @@
 #include <optional>
 
 #include "app/backend_table.h"
+#include "app/config_check.h"
 #include "app/version.h"
 #include "espeak/espeak_voice.h"
 #include "launch/launch.h"
-#include "launch/radio_launch.h"
+#include "launch/module_loader.h"
+#include "launch/radio_module.h"
 #include "launch/service_manager.h"
 #include "launch/session_builder.h"
 #include "oath/oath_backend.h"
 #include "options.h"
 #include "platform/instance_lock.h"
 #include "platform/log_priority.h"
-#include "radio/config_check.h"
-#include "radio/lines.h"
-#include "radio/release_ptt.h"
 #include "realtime/headless_console.h"
 #include "realtime/qt_scheduler.h"
 #include "realtime/real_exit.h"
@@ -41,25 +40,11 @@ using qm::makeEspeak;
 // The desktop program lives in a module of its own (Qt Widgets and its graphics libraries), loaded only when the
 // desktop is asked for, so the headless node carries none of it. Nothing when the module cannot be loaded.
 std::optional<int> runDesktopModule(int argc, char** argv) {
-  std::vector<std::filesystem::path> places;
-  std::error_code ec;
-  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec) {
-    places.push_back(exe.parent_path() / "libquillmere_desktop.so");
-    places.push_back(exe.parent_path().parent_path() / "lib" / "quillmere" / "libquillmere_desktop.so");
-  }
-  places.push_back(std::filesystem::path(QUILLMERE_MODULE_DIR) / "libquillmere_desktop.so");
-  std::string why = "not found";
-  for (const auto& place : places) {
-    if (!std::filesystem::exists(place)) continue;
-    void* module = dlopen(place.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module) {
-      why = dlerror();
-      continue;
-    }
+  std::string why;
+  if (void* module = qm::loadModule("libquillmere_desktop.so", why)) {
     using Entry = int (*)(int, char**);
     if (auto entry = reinterpret_cast<Entry>(dlsym(module, "quillmere_desktop_main"))) return entry(argc, argv);
-    why = place.string() + " has no desktop entry point";
+    why = "libquillmere_desktop.so has no desktop entry point";
   }
   std::cerr << "quillmere: the desktop module could not be loaded (" << why << "): running headless\n";
   return std::nullopt;
@@ -82,7 +67,7 @@ int runHeadless(qm::Options o, std::ostream& transcript, qm::AirRecording* air, 
   equipment = equipSession(o, session, scheduler, air);
   qm::HeadlessConsole console(session);
   qm::HeadlessConsole::tellHowToStop(std::cerr, o.transcript ? *o.transcript : "");
-  qm::ServiceManager service(scheduler, qm::radioNodeOf(session));
+  qm::ServiceManager service(scheduler, session);
   session.start();  // a start that is refused ends the program here
   service.ready("on the air as " + session.node.callsign() + " (" +
                 std::string(qm::findBackend(qm::BackendRole::Node, o.node)->says) + ", " +
@@ -97,8 +82,6 @@ int main(int argc, char** argv) {
   qm::ensureStandardStreams();
   qm::useJournalPriorities();
   qm::ignoreBrokenPipe();
-  // Before any line can be opened: a crash releases every PTT line the program holds.
-  qm::radio::installEmergencyRelease();
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;
   auto options = qm::parseOptions(args, error);
@@ -118,8 +101,16 @@ int main(int argc, char** argv) {
     const qm::Folders folders{
         options->home ? std::filesystem::path(*options->home) : qm::Folders::defaultHome(),
         options->machineDir ? std::filesystem::path(*options->machineDir) : qm::Folders::defaultMachine()};
-    if (options->releasePtt) return qm::radio::runReleasePtt(folders, std::cout, std::cerr);
-    const int status = qm::radio::runConfigCheck(folders, std::cout, qm::web::checkWebFiles(folders.machine));
+    if (options->releasePtt) return qm::requireRadioModule().releasePtt(folders, std::cout, std::cerr);
+    std::string why;
+    qm::RadioModule* radio = qm::radioModule(why);
+    const auto radioCheck = [&](const qm::radio::RadioSettings& settings, qm::CheckReport& report) {
+      if (radio)
+        radio->checkRadio(settings, report);
+      else
+        report.blockers.push_back("the radio node's module could not be loaded (" + why + ")");
+    };
+    const int status = qm::runConfigCheck(folders, std::cout, radioCheck, qm::web::checkWebFiles(folders.machine));
     qm::runSipCheck(folders, std::cout);  // said, but the radio node goes on the air without it
     return status;
   }
@@ -181,8 +172,9 @@ int main(int argc, char** argv) {
         stoppedBy = qm::signalName(signal);
         qm::runUntilEnded([&] { s.node.closing(); });
       });
-      if (!radio) return;
-      qm::installRadioNode(s, air.get());
+      qm::RadioModule* radioModule = qm::radioModuleOf(s);
+      if (!radioModule) return;
+      radioModule->installNode(s, air.get());
       // The voice speaks into the radio's transmitter.
       if (espeak) radioVoice = makeEspeak(s.backends.scheduler, air.get(), false, &s);
       if (radioVoice) s.useVoice(*radioVoice);

@@ -1,7 +1,7 @@
 #include "gui/desktop.h"
 
 #include "launch/launch.h"
-#include "launch/radio_launch.h"
+#include "radio_module/radio_launch.h"
 #include "launch/session_builder.h"
 
 #include <unistd.h>

@@ -12,11 +12,9 @@
 #include "app/node_configuration.h"
 #include "app/program.h"
 #include "curl/curl_http_client.h"
-#include "echolink_net/echolink_net_settings.h"
 #include "espeak/espeak_voice.h"
-#include "launch/radio_launch.h"
+#include "launch/radio_module.h"
 #include "launch/session_builder.h"
-#include "radio/radio_node.h"
 #include "realtime/signal_watch.h"
 #include "session/session.h"
 #include "sip/sip_client.h"
@@ -86,14 +84,7 @@ void installSip(Session& session) {
     else
       std::cerr << logPrefix(LogLevel::Info) << "quillmere: sip: " << text << std::endl;
   });
-  if (radio::RadioNode* node = radioNodeOf(session)) {
-    sip.useJack(node->callPeer, [node] { return node->jackSampleRate(); });
-    sip.skype().onMute = [node](bool muted) { node->setCallMuted(muted); };
-    sip.skype().onHold = [node](bool held) { node->setCallHeld(held); };
-    node->onCallerKey = [&session](char key) {
-      if (session.started()) session.program().incoming().toneKey(key);
-    };
-  }
+  if (RadioModule* radio = radioModuleOf(session)) radio->joinCall(session, sip);
 }
 
 // The account's registration as the web page shows it.
@@ -116,9 +107,9 @@ static std::string registrationText(const SipRegistration& r) {
 // The espeak-ng voice, or none (the estimate voice stays) when espeak-ng cannot start.
 std::unique_ptr<EspeakVoice> makeEspeak(Scheduler& scheduler, AirRecording* air, bool playAloud, Session* session) {
   EspeakVoice::Settings settings{playAloud, "default", {}};
-  if (radio::RadioNode* node = session ? radioNodeOf(*session) : nullptr) {
+  if (RadioModule* radio = session ? radioModuleOf(*session) : nullptr) {
     settings.playAloud = false;
-    settings.sink = [node](const std::vector<std::int16_t>& samples, int rate) { node->transmitSpeech(samples, rate); };
+    settings.sink = radio->speechSink(*session);
   }
   auto voice = std::make_unique<EspeakVoice>(scheduler, air, std::move(settings));
   if (!voice->available()) {
@@ -143,7 +134,7 @@ std::shared_ptr<void> equipSession(const Options& o, Session& session, Scheduler
   equipment->stop = std::make_unique<SignalWatch>([&session](int) { session.node.closing(); });
   session.backends.air = air;
   installOneTimeCodes(session.backends);
-  installRadioNode(session, air);
+  if (RadioModule* radio = radioModuleOf(session)) radio->installNode(session, air);
   // Pictures of the windows need neither a voice nor the report.
   bool screenshots = o.screenshots.has_value();
   if (!screenshots && o.voice.value_or("espeak") == "espeak")
@@ -169,29 +160,7 @@ std::shared_ptr<void> equipSession(const Options& o, Session& session, Scheduler
     web.reportProblem = reportProblem;
     web.watchProblems = watchProblems;
     if (sip) web.registration = [sip] { return registrationText(sip->skype().registration()); };
-    if (radio::RadioNode* node = radioNodeOf(session)) {
-      web.disconnectAll = [node] { node->disconnectAllStations(); };
-      web.disconnectStation = [node](const std::string& call) { node->disconnectStation(call); };
-      web.levels = [node] {
-        auto dB = [](double level) { return static_cast<int>(std::lround(std::max(-120.0, level))); };
-        return NodeStatus::Levels{dB(node->receiveLevelDbfs()), dB(node->transmitLevelDbfs()),
-                                  dB(node->callReceiveLevelDbfs()), dB(node->callTransmitLevelDbfs())};
-      };
-      web.audioOverruns = [node] {
-        const radio::AudioOverruns o = node->audioOverruns();
-        return std::map<std::string, std::uint64_t>{{"xrun", o.xruns},
-                                                    {"rx_overrun", o.receiveOverruns},
-                                                    {"tx_underrun", o.transmitUnderruns},
-                                                    {"call_rx_overrun", o.callReceiveOverruns},
-                                                    {"call_tx_overrun", o.callTransmitOverruns}};
-      };
-      web.directoryState = [node] { return node->networkStatus(); };
-      web.applySettings[echolink_net::kEchoLinkSettingsFile] = [node] {
-        if (!node->makeNetwork) return false;  // no network at start: one is made at the next
-        node->rebuildNetwork();
-        return true;
-      };
-    }
+    if (RadioModule* radio = radioModuleOf(session)) radio->hookWebPage(session, web);
     web::installWebServer(session, std::move(web));
   }
   return equipment;

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "launch/launch.h"
-#include "radio/radio_node.h"
+#include "launch/radio_module.h"
 #include "realtime/qt_scheduler.h"
 
 namespace qm {
@@ -23,7 +23,9 @@ std::string statusText(const std::string& text) {
 
 }  // namespace
 
-ServiceManager::ServiceManager(QtScheduler& scheduler, radio::RadioNode* node) : scheduler_(scheduler), node_(node) {
+ServiceManager::ServiceManager(QtScheduler& scheduler, Session& session) : scheduler_(scheduler) {
+  RadioModule* radio = radioModuleOf(session);
+  nodeLoop_ = radio != nullptr;
   const char* socket = std::getenv("NOTIFY_SOCKET");
   notify_ = socket != nullptr && *socket != 0;
   if (!notify_) return;
@@ -42,11 +44,11 @@ ServiceManager::ServiceManager(QtScheduler& scheduler, radio::RadioNode* node) :
   QObject::connect(&programTick_, &QTimer::timeout, [this] {
     const auto now = Clock::now();
     programTurn_ = now.time_since_epoch().count();
-    if (!node_) ping(now);
+    if (!nodeLoop_) ping(now);
   });
   programTick_.start();
   programTurn_ = Clock::now().time_since_epoch().count();
-  if (node_) node_->onAlive = [this] { nodeAlive(); };
+  if (radio) radio->watchNodeLoop(session, [this] { nodeAlive(); });
 }
 
 ServiceManager::~ServiceManager() {

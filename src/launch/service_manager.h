@@ -16,14 +16,12 @@
 namespace qm {
 
 class QtScheduler;
-namespace radio {
-class RadioNode;
-}
+class Session;
 
 class ServiceManager {
  public:
-  // Hooks the node's loop (null: the simulated node, and the program's thread pings itself); before the node starts.
-  ServiceManager(QtScheduler& scheduler, radio::RadioNode* node);
+  // Hooks the radio node's loop (with the simulated node the program's thread pings itself); before the node starts.
+  ServiceManager(QtScheduler& scheduler, Session& session);
   ~ServiceManager();
 
   // The node is on the air: READY=1, and `status` as the service's status line.
@@ -38,7 +36,7 @@ class ServiceManager {
   void ping(Clock::time_point now);
 
   QtScheduler& scheduler_;
-  radio::RadioNode* node_;
+  bool nodeLoop_ = false;  // the radio node's loop sends the pings
   bool notify_ = false;
   std::chrono::microseconds watchdog_{0};
   QTimer programTick_;

@@ -4,11 +4,22 @@
 
 #include "app/backend_table.h"
 #include "launch/launch.h"
-#include "launch/radio_launch.h"
+#include "launch/radio_module.h"
 #include "options.h"
+#include "realtime/real_exit.h"
 
 namespace qm {
 namespace {
+
+// The radio's module is loaded here, when a session first asks for the radio node; without it the program ends.
+Session::NodeFactory radioNodeFactory() {
+  return requireRadioModule().nodeFactory();
+}
+
+std::unique_ptr<ProgramExit> makeRealExit(Session& session) {
+  if (RadioModule* radio = radioModuleOf(session)) return radio->makeRealExit(session);
+  return std::make_unique<RealExit>(session.transcript);
+}
 
 // The real backends' factories, by their rows' names; the simulated ones are every session's own.
 struct BackendFactory {

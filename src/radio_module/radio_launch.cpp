@@ -1,4 +1,4 @@
-#include "launch/radio_launch.h"
+#include "radio_module/radio_launch.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -115,12 +115,6 @@ class ReleasingExit : public ProgramExit {
 
 }  // namespace
 
-Session::NodeFactory radioNodeFactory() {
-  return [](Scheduler& scheduler, OutputLog& log) -> std::unique_ptr<InjectableNode> {
-    return std::make_unique<radio::RadioNode>(scheduler, log, radio::RadioSettings{});
-  };
-}
-
 radio::RadioNode* radioNodeOf(Session& session) {
   return dynamic_cast<radio::RadioNode*>(&session.node);
 }
@@ -139,7 +133,7 @@ void installRadioNode(Session& session, AirRecording* air) {
   session.addExtension(std::make_unique<RadioExtension>(session, *node));
 }
 
-std::unique_ptr<ProgramExit> makeRealExit(Session& session) {
+std::unique_ptr<ProgramExit> makeReleasingExit(Session& session) {
   return std::make_unique<ReleasingExit>(session.transcript, radioNodeOf(session));
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "launch/radio_module.h"
 #include "session/session.h"
 
 namespace qm {
@@ -16,14 +17,17 @@ namespace radio {
 class RadioNode;
 }
 
-// Makes the radio node for a new session.
-Session::NodeFactory radioNodeFactory();
 // Reads the settings at the program's creation and starts the node after its load. `air` gets what goes out.
 void installRadioNode(Session& session, AirRecording* air);
 // The session's radio node, or null when another node runs.
 radio::RadioNode* radioNodeOf(Session& session);
 
 // Ending the program at once in real time, the PTT lines released and a JACK server the node started ended first.
-std::unique_ptr<ProgramExit> makeRealExit(Session& session);
+std::unique_ptr<ProgramExit> makeReleasingExit(Session& session);
+
+// The radio node's module (launch/radio_module.h) as this code builds it: the shared object's entry point returns it,
+// and the desktop module, which carries the radio built in, uses it directly. The release of every PTT line on fatal
+// signals is installed the first time it is asked for.
+RadioModule& builtInRadioModule();
 
 }  // namespace qm
