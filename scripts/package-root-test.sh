@@ -41,6 +41,7 @@ check_file_list() {
   list=$(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's#^\./#/#')
   for f in /usr/bin/quillmere /usr/lib/x86_64-linux-gnu/quillmere/libquillmere_desktop.so \
     /usr/lib/x86_64-linux-gnu/quillmere/libquillmere_control_guard.so \
+    /usr/lib/x86_64-linux-gnu/quillmere/libquillmere_radio.so \
     /usr/share/applications/quillmere.desktop /usr/share/icons/hicolor/scalable/apps/quillmere.svg \
     /usr/share/man/man1/quillmere.1.gz /lib/systemd/system/quillmere.service /lib/udev/rules.d/60-quillmere.rules /usr/share/doc/quillmere/copyright \
     /usr/share/doc/quillmere/changelog.Debian.gz /usr/share/doc/quillmere/examples/quillmere.ini \

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 
@@ -30,7 +31,10 @@ RadioModule& requireRadioModule() {
   std::string why;
   if (RadioModule* module = radioModule(why)) return *module;
   std::cerr << "quillmere: the radio node cannot run: its module could not be loaded (" << why << ")" << std::endl;
-  std::exit(1);
+  // Ends here, at once: nothing of the half-made session (a Qt application, an instance lock) is torn down.
+  std::cout.flush();
+  std::fflush(nullptr);
+  std::_Exit(1);
 }
 
 RadioModule* loadedRadioModule() {

@@ -61,6 +61,8 @@ if [ "$(id -u)" -eq 0 ] && command -v useradd >/dev/null && command -v setpriv >
     fail "cannot create the user $user"
   mkdir "$work/bin"
   cp "$program" "$work/bin/quillmere" || fail "cannot copy the program to $work/bin"
+  # The radio's module, which --release-ptt loads, beside the program as in the build tree.
+  cp "$(dirname "$program")/libquillmere_radio.so" "$work/bin/" || fail "cannot copy the radio module to $work/bin"
   program=$work/bin/quillmere
   argv[0]=$program
   chown -R "$user:$user" "$work"

@@ -181,6 +181,31 @@ TEST_F(Check, TheNewOptionsRunAloneAndReleasePttSaysWhatItDid) {
   EXPECT_NE(out.find("the PTT line is not known, so it was not released"), std::string::npos) << out;
 }
 
+// The radio is a module of its own: a program that cannot load it never stands the simulated node in for the radio.
+// The headless radio node, --release-ptt and --check each say which file failed and end with status 1.
+TEST_F(Check, WithoutItsModuleTheRadioIsRefusedAloud) {
+  if (fs::exists(fs::path(QUILLMERE_INSTALLED_MODULE_DIR) / "libquillmere_radio.so"))
+    GTEST_SKIP() << "a radio module is installed in " << QUILLMERE_INSTALLED_MODULE_DIR;
+  fs::create_directories(root_ / "bin");
+  fs::copy_file(QUILLMERE_BINARY, root_ / "bin" / "quillmere");
+  const std::string program = (root_ / "bin" / "quillmere").string();
+  const std::string folders = " --home " + home().string() + " --machine-dir " + machine().string();
+  for (const std::string& arguments :
+       {" --headless --node radio --no-report --voice estimate" + folders + " </dev/null", " --release-ptt" + folders,
+        " --check" + folders}) {
+    FILE* pipe = ::popen((program + arguments + " 2>&1").c_str(), "r");
+    std::string out;
+    char buffer[512];
+    while (std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, got);
+    const int status = ::pclose(pipe);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << arguments << "\n" << out;
+    EXPECT_NE(out.find("module could not be loaded (libquillmere_radio.so is in none of " + (root_ / "bin").string()),
+              std::string::npos)
+        << arguments << "\n" << out;
+    EXPECT_EQ(out.find("on the air as"), std::string::npos) << out;
+  }
+}
+
 // A real JACK server (the dummy backend, a name of its own): the inventory sees its ports and --check finds the
 // configured ones. Bounded: the server must come up within ten seconds.
 TEST_F(Check, ARunningJackServerIsSeenWithItsPorts) {
