@@ -15,7 +15,7 @@ CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" L
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DQUILLMERE_BENCH=OFF \
   -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON -DQUILLMERE_WERROR=$werror >/dev/null
 # Only what the package holds: the tests are not built here.
-cmake --build "$dir" -j "$(nproc)" --target quillmere quillmere_desktop quillmere_control_guard manpage settings_examples debian_changelog
+cmake --build "$dir" -j "$(nproc)" --target quillmere quillmere_desktop quillmere_radio_module quillmere_control_guard manpage settings_examples debian_changelog
 (cd "$dir" && cpack -G DEB >/dev/null)
 deb=$(ls -t "$dir"/quillmere_*.deb | head -n 1)
 echo "package: $deb"
