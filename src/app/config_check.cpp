@@ -160,7 +160,8 @@ CheckReport checkConfiguration(const Folders& folders, const RadioCheck& radioCh
   const fs::path radioPath = folders.inProgramFolder(radio::kRadioSettingsFile);
   const ProfileFile radioFile = ProfileFile::load(radioPath, radio);
   // Lines and devices named in a file that cannot be read are unknown: the defaults would key nothing.
-  if (!radioFile.readProblem().empty()) report.blockers.push_back(std::string(radio::kRadioSettingsFile) + " cannot be read");
+  if (!radioFile.readProblem().empty())
+    report.blockers.push_back(std::string(radio::kRadioSettingsFile) + " cannot be read");
   const radio::RadioSettings settings = radio::readRadioSettings(radioFile, radioPath.string(), radio);
   report.problems.insert(report.problems.end(), radio.begin(), radio.end());
   // A line whose name cannot be read cannot be keyed: the node must not go on the air thinking it has none.

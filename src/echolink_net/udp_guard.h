@@ -2,7 +2,8 @@
 // Keeps hostile datagrams away from libecholib. The library's sockets read with recvfrom() from inside the library, so
 // the program provides recvfrom() itself (the dynamic linker binds the library's calls to it): datagrams on the
 // guarded EchoLink ports that packet_check finds unsafe are dropped there, and the library never sees their bytes.
-// Every other socket of the process reads exactly as before.
+// Every other socket of the process reads exactly as before. This file is linked into the executable, whose symbols
+// the dynamic linker searches first: libecholib, loaded with the radio's module, binds its calls to it there.
 #include <cstdint>
 
 namespace qm::echolink_net {

@@ -1,8 +1,8 @@
 #include "gui/desktop.h"
 
 #include "launch/launch.h"
-#include "radio_module/radio_launch.h"
 #include "launch/session_builder.h"
+#include "radio_module/radio_launch.h"
 
 #include <unistd.h>
 #include <QApplication>

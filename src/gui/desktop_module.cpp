@@ -2,8 +2,8 @@
 // so that a headless node never maps Qt Widgets and its graphics libraries.
 #include "gui/desktop.h"
 #include "launch/launch.h"
-#include "radio_module/radio_launch.h"
 #include "options.h"
+#include "radio_module/radio_launch.h"
 
 extern "C" __attribute__((visibility("default"))) int quillmere_desktop_main(int argc, char** argv) {
   // The radio is built into the desktop module: no second module is loaded for it.

@@ -201,7 +201,8 @@ TEST_F(Check, WithoutItsModuleTheRadioIsRefusedAloud) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << arguments << "\n" << out;
     EXPECT_NE(out.find("module could not be loaded (libquillmere_radio.so is in none of " + (root_ / "bin").string()),
               std::string::npos)
-        << arguments << "\n" << out;
+        << arguments << "\n"
+        << out;
     EXPECT_EQ(out.find("on the air as"), std::string::npos) << out;
   }
 }
