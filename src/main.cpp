@@ -13,7 +13,7 @@
 #include "app/version.h"
 #include "espeak/espeak_voice.h"
 #include "launch/launch.h"
-#include "launch/module_loader.h"
+#include "realtime/module_loader.h"
 #include "launch/radio_module.h"
 #include "launch/service_manager.h"
 #include "launch/session_builder.h"

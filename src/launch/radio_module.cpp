@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "launch/module_loader.h"
+#include "realtime/module_loader.h"
 
 namespace qm {
 

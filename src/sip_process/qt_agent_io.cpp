@@ -11,6 +11,7 @@
 #include <QTcpSocket>
 #include <filesystem>
 
+#include "realtime/module_loader.h"
 #include "realtime/qt_scheduler.h"
 
 namespace qm {
@@ -19,15 +20,8 @@ namespace {
 // The control guard (src/sip_guard/): beside the executable in a build, or where the package installs it.
 std::string controlGuardLibrary() {
   const char* name = "libquillmere_control_guard.so";
-  std::vector<std::filesystem::path> places;
   std::error_code ec;
-  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec) {
-    places.push_back(exe.parent_path() / name);
-    places.push_back(exe.parent_path().parent_path() / "lib" / "quillmere" / name);
-  }
-  places.push_back(std::filesystem::path(QUILLMERE_MODULE_DIR) / name);
-  for (const auto& place : places)
+  for (const auto& place : modulePlaces(name))
     if (std::filesystem::is_regular_file(place, ec)) return place.string();
   return "";
 }

@@ -1,13 +1,11 @@
-#include "launch/module_loader.h"
+#include "realtime/module_loader.h"
 
 #include <dlfcn.h>
 
-#include <filesystem>
-#include <vector>
 
 namespace qm {
 
-void* loadModule(const std::string& fileName, std::string& why) {
+std::vector<std::filesystem::path> modulePlaces(const std::string& fileName) {
   std::vector<std::filesystem::path> places;
   std::error_code ec;
   auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -16,6 +14,12 @@ void* loadModule(const std::string& fileName, std::string& why) {
     places.push_back(exe.parent_path().parent_path() / "lib" / "quillmere" / fileName);
   }
   places.push_back(std::filesystem::path(QUILLMERE_MODULE_DIR) / fileName);
+  return places;
+}
+
+void* loadModule(const std::string& fileName, std::string& why) {
+  const std::vector<std::filesystem::path> places = modulePlaces(fileName);
+  std::error_code ec;
   why = fileName + " is in none of " + places.front().parent_path().string();
   for (std::size_t i = 1; i < places.size(); ++i) why += ", " + places[i].parent_path().string();
   bool tried = false;
