@@ -95,16 +95,21 @@ node_ticks() {
   done
   echo $sum
 }
+# The scheduler's own count of run time, in ns over every thread: the clock ticks above are sampled (10 ms each), so a
+# minute of well under 1 % reads a few dozen of them and differs by a third from run to run.
+runtime() { cat /proc/$1/task/*/schedstat 2>/dev/null | awk '{s += $1} END {print s}'; }
 rss() { awk '/VmRSS/ {print $2}' "/proc/$1/status"; }
 hz=$(getconf CLK_TCK)
 q0=$(ticks $qm)
 n0=$(node_ticks $qm)
-[ -n "$svx" ] && s0=$(ticks $svx)
+r0=$(runtime $qm)
+[ -n "$svx" ] && s0=$(ticks $svx) && sr0=$(runtime $svx)
 t0=$(date +%s.%N)
 sleep "$seconds"
 q1=$(ticks $qm)
 n1=$(node_ticks $qm)
-[ -n "$svx" ] && s1=$(ticks $svx)
+r1=$(runtime $qm)
+[ -n "$svx" ] && s1=$(ticks $svx) && sr1=$(runtime $svx)
 t1=$(date +%s.%N)
 elapsed=$(echo "$t1 - $t0" | bc -l)
 printf 'idle quillmere --node radio    CPU %6.2f %% of a core   resident %6.1f MB   (%s s)\n' \
@@ -114,6 +119,13 @@ printf '  of which the node (its loop and JACK threads) %6.2f %%; the program on
 if [ -n "$svx" ]; then
   printf 'idle svxlink-server (same run) CPU %6.2f %% of a core   resident %6.1f MB\n' \
     "$(echo "100 * ($s1 - $s0) / $hz / $elapsed" | bc -l)" "$(echo "$(rss $svx) / 1024" | bc -l)"
+  q=$(echo "100 * ($r1 - $r0) / 1000000000 / $elapsed" | bc -l)
+  v=$(echo "100 * ($sr1 - $sr0) / 1000000000 / $elapsed" | bc -l)
+  printf 'run time as the scheduler counts it: quillmere %.3f %%, svxlink-server %.3f %%, ratio %.2f\n' \
+    "$q" "$v" "$(echo "$q / $v" | bc -l)"
+else
+  printf 'run time as the scheduler counts it: quillmere %.3f %%\n' \
+    "$(echo "100 * ($r1 - $r0) / 1000000000 / $elapsed" | bc -l)"
 fi
 echo "  quillmere's resident memory: $(grep -E 'RssAnon|RssFile|RssShmem' /proc/$qm/status | tr -s ' \t\n' ' ')"
 awk '/^[0-9a-f]+-/ {name=$6} /^Rss:/ {if ($2 > 4096) print "  mapped", $2, "kB", name}' /proc/$qm/smaps

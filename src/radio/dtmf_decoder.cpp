@@ -450,13 +450,16 @@ struct DtmfDecoder::Impl {
     for (std::size_t i = 0; i < count; ++i) peak = std::max(peak, std::abs(samples[i]));
     if (peak >= quietLevel) {
       quietFor = 0;
+      resting = false;
       return false;
     }
+    // Resting, nothing that is looked at below can change: only the peak is measured.
+    if (resting) return true;
     quietFor += static_cast<long>(count);
     if (quietFor < quietAfter || current || released) return false;
     for (const auto& l : listeners)
       if (l->code() || l->active()) return false;
-    return true;
+    return resting = true;
   }
   // The clock goes on through skipped input.
   void skip(std::size_t count) {
@@ -474,6 +477,7 @@ struct DtmfDecoder::Impl {
   int inputRate;
   float quietLevel;
   long quietAfter, quietFor = 0, skipRemainder = 0;
+  bool resting = false;  // quiet long enough with no press under way: input is skipped until it rises
   std::vector<std::unique_ptr<Listener>> listeners;
   ToneEnvelopes envelopes;
   DtmfBand band;
@@ -512,6 +516,7 @@ void DtmfDecoder::feed(const float* samples, std::size_t count) {
 }
 
 bool DtmfDecoder::toneActive() const {
+  if (impl_->resting) return false;
   for (const auto& l : impl_->listeners)
     if (l->active()) return true;
   return impl_->current && impl_->present();

@@ -25,6 +25,11 @@ void DtmfMute::process(const float* in, float* out, std::size_t count) {
     else
       sinceTone_ = std::min(sinceTone_ + n, holdSamples_ + 1);
     const bool muted = sinceTone_ <= holdSamples_;
+    if (!muted && gain_ >= 1.0f) {
+      delay(in + done, out + done, n);  // nearly always: no tone near, the audio passes as it is
+      done += n;
+      continue;
+    }
     for (std::size_t i = done; i < done + n; ++i) {
       gain_ = muted ? std::max(0.0f, gain_ - rampStep) : std::min(1.0f, gain_ + rampStep);
       const float delayed = line_[head_];
@@ -33,6 +38,23 @@ void DtmfMute::process(const float* in, float* out, std::size_t count) {
       out[i] = delayed * gain_;
     }
     done += n;
+  }
+}
+
+// The delay line alone, in at most two runs around the ring.
+void DtmfMute::delay(const float* in, float* out, std::size_t count) {
+  while (count > 0) {
+    const std::size_t run = std::min(count, line_.size() - head_);
+    float* slot = line_.data() + head_;
+    for (std::size_t i = 0; i < run; ++i) {
+      const float delayed = slot[i];
+      slot[i] = in[i];
+      out[i] = delayed;
+    }
+    head_ = head_ + run == line_.size() ? 0 : head_ + run;
+    in += run;
+    out += run;
+    count -= run;
   }
 }
 

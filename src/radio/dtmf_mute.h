@@ -19,6 +19,8 @@ class DtmfMute {
   int delayMs() const { return delayMs_; }
 
  private:
+  void delay(const float* in, float* out, std::size_t count);
+
   DtmfDecoder& decoder_;
   int delayMs_;
   std::size_t step_;         // samples fed to the decoder between looks at toneActive()
@@ -28,7 +30,6 @@ class DtmfMute {
   std::size_t head_ = 0;
   std::size_t sinceTone_;  // samples since the decoder last heard a tone
   float gain_ = 1;
-  std::vector<float> chunk_;
 };
 
 }  // namespace qm::radio

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "radio/audio_level.h"
 #include "radio/audio_port.h"
 
 namespace qm::radio {
@@ -39,7 +40,7 @@ void ReceivePath::receive() {
       bool now = vox_->feed(scratch_.data(), n);
       if (now != was) carrierFromRadio(now);
     }
-    for (std::size_t i = 0; i < n; ++i) sum += static_cast<double>(scratch_[i]) * scratch_[i];
+    sum += sumOfSquares(scratch_.data(), n);
     total += n;
     // The decoder hears everything; the call and the stations hear it DTMF-free.
     dtmfMute_->process(scratch_.data(), clean_.data(), n);
@@ -98,6 +99,11 @@ void ReceivePath::readSquelch() {
     return;
   }
   carrierFromRadio(*on);
+}
+
+bool ReceivePath::moving() const {
+  const bool polledLine = squelch_ && !squelchLost_ && squelch_->fd() < 0;
+  return gauges_.carrier.load() || polledLine;
 }
 
 void ReceivePath::service() {

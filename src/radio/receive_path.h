@@ -47,6 +47,10 @@ class ReceivePath {
   // At each turn of the loop: a polled squelch line read, RxLimit and the DTMF time-out looked at.
   void service();
 
+  // Something here wants the loop's quick turn: a carrier that counts, or a squelch line that is only seen by polling
+  // it. Otherwise what is heard waits in the ring for the resting turn; nothing is lost.
+  bool moving() const;
+
   // The line's descriptor to watch; -1 when it is polled, lost or absent.
   int squelchFd() const { return squelch_ && !squelchLost_ ? squelch_->fd() : -1; }
   bool squelchLost() const { return squelchLost_; }

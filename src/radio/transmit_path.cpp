@@ -143,6 +143,12 @@ void TransmitPath::fromCall() {
   gauges_.callTxLevel = call_->transmitLevelDbfs();
 }
 
+bool TransmitPath::moving() const {
+  const bool audioWaits = !pending_.empty() || (fromStations_ && fromStations_->queued() > 0) || !airPending_.empty() ||
+                          (port_.isOpen() && port_.transmitQueued() > 0);
+  return gauges_.keyed.load() || requested_ || stationTalks_ || audioWaits || (call_ && call_->linked());
+}
+
 void TransmitPath::keyLine(bool on) {
   if (on == gauges_.keyed.load()) return;
   if (ptt_) {

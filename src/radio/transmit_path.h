@@ -53,6 +53,9 @@ class TransmitPath {
   // The node is closing: released now, never keyed again.
   void close();
   bool closing() const { return closing_; }
+  // Something here wants the loop's quick turn: the line keyed or asked for, audio waiting for the air, a call
+  // linked (its audio flows both ways all the time).
+  bool moving() const;
 
   // Audio for the air, queued behind what waits.
   void sendMorse(const std::string& text);

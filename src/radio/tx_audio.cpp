@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "echolink/morse.h"
+#include "radio/audio_level.h"
 
 namespace qm::radio {
 
@@ -70,9 +71,7 @@ std::vector<float> prepareSpeech(const std::vector<std::int16_t>& samples, int f
 
 double levelDbfs(const float* samples, std::size_t count) {
   if (count == 0) return -120;
-  double sum = 0;
-  for (std::size_t i = 0; i < count; ++i) sum += static_cast<double>(samples[i]) * samples[i];
-  double rms = std::sqrt(sum / static_cast<double>(count));
+  double rms = std::sqrt(sumOfSquares(samples, count) / static_cast<double>(count));
   return rms <= 1e-6 ? -120 : std::max(-120.0, 20 * std::log10(rms));
 }
 

@@ -24,6 +24,7 @@ class Vox {
  private:
   int sampleRate_;
   VoxSettings settings_;
+  double threshold_;  // the threshold as a mean square
   bool on_ = false;
   double levelDbfs_ = -120;
   double blockSquares_ = 0;

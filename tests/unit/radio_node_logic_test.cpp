@@ -291,7 +291,11 @@ TEST(ReceivePath, TheVoxCarrierAndTheDigitsUnderItBecomeOneStringWhenItDrops) {
   ReceivePath rx(port, clock, settings, gauges, nullptr);
   port.opened = true;
   std::vector<std::string> heard;
-  rx.onCarrier = [&](bool on) { heard.push_back(on ? "carrier on" : "carrier off"); };
+  std::vector<bool> moving;  // the loop's quick turn is wanted while the carrier lasts, and only then
+  rx.onCarrier = [&](bool on) {
+    heard.push_back(on ? "carrier on" : "carrier off");
+    moving.push_back(rx.moving());
+  };
   rx.onDigits = [&](const std::string& digits) { heard.push_back("dtmf " + digits); };
   std::size_t passed = 0;
   rx.onAudio = [&](const float*, std::size_t count) { passed += count; };
@@ -303,6 +307,7 @@ TEST(ReceivePath, TheVoxCarrierAndTheDigitsUnderItBecomeOneStringWhenItDrops) {
   EXPECT_EQ(heard, (std::vector<std::string>{"carrier on", "carrier off", "dtmf *12"}));
   EXPECT_FALSE(gauges.carrier.load());
   EXPECT_EQ(passed, total);
+  EXPECT_EQ(moving, (std::vector<bool>{true, false}));
 }
 
 TEST(TransmitPath, TxLimitReleasesTheLineWhoeverAsksAndKeysAgainOnlyOnceLetGo) {
@@ -318,7 +323,9 @@ TEST(TransmitPath, TxLimitReleasesTheLineWhoeverAsksAndKeysAgainOnlyOnceLetGo) {
   tx.start(port.sampleRate());
   std::vector<std::string> told;
   tx.onProblem = [&](const std::string& text) { told.push_back(text); };
+  EXPECT_FALSE(tx.moving());  // nothing asked: the loop may rest
   tx.setRequested(true);
+  EXPECT_TRUE(tx.moving());
   EXPECT_EQ(keyings, std::vector<bool>{true});
   EXPECT_GT(port.transmitted, 0u);  // TxDelay's silence went out
   for (int i = 0; i < 5; ++i) {
