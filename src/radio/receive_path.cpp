@@ -79,8 +79,10 @@ void ReceivePath::carrierFromRadio(bool heard) {
 
 void ReceivePath::passCarrier(bool on) {
   if (on == gauges_.carrier.load() && on == collector_.carrierUp()) return;
-  // The last tones may still wait in the ring: they belong to this carrier.
-  if (!on && !vox_) receive();
+  // What waits in the ring came before the squelch line changed: the last tones of a carrier that drops belong to it,
+  // and what was heard before a carrier came goes to no station and no call (the loop may have rested a quarter of a
+  // second). The VOX decides in the audio itself.
+  if (!vox_) receive();
   gauges_.carrier = on;
   auto digits = collector_.carrier(on, clock_.now());
   if (onCarrier) onCarrier(on);

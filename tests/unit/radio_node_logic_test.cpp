@@ -310,6 +310,34 @@ TEST(ReceivePath, TheVoxCarrierAndTheDigitsUnderItBecomeOneStringWhenItDrops) {
   EXPECT_EQ(moving, (std::vector<bool>{true, false}));
 }
 
+struct SetLine : SquelchLine {
+  bool* on;
+  explicit SetLine(bool& o) : on(&o) {}
+  int fd() const override { return 3; }
+  std::optional<bool> carrier(std::string&) override { return *on; }
+};
+
+TEST(ReceivePath, AudioThatWaitedInTheRingBeforeTheSquelchLineOpenedGoesOnWithoutTheCarrier) {
+  FakeClock clock;
+  FakePort port;
+  RadioSettings settings;
+  settings.squelch = "pty:/dev/null";
+  NodeGauges gauges;
+  bool line = false;
+  ReceivePath rx(port, clock, settings, gauges, std::make_unique<SetLine>(line));
+  port.opened = true;
+  std::size_t underCarrier = 0, without = 0;
+  rx.onAudio = [&](const float*, std::size_t count) { (gauges.carrier.load() ? underCarrier : without) += count; };
+  rx.start(port.sampleRate());
+  port.received.assign(2000, 0.1f);  // a resting loop's quarter of a second
+  line = true;
+  rx.readSquelch();
+  rx.receive();
+  EXPECT_TRUE(gauges.carrier.load());
+  EXPECT_EQ(without, 2000u);
+  EXPECT_EQ(underCarrier, 0u);
+}
+
 TEST(TransmitPath, TxLimitReleasesTheLineWhoeverAsksAndKeysAgainOnlyOnceLetGo) {
   FakeClock clock;
   FakePort port;
