@@ -2,7 +2,6 @@
 
 #include <dlfcn.h>
 
-
 namespace qm {
 
 std::vector<std::filesystem::path> modulePlaces(const std::string& fileName) {

@@ -1,7 +1,8 @@
 #pragma once
 // The program's modules (the desktop, the radio node) are shared objects loaded only when their part is asked for,
-// so that a run without them maps none of their libraries; the library preloaded into baresip is found the same way. Each is looked for next to the executable (the build
-// tree), in ../lib/quillmere beside its bin folder (a relocated install), then in the installed module folder.
+// so that a run without them maps none of their libraries; the library preloaded into baresip is found the same way.
+// Each is looked for next to the executable (the build tree), in ../lib/quillmere beside its bin folder (a relocated
+// install), then in the installed module folder.
 #include <filesystem>
 #include <string>
 #include <vector>
