@@ -21,10 +21,18 @@ try:
     from selenium import webdriver
     from selenium.webdriver.chrome.service import Service
     from selenium.webdriver.common.by import By
-    from selenium.webdriver.support.ui import WebDriverWait
+    from selenium.common.exceptions import StaleElementReferenceException
+    from selenium.webdriver.support.ui import WebDriverWait as SeleniumWait
 except ImportError:
     print("SKIP: python3-selenium is not installed")
     sys.exit(77)
+
+
+
+def WebDriverWait(browser, seconds):
+    """Waits on the page as it is redrawn: an element found just before the page replaced it is looked for again."""
+    return SeleniumWait(browser, seconds, ignored_exceptions=[StaleElementReferenceException])
+
 
 BIN = sys.argv[1]
 DRIVER = shutil.which("chromedriver")
