@@ -515,6 +515,10 @@ void DtmfDecoder::feed(const float* samples, std::size_t count) {
   for (float x : d.converted) d.feed8k(x);
 }
 
+float DtmfDecoder::quietPeak() const {
+  return impl_->quietLevel;
+}
+
 bool DtmfDecoder::toneActive() const {
   if (impl_->resting) return false;
   for (const auto& l : impl_->listeners)

@@ -25,6 +25,8 @@ class DtmfDecoder {
   // True while a DTMF tone is present (a digit being held, or one just starting): for muting it out of the audio
   // that goes on (to the transmitter, the phone call, the network).
   bool toneActive() const;
+  // The peak below which audio is silence to the decoder (it rests on it).
+  float quietPeak() const;
   std::function<void(char digit)> onDigit;
 
  private:

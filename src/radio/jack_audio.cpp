@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <future>
 #include <memory>
@@ -47,6 +48,7 @@ JackAudio::JackAudio() {
   callTx_ = jack_ringbuffer_create(kRingBytes);
   portsFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   goneFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  soundFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
 }
 
 JackAudio::~JackAudio() {
@@ -58,6 +60,7 @@ JackAudio::~JackAudio() {
   jack_ringbuffer_free(callTx_);
   if (goneFd_ >= 0) ::close(goneFd_);
   if (portsFd_ >= 0) ::close(portsFd_);
+  if (soundFd_ >= 0) ::close(soundFd_);
 }
 
 bool JackAudio::open(const std::string& clientName, std::string& error) {
@@ -186,6 +189,11 @@ bool JackAudio::followCall(const std::string& peer) {
   return jack_port_connected(callIn_) > 0 || jack_port_connected(callOut_) > 0;
 }
 
+std::chrono::milliseconds JackAudio::ringTime() const {
+  const std::size_t samples = (kRingBytes / sizeof(float)) / 2;
+  return std::chrono::milliseconds(rate_ > 0 ? static_cast<long>(samples) * 1000 / rate_ : 0);
+}
+
 std::size_t JackAudio::transmitQueued() const {
   return jack_ringbuffer_read_space(tx_) / sizeof(float);
 }
@@ -218,6 +226,16 @@ int JackAudio::process(jack_nframes_t frames, void* arg) {
   self->cycles_.fetch_add(1, std::memory_order_relaxed);
   // A node that did not keep up (an overloaded machine) loses this period's receive audio.
   if (!toRing(self->rx_, self->radioIn_, frames)) self->rxOverruns_.fetch_add(1, std::memory_order_relaxed);
+  // A resting node is woken by sound, once (a non-blocking eventfd: one write, no wait).
+  if (const float wake = self->wakePeak_.load(std::memory_order_relaxed); wake >= 0) {
+    const auto* in = static_cast<const float*>(jack_port_get_buffer(self->radioIn_, frames));
+    float peak = 0;
+    for (jack_nframes_t i = 0; i < frames; ++i) peak = std::max(peak, std::abs(in[i]));
+    if (peak >= wake) {
+      self->wakePeak_.store(-1.0f, std::memory_order_relaxed);
+      (void)::eventfd_write(self->soundFd_, 1);
+    }
+  }
   if (!fromRing(self->tx_, self->radioOut_, frames) && self->backlog_.load(std::memory_order_relaxed))
     self->txUnderruns_.fetch_add(1, std::memory_order_relaxed);
   if (!toRing(self->callRx_, self->callIn_, frames)) self->callRxOverruns_.fetch_add(1, std::memory_order_relaxed);

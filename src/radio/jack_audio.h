@@ -7,6 +7,7 @@
 #include <jack/ringbuffer.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <string>
 
@@ -30,6 +31,12 @@ class JackAudio final : public AudioPort {
   int goneFd() const { return goneFd_; }
   // A descriptor that becomes readable when a port appeared or went (an eventfd): the node then follows the call.
   int portsFd() const { return portsFd_; }
+  // A resting node sleeps until radio_in brings a sample at `peak` or louder: the first period that does makes
+  // soundFd() readable, once. A negative `peak` stops listening.
+  void wakeOnSound(float peak) { wakePeak_.store(peak, std::memory_order_relaxed); }
+  int soundFd() const { return soundFd_; }
+  // The longest the node may leave radio_in's ring unread: half of what it holds.
+  std::chrono::milliseconds ringTime() const;
 
   int sampleRate() const override { return rate_; }
   std::uint32_t period() const override { return period_; }
@@ -67,6 +74,8 @@ class JackAudio final : public AudioPort {
   jack_ringbuffer_t* callRx_ = nullptr;
   jack_ringbuffer_t* callTx_ = nullptr;
   int portsFd_ = -1;
+  int soundFd_ = -1;
+  std::atomic<float> wakePeak_{-1.0f};
   int rate_ = 0;
   jack_nframes_t period_ = 0;
   int goneFd_ = -1;

@@ -8,6 +8,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 #include <optional>
@@ -28,11 +29,12 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// How often the thread moves audio: every 20 ms while anything moves; once nothing has for a second, every 250 ms, the
-// rings holding what comes in meanwhile (over half a second even at 96 kHz). An idle node wakes four times a second,
-// not fifty, and a VOX carrier's start is noticed up to a quarter of a second later, its audio and tones all kept.
+// How often the thread moves audio: every 20 ms while anything moves. Once nothing has for a second it rests: it
+// turns once a second at most (half of what radio_in's ring holds, at high rates less), and JACK's callback wakes it
+// in the first period loud enough to open the VOX or to be a DTMF tone. An idle node on a quiet receiver wakes about
+// once a second, not fifty times, and what it hears is taken as soon as before, none of it lost.
 constexpr milliseconds kPump{20};
-constexpr milliseconds kRestingPump{250};
+constexpr milliseconds kLongestRest{1000};
 constexpr std::chrono::seconds kRestAfter{1};
 constexpr std::chrono::seconds kStopBound{6};  // the node's thread ends within this (its network logs off in 3 s)
 
@@ -107,6 +109,7 @@ struct RadioNode::Loop {
   Async::Application* app = nullptr;
   Async::Timer* pumpTimer = nullptr;
   MonotonicClock::time_point lastMoved{};
+  bool resting = false;
 
   void problem(const std::string& text) {
     node.toProgram([n = &node, text] {
@@ -174,13 +177,28 @@ struct RadioNode::Loop {
   }
 
   // The quick turn while anything moves, the resting one a second after it all stopped. Looked at after every turn
-  // and whenever something may have started (a command, the squelch line, a keying, a call's ports).
+  // and whenever something may have started (a command, the squelch line, a keying, a call's ports, a sound).
   void pace() {
     if (!pumpTimer) return;
     const auto now = clock.now();
     if (receive.moving() || transmit.moving()) lastMoved = now;
-    const milliseconds want = now - lastMoved < kRestAfter ? kPump : kRestingPump;
+    const bool rest = now - lastMoved >= kRestAfter;
+    if (rest != resting) {
+      resting = rest;
+      jack.wakeOnSound(rest ? receive.soundPeak() : -1.0f);
+    }
+    const milliseconds want = !rest           ? kPump
+                              : jack.isOpen() ? std::clamp(jack.ringTime(), kPump, kLongestRest)
+                                              : kLongestRest;
     if (pumpTimer->timeout() != static_cast<int>(want.count())) pumpTimer->setTimeout(static_cast<int>(want.count()));
+  }
+
+  // radio_in brought a sound while the loop rested: quick turns while it is heard.
+  void heardSound() {
+    eventfd_t count;
+    (void)::eventfd_read(jack.soundFd(), &count);
+    lastMoved = clock.now();
+    pump();
   }
 
   void closeNow(int signum) {
@@ -357,6 +375,8 @@ void RadioNode::run() {
     l.transmit.followCall(callPeer);
     l.pace();
   });
+  Async::FdWatch sound(l.jack.soundFd(), Async::FdWatch::FD_WATCH_RD);
+  sound.activity.connect([&l](Async::FdWatch*) { l.heardSound(); });
   Async::FdWatch gone(l.jack.goneFd(), Async::FdWatch::FD_WATCH_RD);
   gone.activity.connect([&l](Async::FdWatch*) {
     eventfd_t count;

@@ -80,7 +80,7 @@ void ReceivePath::carrierFromRadio(bool heard) {
 void ReceivePath::passCarrier(bool on) {
   if (on == gauges_.carrier.load() && on == collector_.carrierUp()) return;
   // What waits in the ring came before the squelch line changed: the last tones of a carrier that drops belong to it,
-  // and what was heard before a carrier came goes to no station and no call (the loop may have rested a quarter of a
+  // and what was heard before a carrier came goes to no station and no call (the loop may have rested up to a
   // second). The VOX decides in the audio itself.
   if (!vox_) receive();
   gauges_.carrier = on;
@@ -106,6 +106,11 @@ void ReceivePath::readSquelch() {
 bool ReceivePath::moving() const {
   const bool polledLine = squelch_ && !squelchLost_ && squelch_->fd() < 0;
   return gauges_.carrier.load() || polledLine;
+}
+
+float ReceivePath::soundPeak() const {
+  if (!decoder_) return 0;
+  return vox_ ? std::min(decoder_->quietPeak(), vox_->thresholdPeak()) : decoder_->quietPeak();
 }
 
 void ReceivePath::service() {

@@ -50,6 +50,9 @@ class ReceivePath {
   // Something here wants the loop's quick turn: a carrier that counts, or a squelch line that is only seen by polling
   // it. Otherwise what is heard waits in the ring for the resting turn; nothing is lost.
   bool moving() const;
+  // The least peak of radio_in that may matter: it could open the VOX or wake the DTMF decoder. Quieter audio can wait
+  // in the ring for the resting turn.
+  float soundPeak() const;
 
   // The line's descriptor to watch; -1 when it is polled, lost or absent.
   int squelchFd() const { return squelch_ && !squelchLost_ ? squelch_->fd() : -1; }

@@ -10,6 +10,10 @@ namespace qm::radio {
 Vox::Vox(int sampleRate, const VoxSettings& settings)
     : sampleRate_(sampleRate), settings_(settings), threshold_(std::pow(10.0, settings.thresholdDbfs / 10.0)) {}
 
+float Vox::thresholdPeak() const {
+  return static_cast<float>(std::sqrt(threshold_));
+}
+
 bool Vox::feed(const float* samples, std::size_t count) {
   // Levels are plain RMS dBFS (a full-scale sine reads -3 dB), as `sox FILE -n stats` shows them.
   const std::size_t blockSize = static_cast<std::size_t>(sampleRate_ > 100 ? sampleRate_ / 100 : 1);

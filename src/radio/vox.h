@@ -18,6 +18,8 @@ class Vox {
   // Feeds audio at the constructor's rate, -1..1; returns the state after it.
   bool feed(const float* samples, std::size_t count);
   bool on() const { return on_; }
+  // The threshold as an amplitude: a block whose every sample is below it cannot turn the VOX on.
+  float thresholdPeak() const;
   // The level of the last 10 ms block, dBFS (-120 for silence).
   double levelDbfs() const { return levelDbfs_; }
 

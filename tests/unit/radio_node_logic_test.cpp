@@ -329,7 +329,7 @@ TEST(ReceivePath, AudioThatWaitedInTheRingBeforeTheSquelchLineOpenedGoesOnWithou
   std::size_t underCarrier = 0, without = 0;
   rx.onAudio = [&](const float*, std::size_t count) { (gauges.carrier.load() ? underCarrier : without) += count; };
   rx.start(port.sampleRate());
-  port.received.assign(2000, 0.1f);  // a resting loop's quarter of a second
+  port.received.assign(2000, 0.1f);  // what waited while the loop rested
   line = true;
   rx.readSquelch();
   rx.receive();
