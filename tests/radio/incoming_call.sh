@@ -17,7 +17,7 @@ rig_start
 kamailio_pid=
 incoming_cleanup() {
   call_cleanup
-  [ -n "$kamailio_pid" ] && kill "$kamailio_pid" 2>/dev/null && wait "$kamailio_pid" 2>/dev/null
+  rig_end "$kamailio_pid" 5
 }
 trap incoming_cleanup EXIT
 call_settings 5470

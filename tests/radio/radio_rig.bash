@@ -15,13 +15,25 @@ need() {
   done
 }
 
+# Ends a process the test started: SIGTERM, then SIGKILL after SECONDS, so that a helper that hangs in its own
+# shutdown can never hold the test (or, through its inherited output, ctest) to its time-out.
+rig_end() {
+  local pid=$1 seconds=${2:-5}
+  [ -n "$pid" ] || return 0
+  kill "$pid" 2>/dev/null || return 0
+  for _ in $(seq $((seconds * 10))); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -9 "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+}
+
 rig_cleanup() {
   for pid in ${qm_pid:-} ${PEER_PID:-} ${cat_pid:-}; do kill "$pid" 2>/dev/null; done
   sleep 0.2
   # The program's JACK client goes before the server (its network logs off within 3 s): a server stopped under a
   # client may end without taking its name out of JACK's registry, and JACK keeps only a few names.
-  for _ in $(seq 60); do kill -0 "${qm_pid:-}" 2>/dev/null || break; sleep 0.1; done
-  [ -n "${jack_pid:-}" ] && kill "$jack_pid" 2>/dev/null && wait "$jack_pid" 2>/dev/null
+  rig_end "${qm_pid:-}" 6
+  rig_end "${PEER_PID:-}" 2
+  rig_end "${jack_pid:-}" 5
   if [ -n "${keep_work:-}" ]; then echo "the test's files are in $work" >&2; else rm -rf "$work"; fi
 }
 
