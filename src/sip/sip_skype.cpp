@@ -104,26 +104,6 @@ SipSkype::Call* SipSkype::bySipId(const std::string& sipId) {
   return it == calls_.end() ? nullptr : &*it;
 }
 
-void SipSkype::command(HWND from, const ApiCommand& c) {
-  using Verb = ApiCommand::Verb;
-  switch (c.verb) {
-    case Verb::Call:
-      return placeCall(from, c.target);
-    case Verb::HangUp:
-    case Verb::GetStatus:
-    case Verb::GetDuration:
-      return callCommand(from, c);
-    case Verb::Alter:
-      return alterCall(from, c);
-    case Verb::SetMute:
-      return setMute(from, c.on);
-    case Verb::GetMute:
-      return notify(from, wantMuted_ ? "MUTE ON" : "MUTE OFF");
-    default:
-      return;  // answered by the text alone
-  }
-}
-
 void SipSkype::placeCall(HWND from, const std::string& target) {
   Call call{nextCall_++, from, "", "", Stage::Routing, "", {}, 0, false, false, "", false};
   std::string prefix = "CALL " + std::to_string(call.id) + " STATUS ";

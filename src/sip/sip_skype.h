@@ -123,11 +123,11 @@ class SipSkype : public SkypeApiWindow {
   void note(const std::string& text);
   void warnLater(const std::string& text);
 
-  void command(HWND from, const ApiCommand& command) override;
-  void placeCall(HWND from, const std::string& target);
-  void callCommand(HWND from, const ApiCommand& command);
-  void setMute(HWND from, bool on);
-  void alterCall(HWND from, const ApiCommand& command);
+  void placeCall(HWND from, const std::string& target) override;
+  void callCommand(HWND from, const ApiCommand& command) override;
+  void setMute(HWND from, bool on) override;
+  bool muted() const override { return wantMuted_; }
+  void alterCall(HWND from, const ApiCommand& command) override;
   void incomingCall(const BaresipEvent& e);
   void hold(bool held);
   void syncMute();

@@ -62,31 +62,18 @@ void SimulatedSkype::authorizationDue() {
   sendAttach(client, 0, apiWindow());
 }
 
-void SimulatedSkype::command(HWND from, const ApiCommand& c) {
-  using Verb = ApiCommand::Verb;
-  switch (c.verb) {
-    case Verb::Call: {
-      Call call{nextCall_++, from, CallState::Ringing, 0, scheduler_.now()};
-      calls_.push_back(call);
-      std::string prefix = "CALL " + std::to_string(call.id) + " STATUS ";
-      notify(from, prefix + "ROUTING");
-      notify(from, prefix + "RINGING");
-      return scheduleAnswer();
-    }
-    case Verb::HangUp:
-    case Verb::GetStatus:
-    case Verb::GetDuration:
-      return callCommand(from, c);
-    case Verb::Alter:
-      return alterCall(from, c);
-    case Verb::SetMute:
-      muted_ = c.on;
-      return notify(from, muted_ ? "MUTE ON" : "MUTE OFF");
-    case Verb::GetMute:
-      return notify(from, muted_ ? "MUTE ON" : "MUTE OFF");
-    default:
-      return;  // answered by the text alone
-  }
+void SimulatedSkype::placeCall(HWND from, const std::string&) {
+  Call call{nextCall_++, from, CallState::Ringing, 0, scheduler_.now()};
+  calls_.push_back(call);
+  std::string prefix = "CALL " + std::to_string(call.id) + " STATUS ";
+  notify(from, prefix + "ROUTING");
+  notify(from, prefix + "RINGING");
+  scheduleAnswer();
+}
+
+void SimulatedSkype::setMute(HWND from, bool on) {
+  muted_ = on;
+  notify(from, muted_ ? "MUTE ON" : "MUTE OFF");
 }
 
 void SimulatedSkype::callCommand(HWND from, const ApiCommand& c) {

@@ -94,9 +94,11 @@ class SimulatedSkype : public SkypeApiWindow {
   };
 
   void discovered(HWND client) override;
-  void command(HWND from, const ApiCommand& command) override;
-  void callCommand(HWND from, const ApiCommand& command);
-  void alterCall(HWND from, const ApiCommand& command);
+  void placeCall(HWND from, const std::string& target) override;
+  void callCommand(HWND from, const ApiCommand& command) override;
+  void alterCall(HWND from, const ApiCommand& command) override;
+  void setMute(HWND from, bool on) override;
+  bool muted() const override { return muted_; }
   Call* find(int id);
   Call* latest(bool ringingOnly);
   void start(Call& call);

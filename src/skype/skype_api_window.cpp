@@ -34,7 +34,23 @@ void SkypeApiWindow::received(HWND from, const std::string& text) {
   log_.record({"sent", text, true, ""});
   ApiCommand c = parseApiCommand(text);
   if (!c.reply.empty()) return notify(from, c.reply);
-  command(from, c);
+  using Verb = ApiCommand::Verb;
+  switch (c.verb) {
+    case Verb::Call:
+      return placeCall(from, c.target);
+    case Verb::HangUp:
+    case Verb::GetStatus:
+    case Verb::GetDuration:
+      return callCommand(from, c);
+    case Verb::Alter:
+      return alterCall(from, c);
+    case Verb::SetMute:
+      return setMute(from, c.on);
+    case Verb::GetMute:
+      return notify(from, muted() ? "MUTE ON" : "MUTE OFF");
+    default:
+      return;  // answered by the text alone
+  }
 }
 
 void SkypeApiWindow::notify(HWND to, const std::string& text) {

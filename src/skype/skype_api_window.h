@@ -35,8 +35,14 @@ class SkypeApiWindow {
   // Registers the two API messages and creates the window under the given class name.
   void openWindow(const std::string& className);
   virtual void discovered(HWND client) = 0;
-  // A command the text alone does not answer (a call, a call's status or duration, ALTER CALL, the mute).
-  virtual void command(HWND from, const ApiCommand& command) = 0;
+  // The commands the text alone does not answer, each as the telephone carries it out.
+  virtual void placeCall(HWND from, const std::string& target) = 0;
+  // SET CALL n STATUS FINISHED, GET CALL n STATUS, GET CALL n DURATION.
+  virtual void callCommand(HWND from, const ApiCommand& command) = 0;
+  virtual void alterCall(HWND from, const ApiCommand& command) = 0;
+  virtual void setMute(HWND from, bool on) = 0;
+  // What GET MUTE answers.
+  virtual bool muted() const = 0;
 
   WindowSystem& windows_;
   OutputLog& log_;
