@@ -10,6 +10,7 @@
 #include <numbers>
 #include <vector>
 
+#include "radio/audio_level.h"
 #include "radio/resampler.h"
 
 // How a digit is decided. spandsp tells which digit sounds, but only in blocks of 12.75 ms, wants a digit in two
@@ -446,9 +447,7 @@ struct DtmfDecoder::Impl {
   // Whether `count` input samples may be skipped: the audio has been quiet long enough, and still is, with no press
   // under way and no receiver in a tone.
   bool quiet(const float* samples, std::size_t count) {
-    float peak = 0;
-    for (std::size_t i = 0; i < count; ++i) peak = std::max(peak, std::abs(samples[i]));
-    if (peak >= quietLevel) {
+    if (peakOf(samples, count) >= quietLevel) {
       quietFor = 0;
       resting = false;
       return false;

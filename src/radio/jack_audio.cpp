@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -11,6 +12,8 @@
 #include <memory>
 #include <thread>
 #include <vector>
+
+#include "radio/audio_level.h"
 
 namespace qm::radio {
 
@@ -73,6 +76,12 @@ bool JackAudio::open(const std::string& clientName, std::string& error) {
   }
   rate_ = static_cast<int>(jack_get_sample_rate(client_));
   period_ = jack_get_buffer_size(client_);
+  // radio_in's ring holds two seconds, twice the longest a resting node leaves it unread (no callback runs yet).
+  const std::size_t receiveBytes = std::bit_ceil(2 * static_cast<std::size_t>(rate_) * sizeof(float));
+  if (rx_->size < receiveBytes) {
+    jack_ringbuffer_free(rx_);
+    rx_ = jack_ringbuffer_create(receiveBytes);
+  }
   auto reg = [&](const char* name, unsigned long flags) {
     return jack_port_register(client_, name, JACK_DEFAULT_AUDIO_TYPE, flags, 0);
   };
@@ -90,6 +99,8 @@ bool JackAudio::open(const std::string& clientName, std::string& error) {
   jack_ringbuffer_reset(tx_);
   jack_ringbuffer_reset(callRx_);
   jack_ringbuffer_reset(callTx_);
+  radioOutSilent_ = callOutSilent_ = false;
+  callLinked_ = false;
   eventfd_t drop;
   (void)::eventfd_read(goneFd_, &drop);
   gone_ = false;
@@ -99,6 +110,7 @@ bool JackAudio::open(const std::string& clientName, std::string& error) {
   // A link is made a moment after jack_connect returns: its callback says when it counts.
   jack_set_port_connect_callback(client_, &JackAudio::portConnected, this);
   jack_set_xrun_callback(client_, &JackAudio::xrun, this);
+  jack_set_buffer_size_callback(client_, &JackAudio::bufferSize, this);
   if (jack_activate(client_) != 0) {
     error = "JACK would not activate the client";
     close();
@@ -186,11 +198,13 @@ bool JackAudio::followCall(const std::string& peer) {
       jack_connect(client_, (self + ":call_out").c_str(), *p);
   }
   if (ports) jack_free(ports);
-  return jack_port_connected(callIn_) > 0 || jack_port_connected(callOut_) > 0;
+  const bool hears = jack_port_connected(callIn_) > 0;
+  callLinked_.store(hears, std::memory_order_relaxed);
+  return hears || jack_port_connected(callOut_) > 0;
 }
 
 std::chrono::milliseconds JackAudio::ringTime() const {
-  const std::size_t samples = (kRingBytes / sizeof(float)) / 2;
+  const std::size_t samples = (rx_->size / sizeof(float)) / 2;
   return std::chrono::milliseconds(rate_ > 0 ? static_cast<long>(samples) * 1000 / rate_ : 0);
 }
 
@@ -205,41 +219,54 @@ std::uint32_t JackAudio::framesUntilOutput() const {
   return since >= period_ ? 0 : period_ - since;
 }
 
-bool JackAudio::toRing(jack_ringbuffer_t* ring, jack_port_t* port, jack_nframes_t frames) {
+bool JackAudio::toRing(jack_ringbuffer_t* ring, const void* in, jack_nframes_t frames) {
   const std::size_t bytes = frames * sizeof(float);
   if (jack_ringbuffer_write_space(ring) < bytes) return false;
-  jack_ringbuffer_write(ring, static_cast<const char*>(jack_port_get_buffer(port, frames)), bytes);
+  jack_ringbuffer_write(ring, static_cast<const char*>(in), bytes);
   return true;
 }
 
-bool JackAudio::fromRing(jack_ringbuffer_t* ring, jack_port_t* port, jack_nframes_t frames) {
+bool JackAudio::fromRing(jack_ringbuffer_t* ring, jack_port_t* port, jack_nframes_t frames, bool& silent) {
+  // JACK leaves an output port's buffer as its client wrote it: silence written once stays silence, and an idle node
+  // need not touch the port again.
+  if (silent && jack_ringbuffer_read_space(ring) == 0) return false;
   const std::size_t bytes = frames * sizeof(float);
   auto* out = static_cast<char*>(jack_port_get_buffer(port, frames));
   std::size_t got = jack_ringbuffer_read(ring, out, bytes);
   got -= got % sizeof(float);
   std::memset(out + got, 0, bytes - got);
+  silent = got == 0;
   return got == bytes;
 }
 
 int JackAudio::process(jack_nframes_t frames, void* arg) {
   auto* self = static_cast<JackAudio*>(arg);
   self->cycles_.fetch_add(1, std::memory_order_relaxed);
+  if (self->resized_.exchange(false, std::memory_order_relaxed)) self->radioOutSilent_ = self->callOutSilent_ = false;
+  const auto* in = static_cast<const float*>(jack_port_get_buffer(self->radioIn_, frames));
   // A node that did not keep up (an overloaded machine) loses this period's receive audio.
-  if (!toRing(self->rx_, self->radioIn_, frames)) self->rxOverruns_.fetch_add(1, std::memory_order_relaxed);
+  if (!toRing(self->rx_, in, frames)) self->rxOverruns_.fetch_add(1, std::memory_order_relaxed);
   // A resting node is woken by sound, once (a non-blocking eventfd: one write, no wait).
   if (const float wake = self->wakePeak_.load(std::memory_order_relaxed); wake >= 0) {
-    const auto* in = static_cast<const float*>(jack_port_get_buffer(self->radioIn_, frames));
-    float peak = 0;
-    for (jack_nframes_t i = 0; i < frames; ++i) peak = std::max(peak, std::abs(in[i]));
-    if (peak >= wake) {
+    if (peakOf(in, frames) >= wake) {
       self->wakePeak_.store(-1.0f, std::memory_order_relaxed);
       (void)::eventfd_write(self->soundFd_, 1);
     }
   }
-  if (!fromRing(self->tx_, self->radioOut_, frames) && self->backlog_.load(std::memory_order_relaxed))
+  if (!fromRing(self->tx_, self->radioOut_, frames, self->radioOutSilent_) &&
+      self->backlog_.load(std::memory_order_relaxed))
     self->txUnderruns_.fetch_add(1, std::memory_order_relaxed);
-  if (!toRing(self->callRx_, self->callIn_, frames)) self->callRxOverruns_.fetch_add(1, std::memory_order_relaxed);
-  fromRing(self->callTx_, self->callOut_, frames);
+  // call_in is only silence until a call's ports are linked to it: nobody would hear it.
+  if (self->callLinked_.load(std::memory_order_relaxed) &&
+      !toRing(self->callRx_, jack_port_get_buffer(self->callIn_, frames), frames))
+    self->callRxOverruns_.fetch_add(1, std::memory_order_relaxed);
+  fromRing(self->callTx_, self->callOut_, frames, self->callOutSilent_);
+  return 0;
+}
+
+int JackAudio::bufferSize(jack_nframes_t, void* arg) {
+  // New port buffers hold whatever the server put there: write them once more.
+  static_cast<JackAudio*>(arg)->resized_.store(true, std::memory_order_relaxed);
   return 0;
 }
 

@@ -35,7 +35,7 @@ class JackAudio final : public AudioPort {
   // soundFd() readable, once. A negative `peak` stops listening.
   void wakeOnSound(float peak) { wakePeak_.store(peak, std::memory_order_relaxed); }
   int soundFd() const { return soundFd_; }
-  // The longest the node may leave radio_in's ring unread: half of what it holds.
+  // The longest the node may leave radio_in's ring unread: half of what it holds (a second or more once open).
   std::chrono::milliseconds ringTime() const;
 
   int sampleRate() const override { return rate_; }
@@ -61,11 +61,13 @@ class JackAudio final : public AudioPort {
   static void portRegistered(jack_port_id_t port, int registered, void* self);
   static void portConnected(jack_port_id_t a, jack_port_id_t b, int connected, void* self);
   static int xrun(void* self);
+  static int bufferSize(jack_nframes_t frames, void* self);
   static std::size_t readRing(jack_ringbuffer_t* ring, float* out, std::size_t max);
   static std::size_t writeRing(jack_ringbuffer_t* ring, const float* samples, std::size_t count);
   // One period between a port and its ring, in the process callback; false when the ring had no room or too little.
-  static bool toRing(jack_ringbuffer_t* ring, jack_port_t* port, jack_nframes_t frames);
-  static bool fromRing(jack_ringbuffer_t* ring, jack_port_t* port, jack_nframes_t frames);
+  // `silent` says the output port's buffer holds silence already.
+  static bool toRing(jack_ringbuffer_t* ring, const void* in, jack_nframes_t frames);
+  static bool fromRing(jack_ringbuffer_t* ring, jack_port_t* port, jack_nframes_t frames, bool& silent);
 
   jack_client_t* client_ = nullptr;
   jack_port_t *radioIn_ = nullptr, *radioOut_ = nullptr, *callIn_ = nullptr, *callOut_ = nullptr;
@@ -83,6 +85,9 @@ class JackAudio final : public AudioPort {
   bool abandoned_ = false;
   std::atomic<std::uint64_t> cycles_{0};
   std::atomic<bool> backlog_{false};
+  std::atomic<bool> callLinked_{false};  // something feeds call_in
+  std::atomic<bool> resized_{false};     // the server's period changed: the port buffers are new
+  bool radioOutSilent_ = false, callOutSilent_ = false;  // the process callback's own
   std::atomic<std::uint64_t> xruns_{0}, rxOverruns_{0}, txUnderruns_{0}, callRxOverruns_{0}, callTxOverruns_{0};
 };
 

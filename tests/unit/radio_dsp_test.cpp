@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "radio/audio_level.h"
 #include "radio/dtmf_decoder.h"
 #include "radio/dtmf_mute.h"
 #include "radio/resampler.h"
@@ -300,3 +301,15 @@ TEST(Vox, ThresholdAtOtherRates) {
 
 }  // namespace
 }  // namespace qm::radio
+
+TEST(AudioLevel, PeakIsTheLargestMagnitudeWhereverItFalls) {
+  // Every lane and the tail past the last whole eight, negative and positive.
+  for (std::size_t count : {std::size_t{0}, std::size_t{5}, std::size_t{8}, std::size_t{1021}}) {
+    for (std::size_t at = 0; at < count; at += count / 7 + 1) {
+      std::vector<float> s(count, 0.01f);
+      s[at] = at % 2 ? -0.7f : 0.6f;
+      EXPECT_FLOAT_EQ(qm::radio::peakOf(s.data(), count), at % 2 ? 0.7f : 0.6f) << count << " samples, loudest at " << at;
+    }
+  }
+  EXPECT_EQ(qm::radio::peakOf(nullptr, 0), 0.0f);
+}
