@@ -79,7 +79,7 @@ bool JackAudio::open(const std::string& clientName, std::string& error) {
   // radio_in's ring holds two seconds, twice the longest a resting node leaves it unread (no callback runs yet).
   const std::size_t receiveBytes = std::bit_ceil(2 * static_cast<std::size_t>(rate_) * sizeof(float));
   if (rx_->size < receiveBytes) {
-    jack_ringbuffer_free(rx_);
+    if (!abandoned_) jack_ringbuffer_free(rx_);  // a client left to a frozen server may still write to the old one
     rx_ = jack_ringbuffer_create(receiveBytes);
   }
   auto reg = [&](const char* name, unsigned long flags) {
@@ -242,7 +242,8 @@ bool JackAudio::fromRing(jack_ringbuffer_t* ring, jack_port_t* port, jack_nframe
 int JackAudio::process(jack_nframes_t frames, void* arg) {
   auto* self = static_cast<JackAudio*>(arg);
   self->cycles_.fetch_add(1, std::memory_order_relaxed);
-  if (self->resized_.exchange(false, std::memory_order_relaxed)) self->radioOutSilent_ = self->callOutSilent_ = false;
+  if (self->resized_.load(std::memory_order_relaxed) && self->resized_.exchange(false, std::memory_order_relaxed))
+    self->radioOutSilent_ = self->callOutSilent_ = false;
   const auto* in = static_cast<const float*>(jack_port_get_buffer(self->radioIn_, frames));
   // A node that did not keep up (an overloaded machine) loses this period's receive audio.
   if (!toRing(self->rx_, in, frames)) self->rxOverruns_.fetch_add(1, std::memory_order_relaxed);
