@@ -37,10 +37,6 @@ RadioModule& requireRadioModule() {
   std::_Exit(1);
 }
 
-RadioModule* loadedRadioModule() {
-  return loaded;
-}
-
 RadioModule* radioModuleOf(Session& session) {
   return loaded && loaded->drives(session) ? loaded : nullptr;
 }

@@ -68,8 +68,6 @@ RadioModule* radioModule(std::string& why);
 // The radio module for a part that cannot go on without it: when it cannot be loaded the program says so and ends
 // with status 1 (an operator must know the radio is not on the air; no simulated node stands in).
 RadioModule& requireRadioModule();
-// The radio module when it has been loaded (or built in), else null: a session whose node is the radio has it.
-RadioModule* loadedRadioModule();
 // The radio module of `session`'s node, or null.
 RadioModule* radioModuleOf(Session& session);
 // A program with the radio built in (the desktop module) uses its own: nothing is loaded then.

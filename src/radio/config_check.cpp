@@ -91,9 +91,4 @@ void checkRadio(const RadioSettings& settings, const DeviceInventory& inventory,
   report.devices = describeInventory(inventory);
 }
 
-CheckReport checkConfiguration(const Folders& folders, const DeviceInventory& inventory) {
-  return qm::checkConfiguration(
-      folders, [&inventory](const RadioSettings& s, CheckReport& report) { checkRadio(s, inventory, report); });
-}
-
 }  // namespace qm::radio

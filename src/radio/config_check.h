@@ -10,7 +10,5 @@ namespace qm::radio {
 using qm::CheckReport;
 
 void checkRadio(const RadioSettings& settings, const DeviceInventory& inventory, CheckReport& report);
-// The whole check with the radio's part judged against `inventory`.
-CheckReport checkConfiguration(const Folders& folders, const DeviceInventory& inventory);
 
 }  // namespace qm::radio

@@ -85,8 +85,8 @@ class JackAudio final : public AudioPort {
   bool abandoned_ = false;
   std::atomic<std::uint64_t> cycles_{0};
   std::atomic<bool> backlog_{false};
-  std::atomic<bool> callLinked_{false};  // something feeds call_in
-  std::atomic<bool> resized_{false};     // the server's period changed: the port buffers are new
+  std::atomic<bool> callLinked_{false};                  // something feeds call_in
+  std::atomic<bool> resized_{false};                     // the server's period changed: the port buffers are new
   bool radioOutSilent_ = false, callOutSilent_ = false;  // the process callback's own
   std::atomic<std::uint64_t> xruns_{0}, rxOverruns_{0}, txUnderruns_{0}, callRxOverruns_{0}, callTxOverruns_{0};
 };

@@ -30,9 +30,9 @@ namespace {
 using std::chrono::milliseconds;
 
 // How often the thread moves audio: every 20 ms while anything moves. Once nothing has for a second it rests: it
-// turns once a second at most (half of what radio_in's ring holds, at high rates less), and JACK's callback wakes it
-// in the first period loud enough to open the VOX or to be a DTMF tone. An idle node on a quiet receiver wakes about
-// once a second, not fifty times, and what it hears is taken as soon as before, none of it lost.
+// turns once a second at most (radio_in's ring holds two seconds or more), and JACK's callback wakes it in the first
+// period loud enough to open the VOX or to be a DTMF tone. An idle node on a quiet receiver wakes about once a second,
+// not fifty times, and what it hears is taken as soon as before, none of it lost.
 constexpr milliseconds kPump{20};
 constexpr milliseconds kLongestRest{1000};
 constexpr std::chrono::seconds kRestAfter{1};

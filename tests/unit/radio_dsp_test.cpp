@@ -308,7 +308,8 @@ TEST(AudioLevel, PeakIsTheLargestMagnitudeWhereverItFalls) {
     for (std::size_t at = 0; at < count; at += count / 7 + 1) {
       std::vector<float> s(count, 0.01f);
       s[at] = at % 2 ? -0.7f : 0.6f;
-      EXPECT_FLOAT_EQ(qm::radio::peakOf(s.data(), count), at % 2 ? 0.7f : 0.6f) << count << " samples, loudest at " << at;
+      EXPECT_FLOAT_EQ(qm::radio::peakOf(s.data(), count), at % 2 ? 0.7f : 0.6f)
+          << count << " samples, loudest at " << at;
     }
   }
   EXPECT_EQ(qm::radio::peakOf(nullptr, 0), 0.0f);

@@ -41,7 +41,12 @@ class Check : public ::testing::Test {
   void write(const std::string& name, const std::string& content) {
     std::ofstream(home() / name, std::ios::binary) << content;
   }
-  CheckReport check() { return checkConfiguration({home(), machine()}, inventory_); }
+  // The whole check with the radio's part judged against the stand-in inventory.
+  CheckReport check() {
+    return qm::checkConfiguration({home(), machine()}, [this](const RadioSettings& s, CheckReport& report) {
+      checkRadio(s, inventory_, report);
+    });
+  }
   static bool has(const std::vector<std::string>& lines, const std::string& part) {
     return std::any_of(lines.begin(), lines.end(),
                        [&](const std::string& l) { return l.find(part) != std::string::npos; });
